@@ -1,0 +1,34 @@
+#include "driver/process_file.h"
+
+#include "driver/shorten_path.h"
+#include "logging/console_handler.h"
+#include "logging/lines.h"
+#include "logging/log_file.h"
+
+FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path, bool forced,
+                        bool listOnly) {
+    if (!forced) {
+        switch (cleaner.Scan(path)) {
+        case CleanerResult::NotInfected: return outcome::NotInfected;
+        case CleanerResult::Failed: return outcome::Error;
+        default: break;
+        }
+    }
+    const std::wstring shortPath = ShortenPath(path, DisplayLimit(TheConsole.GetWidth(), 20));
+    if (listOnly) {
+        LogLine(prefix::Info, L"Skipping [" + shortPath + L"]...");
+        return outcome::Infected;
+    }
+    ProgressIndicator progress(L"Cleaning [" + shortPath + L"]");
+    progress.SetProgress(0);
+    const CleanerResult result = cleaner.Clean(path, progress);
+    if (result == CleanerResult::Ok) {
+        progress.SetDone();
+        return outcome::Infected | outcome::Cleaned;
+    }
+    progress.SetError();
+    if (result != CleanerResult::Failed) {
+        LogLine(prefix::Error, L"Internal error while cleaning " + path);
+    }
+    return outcome::Infected | outcome::Error;
+}

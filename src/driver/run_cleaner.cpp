@@ -1,0 +1,111 @@
+#include "driver/run_cleaner.h"
+
+#include <string>
+#include <vector>
+
+#include "cleaner/filecoder_cleaner.h"
+#include "driver/banner.h"
+#include "driver/os_version.h"
+#include "driver/process_file.h"
+#include "driver/run_modes.h"
+#include "driver/startup_checks.h"
+#include "logging/console_handler.h"
+#include "logging/lines.h"
+#include "walker/dir_walker.h"
+
+namespace {
+
+struct Counters {
+    int32_t infected = 0;
+    int32_t cleaned = 0;
+};
+
+Counters WalkAllPaths(FilecoderCleaner& cleaner, const RunModes& modes) {
+    const std::vector<std::wstring> paths = modes.paths;
+    const bool forced = (modes.flags & ModeFlags::Forced) != 0;
+    const bool listOnly = (modes.flags & ModeFlags::NoCleaning) != 0;
+    Counters counters;
+    DirWalker walker;
+    for (const std::wstring& path : paths) {
+        if (!walker.Prepare(path)) {
+            continue;
+        }
+        const DirWalkerIterator end = walker.end();
+        for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
+            const WalkEntry entry = *it;
+            if (!entry.isValid) {
+                LogLine(prefix::Warning, L"Invalid Path [" + entry.path + L"]");
+                continue;
+            }
+            if (entry.isDirectory) {
+                continue;
+            }
+            const FileOutcome result = ProcessFile(cleaner, entry.path, forced, listOnly);
+            if (result & outcome::Infected) {
+                ++counters.infected;
+            }
+            if (result & outcome::Cleaned) {
+                ++counters.cleaned;
+            }
+        }
+    }
+    return counters;
+}
+
+} // namespace
+
+ExitCode RunCleaner(int argc, wchar_t** argv) {
+    OsVersionInfo os;
+    QueryOsVersion(os);
+    if (os.version.dwMajorVersion == 0) {
+        return ExitCode::UnsupportedWindows;
+    }
+    PrintBanner(L"Bristoke decryptor", L"1.0.0.0");
+    WriteBlankLines();
+    WriteRules();
+    WriteBlankLines();
+    PrintSystemReport(os);
+    WriteBlankLines();
+    if (os.OsClass == 0) {
+        PrintAndLogLine(L"Sorry but this Windows version is not supported!", color::Error,
+                        prefix::Error);
+        return ExitCode::UnsupportedWindows;
+    }
+
+    RunModes& modes = GetRunModes();
+    FilecoderCleaner cleaner;
+    const bool helpRequested = modes.ParseCommandLine(argc, argv);
+    const bool accepted = !helpRequested && cleaner.CheckArguments(modes.paths);
+    TheConsole.SetSilent((modes.flags & ModeFlags::Silent) != 0);
+    TheConsole.SetForced((modes.flags & ModeFlags::Forced) != 0);
+    if (modes.flags == 0 && CheckEnvironment() != 0) {
+        LogLine(prefix::Error, L"The user stopped the run at the environment check.");
+        return ExitCode::EnvironmentRefused;
+    }
+    if (!accepted) {
+        ShowUsage(cleaner);
+        return ExitCode::UsageShown;
+    }
+    if (IsAnotherInstanceRunning()) {
+        TheConsole.Ask(L"Another Instance Running", L"Another instance of the cleaner is already running.",
+                       PromptKind::PressAnyKey, PromptStyle::Alert);
+        return ExitCode::AnotherInstance;
+    }
+    Wow64RedirectionGuard redirectionGuard;
+    if (!cleaner.Init()) {
+        LogLine(prefix::Error, L"Cleaner initialization failed!");
+        return ExitCode::CleanerInitFailed;
+    }
+    PrintAndLogLine(L"Looking for infected files...", color::Heading, prefix::Info);
+    WriteRules();
+    WriteBlankLines();
+    const Counters counters = WalkAllPaths(cleaner, modes);
+    WriteRules();
+    PrintAndLogLine(std::to_wstring(counters.infected) + L" infected files found.", color::Emphasis,
+                    prefix::Info);
+    PrintAndLogLine(std::to_wstring(counters.cleaned) + L" file(s) cleaned.", color::Emphasis,
+                    prefix::Info);
+    TheConsole.Ask(L"Cleaning Finished.", L"The cleaner has successfully finished cleaning your system.",
+                   PromptKind::PressAnyKey, PromptStyle::Success);
+    return ExitCode::Finished;
+}

@@ -1,0 +1,98 @@
+#include "driver/run_modes.h"
+
+#include <cwctype>
+
+#include "driver/log_name.h"
+#include "logging/console_handler.h"
+#include "logging/lines.h"
+#include "logging/log_file.h"
+
+namespace {
+
+constexpr uint32_t HelpRequest = 0x80000000u;
+
+/// The switch an argument stands for, 0 when it is a path.
+uint32_t SwitchOf(const wchar_t* argument) {
+    if ((argument[0] != L'-' && argument[0] != L'/') || argument[1] == L'\0') {
+        return 0;
+    }
+    switch (std::towlower(argument[1])) {
+    case L's': return ModeFlags::Silent;
+    case L'f': return ModeFlags::Forced;
+    case L'd': return ModeFlags::Debug;
+    case L'n': return ModeFlags::NoCleaning;
+    case L'h':
+    case L'?': return HelpRequest;
+    default: return 0;
+    }
+}
+
+void PrintModeNotices(uint32_t flags) {
+    struct Notice {
+        ModeFlags flag;
+        const wchar_t* text;
+    };
+    static const Notice notices[] = {
+        {ModeFlags::Silent, L"SilentMode Enabled"},
+        {ModeFlags::Forced, L"ForcedMode Enabled"},
+        {ModeFlags::Debug, L"DebugMode Enabled"},
+        {ModeFlags::NoCleaning, L"NoCleaningMode Enabled"},
+    };
+    WriteRules();
+    for (const Notice& notice : notices) {
+        if (flags & notice.flag) {
+            PrintAndLogLine(notice.text, color::Warning, prefix::Warning);
+        }
+    }
+    WriteRules();
+    WriteBlankLines();
+}
+
+void UsageLine(const std::wstring& text) {
+    PrintAndLogLine(text, 0, prefix::None);
+}
+
+} // namespace
+
+bool RunModes::ParseCommandLine(int argc, wchar_t** argv) {
+    flags = 0;
+    bool helpRequested = false;
+    if (argc < 2) {
+        return false;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const uint32_t found = SwitchOf(argv[i]);
+        if (found == HelpRequest) {
+            helpRequested = true;
+        } else if (found != 0) {
+            flags |= found;
+        } else {
+            paths.emplace_back(argv[i]);
+        }
+    }
+    if (flags != 0) {
+        PrintModeNotices(flags);
+    }
+    return helpRequested;
+}
+
+RunModes& GetRunModes() {
+    static RunModes modes;
+    return modes;
+}
+
+void ShowUsage(ICustomArgumentParser& parser) {
+    UsageLine(L"");
+    UsageLine(L"Usage:");
+    UsageLine(GetExecutableName() + L" [options] <filename(s) or directory name(s)>");
+    UsageLine(L"");
+    UsageLine(L"Options:");
+    UsageLine(L"  /s - Silent mode.");
+    UsageLine(L"  /f - Forced clean.");
+    UsageLine(L"  /d - Debug mode.");
+    UsageLine(L"  /n - Only list files for cleaning (don't clean).");
+    UsageLine(L"  /h or /? - Show usage.");
+    UsageLine(L"");
+    parser.PrintUsage();
+    UsageLine(L"");
+}

@@ -1,0 +1,33 @@
+#include "logging/lines.h"
+
+#include "logging/console_handler.h"
+#include "logging/log_file.h"
+
+void LogLine(const wchar_t* linePrefix, const std::wstring& text) {
+    TheLogFile << L"[" << TheDateTime << L"] - " << linePrefix << text << L"\r\n";
+}
+
+void PrintLine(const std::wstring& text, WORD attribute) {
+    if (attribute != 0) {
+        TheConsole << ConsoleColor(attribute) << text << ConsoleColor(color::Normal) << L"\r\n";
+    } else {
+        TheConsole << text << L"\r\n";
+    }
+}
+
+void PrintAndLogLine(const std::wstring& text, WORD attribute, const wchar_t* linePrefix) {
+    PrintLine(text, attribute);
+    LogLine(linePrefix, text);
+}
+
+void WriteRules() {
+    const int width = TheConsole.GetWidth();
+    const size_t consoleLength = width <= 1 ? 80 : static_cast<size_t>(width - 1);
+    TheConsole << LogHorizontalLine(consoleLength) << L"\r\n";
+    TheLogFile << L"[" << TheDateTime << L"] - " << LogHorizontalLine(80) << L"\r\n";
+}
+
+void WriteBlankLines() {
+    PrintLine(std::wstring());
+    LogLine(prefix::None, std::wstring());
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/system_function_list.h"
+
+/// Slots of the resolve-on-first-use table: every call of these functions goes
+/// through its slot, so a function missing on the running Windows yields its
+/// fallback value instead of a failure to start.
+namespace sys {
+#define SYSFN_DECLARE_SLOT(ret, name, params, args, fallback) extern ret(WINAPI* name) params;
+#define SYSFN_DECLARE_LIBRARY(id, file, list) list(SYSFN_DECLARE_SLOT)
+SYSFN_LIBRARIES(SYSFN_DECLARE_LIBRARY)
+#undef SYSFN_DECLARE_LIBRARY
+#undef SYSFN_DECLARE_SLOT
+} // namespace sys
+
+struct DynamicImportEntry {
+    const char* name; ///< null ends a library's list
+    void (*assign)(FARPROC target);
+    FARPROC fallback;
+};
+
+struct DynamicImportModule {
+    const wchar_t* fileName;
+    HMODULE handle; ///< (HMODULE)-1 until the first load is tried
+    bool resolved;
+    const DynamicImportEntry* entries;
+};
+
+enum class SystemLibrary {
+#define SYSFN_ENUM(id, file, list) id,
+    SYSFN_LIBRARIES(SYSFN_ENUM)
+#undef SYSFN_ENUM
+};
+
+/// The table's record of one library; tests may change its file name before first use.
+DynamicImportModule& ImportModuleOf(SystemLibrary library);
+
+/// Loads the library if needed and fixes all of its slots at once.
+void ResolveModule(DynamicImportModule& module);

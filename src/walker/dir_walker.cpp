@@ -1,0 +1,154 @@
+#include "walker/dir_walker.h"
+
+#include "logging/lines.h"
+#include "logging/log_file.h"
+
+namespace {
+
+bool IsDotEntry(const wchar_t* name) {
+    return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0;
+}
+
+bool EndsWith(const std::wstring& text, const wchar_t* tail) {
+    const size_t length = wcslen(tail);
+    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
+}
+
+} // namespace
+
+bool DirWalker::Prepare(const std::wstring& argument) {
+    if (argument.empty()) {
+        return false;
+    }
+    path = argument;
+    if (EndsWith(path, L"\\*")) {
+        path.resize(path.size() - 2);
+    }
+    if (path.empty()) {
+        return false;
+    }
+    while (!path.empty() && path.back() == L'\\') {
+        path.pop_back();
+    }
+    recursive = true;
+    return true;
+}
+
+DirWalkerIterator::DirWalkerIterator(const std::wstring& path, bool recursive)
+    : recursive(recursive) {
+    const bool hasPattern = path.find(L'*') != std::wstring::npos;
+    WalkFrame root;
+    root.directory = path;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const bool rootIsDirectory = attributes != INVALID_FILE_ATTRIBUTES &&
+                                 (attributes & FILE_ATTRIBUTE_DIRECTORY) && !hasPattern;
+    if (rootIsDirectory) {
+        root.directory += L"\\*";
+    }
+    root.findHandle.reset(FindFirstFileW(root.directory.c_str(), &root.findData));
+    if (rootIsDirectory) {
+        root.directory = path;
+        root.hasDirectory = true;
+    } else {
+        const size_t lastSlash = path.rfind(L'\\');
+        if (lastSlash != std::wstring::npos) {
+            root.directory = path.substr(0, lastSlash);
+            root.hasDirectory = true;
+        }
+    }
+    frames.push_back(std::move(root));
+}
+
+DirWalkerIterator::~DirWalkerIterator() {
+    // A destructor must not throw: when the log refuses the cleanup lines during the
+    // unwinding of an earlier failure, the searches are still closed below.
+    try {
+        for (const WalkFrame& frame : frames) {
+            TheLogFile << L"[" << TheDateTime << L"] - " << prefix::Info
+                       << L"DirWalkerIterator::cleanup('" << frame.directory << L"', '"
+                       << frame.findData.cFileName << L"', "
+                       << LogHex(reinterpret_cast<uintptr_t>(frame.findHandle.get()), 8) << L")\r\n";
+        }
+    } catch (const LoggerException&) {
+    }
+}
+
+WalkEntry DirWalkerIterator::operator*() const {
+    const WalkFrame& current = frames.back();
+    WalkEntry entry;
+    if (current.findHandle) {
+        entry.path = current.hasDirectory
+                         ? current.directory + L"\\" + current.findData.cFileName
+                         : std::wstring(current.findData.cFileName);
+        entry.isDirectory = (current.findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.isValid = true;
+        return entry;
+    }
+    entry.path = current.directory;
+    const DWORD attributes = GetFileAttributesW(current.directory.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return entry;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        TheLogFile << L"[" << TheDateTime << L"] - " << prefix::Error << L"consistency error: "
+                   << LogHex(attributes, 8) << L"\r\n";
+        return entry;
+    }
+    entry.isValid = true;
+    return entry;
+}
+
+DirWalkerIterator& DirWalkerIterator::operator++() {
+    if (frames.empty()) {
+        return *this;
+    }
+    WalkFrame& current = frames.back();
+    if (!current.findHandle) {
+        frames.pop_back();
+        return *this;
+    }
+    if (!recursive) {
+        if (!FindNextFileW(current.findHandle.get(), &current.findData)) {
+            frames.pop_back();
+        }
+        return *this;
+    }
+    if ((current.findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !IsDotEntry(current.findData.cFileName)) {
+        WalkFrame child;
+        child.directory = (current.hasDirectory ? current.directory + L"\\" : std::wstring()) +
+                          current.findData.cFileName;
+        const std::wstring pattern = child.directory + L"\\*";
+        child.findHandle.reset(FindFirstFileW(pattern.c_str(), &child.findData));
+        if (child.findHandle) {
+            child.hasDirectory = true;
+            frames.push_back(std::move(child));
+            return *this;
+        }
+    }
+    MoveOn();
+    return *this;
+}
+
+void DirWalkerIterator::MoveOn() {
+    while (!frames.empty()) {
+        WalkFrame& current = frames.back();
+        if (FindNextFileW(current.findHandle.get(), &current.findData)) {
+            return;
+        }
+        frames.pop_back();
+    }
+}
+
+bool DirWalkerIterator::operator==(const DirWalkerIterator& other) const {
+    if (recursive != other.recursive || frames.size() != other.frames.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (frames[i].directory != other.frames[i].directory ||
+            lstrcmpW(frames[i].findData.cFileName, other.frames[i].findData.cFileName) != 0) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,90 @@
+"""Runs the built executable under Wine on scratch directories and reads what it leaves."""
+import glob
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+import uuid
+
+BUILD = os.environ.get("BRISTOKE_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+SOURCE = os.environ.get("BRISTOKE_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
+EXE = os.path.join(BUILD, "BristokeDecryptor.exe")
+TOOL_NAME = "BristokeDecryptor.exe"
+
+
+def win_path(path):
+    """The Windows form of a Unix path under Wine (drive Z: is the Unix root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_env(extra=None):
+    env = dict(os.environ)
+    env.setdefault("WINEPREFIX", os.path.join(BUILD, "wineprefix"))
+    env["WINEDEBUG"] = "-all"
+    if extra:
+        env.update(extra)
+    return env
+
+
+class Run:
+    """What one run of the tool left: exit code, standard output and its log."""
+
+    def __init__(self, rc, stdout, logs):
+        self.rc = rc
+        self.stdout = stdout
+        self.logs = logs
+        self.log = logs[0] if logs else None
+
+    @property
+    def log_lines(self):
+        return self.log.split("\r\n")[:-1] if self.log else []
+
+    def texts(self):
+        """Log lines without their "[stamp] - " head."""
+        return [line.split("] - ", 1)[1] if "] - " in line else line for line in self.log_lines]
+
+
+class ToolTestCase(unittest.TestCase):
+    """Gives each test a scratch directory with its own copy of the executable.
+
+    Copies get unique names so that runs of parallel tests never meet at the
+    single-instance mutex, which is named after the executable's file name."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="bristoke-")
+        self.addCleanup(shutil.rmtree, self.tmp, ignore_errors=True)
+        self.cwd = os.path.join(self.tmp, "cwd")
+        os.makedirs(self.cwd)
+
+    def tool_copy(self, name=None):
+        name = name or "BristokeDecryptor-%s.exe" % uuid.uuid4().hex[:8]
+        directory = os.path.join(self.tmp, "bin-" + uuid.uuid4().hex[:6])
+        os.makedirs(directory)
+        path = os.path.join(directory, name)
+        shutil.copy(EXE, path)
+        return path
+
+    def run_tool(self, *args, name=None, exe=None, cwd=None, stdin=subprocess.DEVNULL,
+                 timeout=300, env=None, preexec=None):
+        exe = exe or self.tool_copy(name)
+        cwd = cwd or self.cwd
+        before = set(glob.glob(os.path.join(cwd, "*.log")))
+        proc = subprocess.run(["wine", exe] + list(args), cwd=cwd, stdin=stdin,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                              env=wine_env(env), preexec_fn=preexec)
+        new_logs = sorted(set(glob.glob(os.path.join(cwd, os.path.basename(exe) + "_*.log"))) - before)
+        logs = [read_log(path) for path in new_logs]
+        return Run(proc.returncode, proc.stdout.decode("utf-8", "replace"), logs)
+
+
+def read_log(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if not data.startswith(b"\xff\xfe"):
+        raise AssertionError("log %s does not start with a UTF-16LE byte-order mark" % path)
+    return data[2:].decode("utf-16-le")
+
+
+def main():
+    unittest.main(verbosity=2)

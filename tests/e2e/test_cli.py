@@ -1,0 +1,76 @@
+"""The command line as a user meets it: usage, mode notices, exit codes."""
+import os
+
+from harness import TOOL_NAME, ToolTestCase, main, win_path
+
+RULE = "-" * 80
+
+
+def stdout_lines(run):
+    return run.stdout.replace("\r\n", "\n").split("\n")
+
+
+class UsageTests(ToolTestCase):
+    def assert_usage(self, run):
+        self.assertEqual(run.rc, 1)
+        lines = stdout_lines(run)
+        self.assertIn("Usage:", lines)
+        after = lines[lines.index("Usage:") + 1]
+        self.assertTrue(after.startswith(TOOL_NAME + " [options]"), after)
+        self.assertIn("  /h or /? - Show usage.", lines)
+        self.assertNotIn("Looking for infected files...", run.stdout)
+        self.assertEqual(run.texts()[0], "Begin")
+        self.assertEqual(run.texts()[-1], "End")
+
+    def test_NoArguments_UsageAndExit1(self):
+        run = self.run_tool(name=TOOL_NAME)
+        self.assert_usage(run)
+        self.assertNotIn("Enabled", run.stdout)
+
+    def test_HelpWithPaths_UsageAndNothingWalked(self):
+        os.makedirs(os.path.join(self.tmp, "data"))
+        for switch in ("/?", "/h", "-H"):
+            with self.subTest(switch=switch):
+                run = self.run_tool(win_path(os.path.join(self.tmp, "data")), switch,
+                                    win_path(os.path.join(self.tmp, "missing")), name=TOOL_NAME)
+                self.assert_usage(run)
+                self.assertFalse(any("Invalid Path" in t for t in run.texts()))
+
+    def test_ModeSwitchesOnly_NoticesInFixedOrderThenUsage(self):
+        run = self.run_tool("/n", "/s", "/N", name=TOOL_NAME)
+        self.assert_usage(run)
+        lines = stdout_lines(run)
+        start = lines.index("SilentMode Enabled")
+        self.assertEqual(lines[start - 1:start + 3],
+                         [RULE, "SilentMode Enabled", "NoCleaningMode Enabled", RULE])
+        self.assertEqual(run.stdout.count("NoCleaningMode Enabled"), 1)
+        texts = run.texts()
+        self.assertIn("WARNING: SilentMode Enabled", texts)
+        self.assertLess(texts.index("WARNING: SilentMode Enabled"),
+                        texts.index("WARNING: NoCleaningMode Enabled"))
+
+    def test_RedirectedOutput_RulesAre80Characters(self):
+        run = self.run_tool(name=TOOL_NAME)
+        rules = [line for line in stdout_lines(run) if line.startswith("---")]
+        self.assertTrue(rules)
+        self.assertTrue(all(line == RULE for line in rules), rules)
+
+
+class WalkTests(ToolTestCase):
+    def test_EmptyArgumentOnly_RunsAndFindsNothing(self):
+        run = self.run_tool("")
+        self.assertEqual(run.rc, 0)
+        self.assertIn("INFO: 0 infected files found.", run.texts())
+        self.assertIn("INFO: 0 file(s) cleaned.", run.texts())
+        self.assertEqual(run.texts()[-1], "End")
+
+    def test_MissingPath_InvalidPathWarningInLogOnly(self):
+        missing = win_path(os.path.join(self.tmp, "nowhere", "missing.txt"))
+        run = self.run_tool("/s", missing)
+        self.assertEqual(run.rc, 0)
+        self.assertIn("WARNING: Invalid Path [%s]" % missing[:missing.rfind("\\")], run.texts())
+        self.assertNotIn("Invalid Path", run.stdout)
+
+
+if __name__ == "__main__":
+    main()

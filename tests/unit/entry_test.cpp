@@ -1,0 +1,55 @@
+#include <doctest.h>
+
+#include <stdexcept>
+
+#include "driver/entry.h"
+#include "logging/log_file.h"
+#include "test_support.h"
+
+namespace {
+
+ExitCode Throwing(int, wchar_t**) {
+    throw std::runtime_error("escaped");
+}
+
+ExitCode Finishing(int, wchar_t**) {
+    return ExitCode::UsageShown;
+}
+
+/// Runs the entry in a scratch directory and returns its exit code and log text.
+std::pair<int, std::wstring> RunInScratchDirectory(RunFunction run) {
+    TempDir directory;
+    int result;
+    {
+        CurrentDirectoryScope scope(directory.path());
+        result = RunEntry(0, nullptr, run);
+    }
+    TheLogFile.Close();
+    const std::vector<std::wstring> logs = FindNames(directory.path(), L"*.log");
+    REQUIRE(logs.size() == 1);
+    const std::wstring text = ReadUtf16Text(directory / logs[0]);
+    REQUIRE(TheLogFile.Open(ScratchLogPath()));
+    return {result, text};
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+TEST_CASE("RunEntry_ExceptionEscapingTheRun_EndsAsCrashWith255") {
+    const auto [result, log] = RunInScratchDirectory(Throwing);
+    CHECK(result == 255);
+    CHECK(log.find(L"] - Begin\r\n") != std::wstring::npos);
+    CHECK(log.find(L"] - ERROR: Fatal error occured, consult support.\r\n") != std::wstring::npos);
+    CHECK(EndsWith(log, L"] - End (crash)\r\n"));
+}
+
+TEST_CASE("RunEntry_NormalRun_ReturnsTheRunsCodeBetweenBeginAndEnd") {
+    const auto [result, log] = RunInScratchDirectory(Finishing);
+    CHECK(result == 1);
+    CHECK(log.rfind(L"[", 0) == 0);
+    CHECK(log.find(L"] - Begin\r\n") != std::wstring::npos);
+    CHECK(EndsWith(log, L"] - End\r\n"));
+}

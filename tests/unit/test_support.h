@@ -1,0 +1,40 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+/// The log the unit tests write to; a test that reopens TheLogFile elsewhere reopens this after.
+const std::wstring& ScratchLogPath();
+
+/// A fresh directory under the temp directory, removed with its content at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::wstring& path() const { return root; }
+    std::wstring operator/(const std::wstring& name) const { return root + L"\\" + name; }
+
+private:
+    std::wstring root;
+};
+
+/// Makes a directory the current one for a scope.
+class CurrentDirectoryScope {
+public:
+    explicit CurrentDirectoryScope(const std::wstring& directory);
+    ~CurrentDirectoryScope();
+
+private:
+    std::wstring previous;
+};
+
+std::vector<unsigned char> ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
+/// A UTF-16LE file's text after its byte-order mark.
+std::wstring ReadUtf16Text(const std::wstring& path);
+/// The names in a directory that match a pattern such as L"*.log".
+std::vector<std::wstring> FindNames(const std::wstring& directory, const std::wstring& pattern);
