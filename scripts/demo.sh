@@ -6,8 +6,9 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 cmake --build build
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all
-tests/wine-prefix.sh start
-trap 'tests/wine-prefix.sh stop' EXIT
+root="$PWD"
+"$root/tests/wine-prefix.sh" start
+trap '"$root/tests/wine-prefix.sh" stop' EXIT
 
 demo="$PWD/build/demo"
 rm -rf "$demo"
