@@ -1,5 +1,10 @@
 #pragma once
 
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,4 +22,16 @@ public:
 
     bool CheckArguments(std::vector<std::wstring>& paths) override;
     void PrintUsage() override;
+
+    /// Imports every key record of the key database into keyTable.
+    [[nodiscard]] bool LoadKeys();
+    uint32_t KeyCount() const { return keyCount; }
+
+private:
+    std::unique_ptr<uint8_t[]> ioBuffer;
+    std::unique_ptr<HCRYPTKEY[]> keyTable;
+    int32_t variant = -1;
+    uint32_t keyCount = 0;
+    std::wstring extensions[3];
+    HCRYPTKEY lastKey = 0;
 };
