@@ -8,9 +8,9 @@
 #include "platform/unique_handle.h"
 #include "streams/stream_interfaces.h"
 
-/// Owns the operating-system side of a file stream: the handle and the read-only flag.
-template <typename Allocator>
-class NodFileWrap {
+/// Owns the operating-system side of a file stream: the handle, the read-only flag and
+/// the system calls made on the handle.
+template <typename Allocator> class NodFileWrap {
 public:
     /// Null when the file is not open.
     struct Handle {
@@ -20,7 +20,8 @@ public:
 protected:
     /// One attempt, no retry; an invalid handle becomes a null one.
     void OpenFile(const std::wstring& path, uint32_t mode) {
-        const DWORD access = mode == OpenMode::ReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+        const DWORD access =
+            mode == OpenMode::ReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
         const DWORD disposition = mode == OpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
         const HANDLE opened = sys::CreateFileW(
             path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -29,7 +30,31 @@ protected:
         readOnly = mode == OpenMode::ReadOnly;
     }
 
-    HANDLE NativeHandle() const { return handle.file.get(); }
+    bool IsOpen() const { return static_cast<bool>(handle.file); }
+
+    /// SetFilePointer with a 64-bit distance; its all-ones result is a failure only when
+    /// the last error says so.
+    bool MovePointer(uint64_t distance, DWORD method, uint64_t& reached) {
+        LONG high = static_cast<LONG>(distance >> 32);
+        SetLastError(NO_ERROR);
+        const DWORD low =
+            SetFilePointer(handle.file.get(), static_cast<LONG>(distance), &high, method);
+        if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+            return false;
+        }
+        reached = (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
+        return true;
+    }
+
+    bool ReadChunk(void* buffer, DWORD length, DWORD& count) {
+        return ReadFile(handle.file.get(), buffer, length, &count, nullptr) != FALSE;
+    }
+
+    bool WriteChunk(const void* buffer, DWORD length, DWORD& written) {
+        return WriteFile(handle.file.get(), buffer, length, &written, nullptr) != FALSE;
+    }
+
+    bool EndFileHere() { return SetEndOfFile(handle.file.get()) != FALSE; }
 
     Handle handle;
     bool readOnly = false;

@@ -21,21 +21,18 @@ public:
     CGenericRawFile(uint64_t sizeLimit, const std::wstring& path, uint32_t mode)
         : sizeLimit(sizeLimit) {
         this->OpenFile(path, mode);
-        if (!this->NativeHandle()) {
+        if (!this->IsOpen()) {
             SetError(StreamError::OpenFailed);
             return;
         }
-        uint64_t end = 0;
-        if (!MovePointer(0, FILE_END, end)) {
+        if (!this->MovePointer(0, FILE_END, size)) {
             SetError(StreamError::SizeProbeFailed);
             return;
         }
         uint64_t start = 0;
-        if (!MovePointer(0, FILE_BEGIN, start) || start != 0) {
+        if (!this->MovePointer(0, FILE_BEGIN, start) || start != 0) {
             SetError(StreamError::SizeProbeFailed);
-            return;
         }
-        size = end;
     }
 
     int32_t GetError() const override { return error; }
@@ -54,7 +51,7 @@ public:
             return false;
         }
         uint64_t reached = 0;
-        if (!MovePointer(newSize, FILE_BEGIN, reached) || !SetEndOfFile(this->NativeHandle())) {
+        if (!this->MovePointer(newSize, FILE_BEGIN, reached) || !this->EndFileHere()) {
             SetError(StreamError::WriteFailed);
             return false;
         }
@@ -68,17 +65,26 @@ public:
         }
         uint64_t target;
         switch (origin) {
-        case 0: target = offset; break;
-        case 1: target = position + offset; break;
-        case 2: target = size + offset; break;
-        default: SetError(StreamError::BadOrigin); return FailedOffset;
+        case 0:
+            target = offset;
+            break;
+        case 1:
+            target = position + offset;
+            break;
+        case 2:
+            target = size + offset;
+            break;
+        default:
+            SetError(StreamError::BadOrigin);
+            return FailedOffset;
         }
         if (target > size && this->readOnly) {
             SetError(StreamError::ReadFailed);
             return FailedOffset;
         }
         uint64_t reached = 0;
-        if (target > sizeLimit || !MovePointer(target, FILE_BEGIN, reached) || reached != target) {
+        if (target > sizeLimit || !this->MovePointer(target, FILE_BEGIN, reached) ||
+            reached != target) {
             return FailedOffset;
         }
         position = target;
@@ -92,7 +98,7 @@ public:
             return FailedCount;
         }
         DWORD count = 0;
-        if (!ReadFile(this->NativeHandle(), buffer, length, &count, nullptr)) {
+        if (!this->ReadChunk(buffer, length, count)) {
             SetError(StreamError::ReadFailed);
             return FailedCount;
         }
@@ -123,8 +129,7 @@ public:
             const uint32_t chunk = std::min(remaining, chunkSize);
             std::memcpy(stage, source, chunk);
             DWORD written = 0;
-            if (!WriteFile(this->NativeHandle(), stage, chunk, &written, nullptr) ||
-                written != chunk) {
+            if (!this->WriteChunk(stage, chunk, written) || written != chunk) {
                 SetError(StreamError::WriteFailed);
                 return FailedCount;
             }
@@ -140,18 +145,6 @@ private:
     static constexpr uint32_t SmallStage = 4096;
     static constexpr uint32_t LargeStage = 65536;
 
-    bool MovePointer(uint64_t distance, DWORD method, uint64_t& reached) {
-        LONG high = static_cast<LONG>(distance >> 32);
-        SetLastError(NO_ERROR);
-        const DWORD low = SetFilePointer(this->NativeHandle(), static_cast<LONG>(distance & 0xFFFFFFFFu),
-                                         &high, method);
-        if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
-            return false;
-        }
-        reached = (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
-        return true;
-    }
-
     int32_t error = StreamError::None;
     uint64_t size = 0;
     uint64_t position = 0;
@@ -159,4 +152,5 @@ private:
     std::unique_ptr<uint8_t[]> staging;
 };
 
-using RawFile = CGenericRawFile<NodFileWrap<DefaultAllocator>, NodFileWrap<DefaultAllocator>::Handle>;
+using RawFile =
+    CGenericRawFile<NodFileWrap<DefaultAllocator>, NodFileWrap<DefaultAllocator>::Handle>;
