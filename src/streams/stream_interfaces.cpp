@@ -30,8 +30,10 @@ uint32_t InputStream::ReadAtKeepPosition(void* buffer, uint32_t length, uint64_t
 }
 
 bool InputStream::CopyTo(OutputStream& target, uint64_t count) {
-    if (errors.GetError() != StreamError::None || (count >> 63) != 0 ||
-        count > seekable.GetSize() - std::min(seekable.GetPosition(), seekable.GetSize())) {
+    const uint64_t position = seekable.GetPosition();
+    const uint64_t size = seekable.GetSize();
+    if (errors.GetError() != StreamError::None || (count >> 63) != 0 || position > size ||
+        count > size - position) {
         return false;
     }
     uint8_t chunk[8192];
