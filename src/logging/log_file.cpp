@@ -24,7 +24,8 @@ void LogFile::Close() {
 }
 
 bool LogFile::Write(const std::wstring& text) {
-    if (!isOpen) {
+    // A reopen that could not even build its stream leaves isOpen set and no stream.
+    if (!isOpen || !stream) {
         return false;
     }
     const uint32_t length = static_cast<uint32_t>(text.size() * sizeof(wchar_t));
