@@ -1,0 +1,45 @@
+#include "log_capture.h"
+
+#include <windows.h>
+
+#include <regex>
+
+#include "test_support.h"
+
+LogCapture::LogCapture() : start(ReadUtf16Text(ScratchLogPath()).size()) {}
+
+std::vector<std::wstring> LogCapture::Lines() const {
+    static const std::wregex head(
+        L"\\[\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}\\] - ");
+    const std::wstring text = ReadUtf16Text(ScratchLogPath()).substr(start);
+    std::vector<std::wstring> lines;
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t end = text.find(L"\r\n", from);
+        if (end == std::wstring::npos) {
+            lines.push_back(text.substr(from));
+            break;
+        }
+        std::wstring line = text.substr(from, end - from);
+        std::wsmatch match;
+        if (std::regex_search(line, match, head, std::regex_constants::match_continuous)) {
+            line.erase(0, match.length());
+        }
+        lines.push_back(line);
+        from = end + 2;
+    }
+    return lines;
+}
+
+std::string Printable(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const std::wstring& line : lines) {
+        const int size = WideCharToMultiByte(
+            CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+        std::string narrow(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), narrow.data(),
+                            size, nullptr, nullptr);
+        text += "\n  " + narrow;
+    }
+    return text;
+}
