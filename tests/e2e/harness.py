@@ -30,9 +30,10 @@ def wine_env(extra=None):
 class Run:
     """What one run of the tool left: exit code, standard output and its log."""
 
-    def __init__(self, rc, stdout, logs):
+    def __init__(self, rc, stdout, logs, stderr=""):
         self.rc = rc
         self.stdout = stdout
+        self.stderr = stderr
         self.logs = logs
         self.log = logs[0] if logs else None
 
@@ -75,7 +76,8 @@ class ToolTestCase(unittest.TestCase):
                               env=wine_env(env), preexec_fn=preexec)
         new_logs = sorted(set(glob.glob(os.path.join(cwd, os.path.basename(exe) + "_*.log"))) - before)
         logs = [read_log(path) for path in new_logs]
-        return Run(proc.returncode, proc.stdout.decode("utf-8", "replace"), logs)
+        return Run(proc.returncode, proc.stdout.decode("utf-8", "replace"), logs,
+                   proc.stderr.decode("utf-8", "replace"))
 
 
 def read_log(path):
