@@ -6,6 +6,7 @@
 
 #include "driver/startup_checks.h"
 #include "logging/console_handler.h"
+#include "platform/unique_handle.h"
 #include "test_support.h"
 
 namespace {
@@ -125,4 +126,12 @@ TEST_CASE("CheckEnvironment_VersionUnreadable_WarnsAsIfTheUpdateWereMissing") {
     const std::wstring written = log.Written();
     CHECK(Contains(written, L"] - ERROR: Failed to get system info\r\n"));
     CHECK(Contains(written, UpdateWarning));
+}
+
+TEST_CASE("IsAnotherInstanceRunning_MutexOfTheExecutablesNameHeld_True") {
+    // The name is an interface: every build of the tool must find the others by it.
+    const UniqueKernelHandle other(
+        CreateMutexW(nullptr, FALSE, L"unit_tests.exe-7D3F29C1-B04A-4e5c-9A61-C2E84D07B35E"));
+    REQUIRE(other);
+    CHECK(IsAnotherInstanceRunning());
 }
