@@ -17,13 +17,19 @@ struct ArtRow {
     const wchar_t* decryptor;
 };
 
+// clang-format off
 const ArtRow art[] = {
-    {L"  #######  ", L" ######   "}, {L"  ##    ## ", L" ##   ##  "},
-    {L"  ##    ## ", L" ##    ## "}, {L"  ##   ##  ", L" ##    ## "},
-    {L"  #######  ", L" ##    ## "}, {L"  ##    ## ", L" ##    ## "},
-    {L"  ##    ## ", L" ##    ## "}, {L"  ##    ## ", L" ##   ##  "},
+    {L"  #######  ", L" ######   "},
+    {L"  ##    ## ", L" ##   ##  "},
+    {L"  ##    ## ", L" ##    ## "},
+    {L"  ##   ##  ", L" ##    ## "},
+    {L"  #######  ", L" ##    ## "},
+    {L"  ##    ## ", L" ##    ## "},
+    {L"  ##    ## ", L" ##    ## "},
+    {L"  ##    ## ", L" ##   ##  "},
     {L"  #######  ", L" ######   "},
 };
+// clang-format on
 constexpr WORD FamilyColor = color::Error;
 constexpr WORD DecryptorColor = color::Success;
 constexpr const wchar_t* Gap = L"   ";

@@ -39,10 +39,8 @@ int CheckEnvironment() {
     if (IsSafeDllLoadingAvailable()) {
         return 0;
     }
-    const std::wstring missing =
-        L"Windows update KB2533623 is not installed in your operating system!";
-    PrintLine(missing, color::Warning);
-    LogLine(prefix::Warning, missing);
+    PrintAndLogLine(L"Windows update KB2533623 is not installed in your operating system!",
+                    color::Warning, prefix::Warning);
     PrintAndLogLine(L"In some cases lack of this update may lead to security issues in cleaner "
                     L"execution.",
                     0, prefix::None);
@@ -56,7 +54,7 @@ bool IsAnotherInstanceRunning() {
     // run; the owner only closes it at exit.
     static UniqueKernelHandle instanceMutex;
     const std::wstring name = GetExecutableName() + L"-7D3F29C1-B04A-4e5c-9A61-C2E84D07B35E";
-    // A fresh mutex is not required to clear an older error code.
+    // Success is not documented to clear an older error code.
     SetLastError(ERROR_SUCCESS);
     instanceMutex.reset(CreateMutexW(nullptr, FALSE, name.c_str()));
     const DWORD error = GetLastError();
