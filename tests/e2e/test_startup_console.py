@@ -144,7 +144,7 @@ class StartupConsoleTests(ToolTestCase):
         exe = self.tool_copy(source=SEAMED_EXE)
         run = ConsoleRun(self, exe, "--seam-missing=AddDllDirectory", win_path(self.data),
                          cwd=self.cwd)
-        screen = run.wait_for(" [Yes / No] ")
+        screen = run.wait_for("[Yes / No]")
         warning = "Windows update KB2533623 is not installed in your operating system!"
         explanation = ("In some cases lack of this update may lead to security issues in "
                        "cleaner execution.")
@@ -153,7 +153,7 @@ class StartupConsoleTests(ToolTestCase):
         self.assertEqual(screen.row_of(explanation), screen.row_of(warning) + 1)
         question = "Do you want to continue anyway?"
         self.assertEqual(screen.colors_of(question), {(YELLOW, BLUE)})
-        self.assertEqual(screen.row_of(" [Yes / No] "), screen.row_of(question) + 1)
+        self.assertEqual(screen.row_of("[Yes / No]"), screen.row_of(question) + 1)
         return exe, run
 
     def test_UpdateMissing_AnswerNo_EndsWith10(self):
@@ -163,7 +163,7 @@ class StartupConsoleTests(ToolTestCase):
         self.assertFalse(os.path.exists(run.rc_path))
         run.press("n")
         self.assertEqual(run.exit_code(), 10)
-        self.assertEqual(run.screen().colors_of(" [No] "), {(LIGHT_RED, 0)})
+        self.assertEqual(run.screen().colors_of("[No]"), {(LIGHT_RED, 0)})
         texts = self.log_texts(exe)
         self.assertEqual(texts[-1], "End")
         self.assertTrue(texts[-2].startswith("ERROR: "), texts[-2])
@@ -172,15 +172,15 @@ class StartupConsoleTests(ToolTestCase):
     def test_UpdateMissing_AnswerYes_RunsOn(self):
         exe, run = self.start_update_prompt()
         run.press("Y")
-        run.wait_for(" [Press Any Key] ")
-        self.assertEqual(run.screen().colors_of(" [Yes] "), {(LIGHT_GREEN, 0)})
+        run.wait_for("[Press Any Key]")
+        self.assertEqual(run.screen().colors_of("[Yes]"), {(LIGHT_GREEN, 0)})
         run.press("Enter")
         self.assertEqual(run.exit_code(), 0)
         self.assertIn("INFO: 0 infected files found.", self.log_texts(exe))
 
     def test_BannerAndReport_InTheirColours(self):
         run = ConsoleRun(self, self.tool_copy(), "/n", win_path(self.data), cwd=self.cwd)
-        screen = run.wait_for(" [Press Any Key] ")
+        screen = run.wait_for("[Press Any Key]")
         expected = [
             ("Bristoke decryptor", LIGHT_CYAN),
             ("Version: 1.0.0.0", WHITE),
@@ -201,7 +201,7 @@ class StartupConsoleTests(ToolTestCase):
     def test_SecondInstance_RedBoxThenExit6(self):
         name = "decryptor-%s.exe" % uuid.uuid4().hex[:6]
         first = ConsoleRun(self, self.tool_copy(name), "/n", win_path(self.data), cwd=self.cwd)
-        first.wait_for(" [Press Any Key] ")  # at its final prompt, still holding the mutex
+        first.wait_for("[Press Any Key]")  # at its final prompt, still holding the mutex
         second_cwd = os.path.join(self.tmp, "second")
         os.makedirs(second_cwd)
         second = ConsoleRun(self, self.tool_copy(name), "/n", win_path(self.data),
@@ -210,7 +210,7 @@ class StartupConsoleTests(ToolTestCase):
         self.assertEqual(screen.colors_of("Another Instance Running"), {(YELLOW, RED)})
         self.assertEqual(screen.colors_of("Another instance of the cleaner is already running."),
                          {(WHITE, RED)})
-        self.assertIn(" [Press Any Key] ", screen.lines[screen.row_of("Another instance of")])
+        self.assertIn("[Press Any Key]", screen.lines[screen.row_of("Another instance of")])
         self.assertNotIn("Looking for infected files...", "\n".join(screen.lines))
         second.press("Enter")
         self.assertEqual(second.exit_code(), 6)
