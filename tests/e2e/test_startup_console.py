@@ -87,19 +87,21 @@ class ConsoleRun:
 
     def __init__(self, test, exe, *args, cwd):
         self.test = test
-        self.socket = "bristoke-" + uuid.uuid4().hex[:10]
-        self.rc_path = os.path.join(test.tmp, self.socket + ".rc")
+        name = "tmux-" + uuid.uuid4().hex[:10]
+        # A server of its own, with its socket in the test's scratch directory.
+        self.socket = os.path.join(test.tmp, name + ".sock")
+        self.rc_path = os.path.join(test.tmp, name + ".rc")
         env = wine_env()
         command = "cd %s && env WINEPREFIX=%s WINEDEBUG=-all wine %s; echo $? > %s; sleep 600" % (
             shlex.quote(cwd), shlex.quote(env["WINEPREFIX"]),
             " ".join(shlex.quote(a) for a in [exe] + list(args)), shlex.quote(self.rc_path))
-        subprocess.run(["tmux", "-L", self.socket, "new-session", "-d", "-s", "run", "-x", "100",
+        subprocess.run(["tmux", "-S", self.socket, "new-session", "-d", "-s", "run", "-x", "100",
                         "-y", "50", command], check=True)
-        test.addCleanup(subprocess.run, ["tmux", "-L", self.socket, "kill-server"],
+        test.addCleanup(subprocess.run, ["tmux", "-S", self.socket, "kill-server"],
                         stderr=subprocess.DEVNULL)
 
     def screen(self):
-        out = subprocess.run(["tmux", "-L", self.socket, "capture-pane", "-p", "-e", "-t", "run"],
+        out = subprocess.run(["tmux", "-S", self.socket, "capture-pane", "-p", "-e", "-t", "run"],
                              stdout=subprocess.PIPE, check=True).stdout
         return Screen(out.decode("utf-8", "replace"))
 
@@ -113,7 +115,7 @@ class ConsoleRun:
         self.test.fail("%r never appeared:\n%s" % (text, "\n".join(self.screen().lines)))
 
     def press(self, key):
-        subprocess.run(["tmux", "-L", self.socket, "send-keys", "-t", "run", key], check=True)
+        subprocess.run(["tmux", "-S", self.socket, "send-keys", "-t", "run", key], check=True)
 
     def exit_code(self, timeout=60):
         deadline = time.time() + timeout
