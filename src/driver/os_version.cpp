@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "driver/system_lookup.h"
+
 namespace {
 
 struct OsClassRow {
@@ -34,7 +36,7 @@ void QueryOsVersion(OsVersionInfo& info) {
     std::memset(&info, 0, sizeof info);
     info.version.dwOSVersionInfoSize = sizeof info.version;
     const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
-        GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion"));
+        FindSystemFunction(GetModuleHandleA("ntdll"), "RtlGetVersion"));
     if (!rtlGetVersion) {
         info.OsClass = 0;
         return;

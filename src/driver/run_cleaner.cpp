@@ -9,6 +9,8 @@
 #include "driver/process_file.h"
 #include "driver/run_modes.h"
 #include "driver/startup_checks.h"
+#include "driver/system_report.h"
+#include "driver/wow64.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
 #include "walker/dir_walker.h"

@@ -1,15 +1,13 @@
 #pragma once
 
-/// 0 to go on, anything else when the user chose to stop.
-int CheckEnvironment();
+/// Whether library loading can be kept to the system directory (update KB2533623 on releases
+/// from 6.0 on; releases before 6.0 count as able).
+[[nodiscard]] bool IsSafeDllLoadingAvailable();
 
-bool IsAnotherInstanceRunning();
+/// Warns when the update is missing and asks whether to go on: 0 to go on, 1 when the user
+/// chose to stop.
+[[nodiscard]] int CheckEnvironment();
 
-/// Switches WoW64 file-system redirection off for its lifetime.
-class Wow64RedirectionGuard {
-public:
-    Wow64RedirectionGuard();
-    ~Wow64RedirectionGuard();
-    Wow64RedirectionGuard(const Wow64RedirectionGuard&) = delete;
-    Wow64RedirectionGuard& operator=(const Wow64RedirectionGuard&) = delete;
-};
+/// Creates the single-instance mutex, named after the executable's file name, and keeps it
+/// until the process ends. True when another process already holds it.
+[[nodiscard]] bool IsAnotherInstanceRunning();

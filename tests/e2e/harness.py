@@ -11,6 +11,8 @@ BUILD = os.environ.get("BRISTOKE_BUILD", os.path.join(os.path.dirname(__file__),
 SOURCE = os.environ.get("BRISTOKE_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
 EXE = os.path.join(BUILD, "BristokeDecryptor.exe")
 TOOL_NAME = "BristokeDecryptor.exe"
+# The same tool with its lookup of system functions replaced (tests/seam/seamed_tool.cpp).
+SEAMED_EXE = os.path.join(BUILD, "tests", "seamed_tool.exe")
 
 
 def win_path(path):
@@ -58,12 +60,12 @@ class ToolTestCase(unittest.TestCase):
         self.cwd = os.path.join(self.tmp, "cwd")
         os.makedirs(self.cwd)
 
-    def tool_copy(self, name=None):
+    def tool_copy(self, name=None, source=EXE):
         name = name or "BristokeDecryptor-%s.exe" % uuid.uuid4().hex[:8]
         directory = os.path.join(self.tmp, "bin-" + uuid.uuid4().hex[:6])
         os.makedirs(directory)
         path = os.path.join(directory, name)
-        shutil.copy(EXE, path)
+        shutil.copy(source, path)
         return path
 
     def run_tool(self, *args, name=None, exe=None, cwd=None, stdin=subprocess.DEVNULL,

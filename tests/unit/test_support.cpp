@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "driver/system_lookup.h"
+
 namespace {
 
 void RemoveTree(const std::wstring& path) {
@@ -96,4 +98,35 @@ std::vector<std::wstring> FindNames(const std::wstring& directory, const std::ws
         FindClose(search);
     }
     return names;
+}
+
+ScratchLogWatch::ScratchLogWatch() : start(ReadUtf16Text(ScratchLogPath()).size()) {}
+
+std::wstring ScratchLogWatch::Written() const {
+    return ReadUtf16Text(ScratchLogPath()).substr(start);
+}
+
+namespace {
+
+std::map<std::string, FARPROC> fakeFunctions;
+SystemFunctionLookup realLookup = nullptr;
+
+FARPROC FakeLookup(HMODULE module, const char* name) {
+    const auto fake = fakeFunctions.find(name);
+    return fake != fakeFunctions.end() ? fake->second : realLookup(module, name);
+}
+
+} // namespace
+
+FakeSystemFunctions::FakeSystemFunctions() {
+    realLookup = ReplaceSystemFunctionLookup(FakeLookup);
+}
+
+FakeSystemFunctions::~FakeSystemFunctions() {
+    ReplaceSystemFunctionLookup(realLookup);
+    fakeFunctions.clear();
+}
+
+void FakeSystemFunctions::Set(const char* name, FARPROC function) {
+    fakeFunctions[name] = function;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,3 +39,32 @@ void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& byte
 std::wstring ReadUtf16Text(const std::wstring& path);
 /// The names in a directory that match a pattern such as L"*.log".
 std::vector<std::wstring> FindNames(const std::wstring& directory, const std::wstring& pattern);
+
+/// The text written to the scratch log from construction on.
+class ScratchLogWatch {
+public:
+    ScratchLogWatch();
+    std::wstring Written() const;
+
+private:
+    size_t start;
+};
+
+/// Stands in for system functions that are found by name at run time: a function given here
+/// replaces the real one, a missing one is not found, the others are found as usual. Only one
+/// may exist at a time.
+class FakeSystemFunctions {
+public:
+    FakeSystemFunctions();
+    ~FakeSystemFunctions();
+    FakeSystemFunctions(const FakeSystemFunctions&) = delete;
+    FakeSystemFunctions& operator=(const FakeSystemFunctions&) = delete;
+
+    template <typename Function> void Replace(const char* name, Function function) {
+        Set(name, reinterpret_cast<FARPROC>(function));
+    }
+    void Remove(const char* name) { Set(name, nullptr); }
+
+private:
+    void Set(const char* name, FARPROC function);
+};
