@@ -2,8 +2,8 @@
 
 Wine gives a program a real console when its standard output is a terminal; the pane is that
 terminal. Wine's console draws with fixed VT sequences whatever TERM says. Each console gets its
-own tmux server (socket), so that no other tmux server's environment leaks into the program, and
-the server is always killed when the test ends."""
+own tmux server, with its socket in the test's directory, so that no other tmux server's
+environment leaks into the program; the server is always killed when the test ends."""
 import os
 import re
 import shlex
@@ -91,6 +91,7 @@ class TmuxConsole:
 
     def __init__(self, testcase, directory, program, args=(), width=100, height=30, stdin=None):
         self.name = "bristoke-%s" % uuid.uuid4().hex[:12]
+        self.socket = os.path.join(directory, self.name + ".socket")
         self.rc_path = os.path.join(directory, self.name + ".rc")
         env = wine_env()
         command = "env WINEPREFIX=%s WINEDEBUG=-all wine %s" % (
@@ -103,13 +104,16 @@ class TmuxConsole:
         self._tmux("new-session", "-d", "-s", self.name, "-x", str(width), "-y", str(height), shell)
 
     def _tmux(self, *args):
-        return subprocess.run(["tmux", "-L", self.name, "-f", "/dev/null"] + list(args),
+        return subprocess.run(["tmux", "-S", self.socket, "-f", "/dev/null"] + list(args),
                               check=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               timeout=30).stdout.decode("utf-8", "replace")
 
     def close(self):
-        subprocess.run(["tmux", "-L", self.name, "kill-server"], stdout=subprocess.DEVNULL,
+        subprocess.run(["tmux", "-S", self.socket, "kill-server"], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=30)
+        # A killed server leaves its socket behind.
+        if os.path.exists(self.socket):
+            os.remove(self.socket)
 
     def screen(self):
         capture = self._tmux("capture-pane", "-p", "-e", "-N", "-t", self.name)
