@@ -9,7 +9,7 @@ import time
 import unittest
 
 from harness import BUILD, ToolTestCase, main, wine_env
-from tmux_console import TmuxConsole
+from tmux_console import BLUE, RED, TmuxConsole, on
 
 DEMO = os.path.join(BUILD, "tests", "console_demo.exe")
 WIDTH = 100
@@ -17,7 +17,6 @@ WIDTH = 100
 SETTLE = 1.0
 
 NORMAL, SUCCESS, ERROR, WARNING, EMPHASIS, HEADING = 7, 10, 12, 14, 15, 11
-BLUE, RED = 1, 4
 
 
 def digits(length):
@@ -27,10 +26,6 @@ def digits(length):
 def tagged(text, tag):
     """A row with the text on the left and the tag ending at the last column."""
     return (text.ljust(WIDTH - len(tag)) + tag).rstrip()
-
-
-def on(background, foreground):
-    return background * 16 + foreground
 
 
 class ConsoleTestCase(unittest.TestCase):
@@ -44,12 +39,6 @@ class ConsoleTestCase(unittest.TestCase):
     def finished_screen(self, console, last_text):
         self.assertEqual(console.wait_exit(), 0)
         return console.wait_for(last_text)
-
-    def wait_for_prompt(self, console, tag):
-        screen = console.wait_for(tag)
-        # The prompt discards input that came before it: let it start reading first.
-        time.sleep(0.3)
-        return screen
 
 
 class DrawingTests(ConsoleTestCase):
@@ -171,7 +160,7 @@ class PromptTests(ConsoleTestCase):
 
     def test_YesNo_OnlyYOrNAnswerAndTheBoxStaysInPlainColours(self):
         console = self.console("prompt")
-        screen = self.wait_for_prompt(console, "[Yes / No]")
+        screen = console.wait_for_prompt("[Yes / No]")
         self.assert_box(screen, self.OVERWRITE, "C:\\data\\report.doc", " [Yes / No] ", BLUE,
                         WARNING)
         # Other keys, with and without Shift, Control or Alt, do not answer.
@@ -181,13 +170,13 @@ class PromptTests(ConsoleTestCase):
         self.assertTrue(console.running())
         self.assertIn(" [Yes / No]", console.screen().rows[2])
         console.send("Y")  # Wine types it as Shift, Y, and the releases of both
-        screen = self.wait_for_prompt(console, "Continue anyway?")
+        screen = console.wait_for_prompt("Continue anyway?")
         self.assert_answered(screen, self.OVERWRITE, "C:\\data\\report.doc", " [Yes] ", SUCCESS)
-        screen = self.wait_for_prompt(console, "[Yes / No]")
+        screen = console.wait_for_prompt("[Yes / No]")
         self.assert_box(screen, "Another Instance Running", "Continue anyway?", " [Yes / No] ",
                         RED, WARNING)
         console.send("N")
-        screen = self.wait_for_prompt(console, "[Press Any Key]")
+        screen = console.wait_for_prompt("[Press Any Key]")
         self.assert_answered(screen, "Another Instance Running", "Continue anyway?", " [No] ",
                              ERROR)
         self.assert_box(screen, "Cleaning Finished.", "The cleaner has successfully finished.",

@@ -13,9 +13,16 @@ import uuid
 
 from harness import wine_env
 
+# Windows console colours; an attribute is background * 16 + foreground.
+BLUE, RED, GREY = 1, 4, 7
+LIGHT_GREEN, LIGHT_CYAN, LIGHT_RED, YELLOW, WHITE = 10, 11, 12, 14, 15
 # ANSI colour index -> Windows colour bits (1 blue, 2 green, 4 red).
 _ANSI_TO_WINDOWS = [0, 4, 2, 6, 1, 5, 3, 7]
 _SEQUENCE = re.compile(r"\x1b\[([0-9;]*)([A-Za-z])|(.)", re.S)
+
+
+def on(background, foreground):
+    return background * 16 + foreground
 
 
 class Screen:
@@ -52,6 +59,10 @@ class Screen:
         start = self.rows[row].index(text)
         return set(self.attributes[row][start:start + len(text)])
 
+    def colours_of(self, text):
+        """The set of attributes of the cells of text's first occurrence on the screen."""
+        return self.colours(self.row_with(text), text)
+
     def row_colours(self, row):
         """The attributes of every cell the capture has for the row (cells never drawn are left
         out)."""
@@ -86,10 +97,11 @@ def _apply_sgr(parameters, foreground, background):
 
 
 class TmuxConsole:
-    """Starts `wine program args` in a width x height pane; the pane stays after the program ended
-    so that its last screen can be read."""
+    """Starts `wine program args` in a width x height pane, in cwd (the directory unless given);
+    the pane stays after the program ended so that its last screen can be read."""
 
-    def __init__(self, testcase, directory, program, args=(), width=100, height=30, stdin=None):
+    def __init__(self, testcase, directory, program, args=(), width=100, height=30, stdin=None,
+                 cwd=None):
         self.name = "bristoke-%s" % uuid.uuid4().hex[:12]
         self.socket = os.path.join(directory, self.name + ".socket")
         self.rc_path = os.path.join(directory, self.name + ".rc")
@@ -99,7 +111,7 @@ class TmuxConsole:
         if stdin:
             command += " < " + shlex.quote(stdin)
         shell = "cd %s && %s; echo $? > %s; exec sleep 3600" % (
-            shlex.quote(directory), command, shlex.quote(self.rc_path))
+            shlex.quote(cwd or directory), command, shlex.quote(self.rc_path))
         testcase.addCleanup(self.close)
         self._tmux("new-session", "-d", "-s", self.name, "-x", str(width), "-y", str(height), shell)
 
@@ -135,6 +147,13 @@ class TmuxConsole:
             if time.monotonic() > deadline:
                 raise AssertionError("%r did not appear:\n%s" % (text, screen))
             time.sleep(0.1)
+
+    def wait_for_prompt(self, tag, timeout=30):
+        """The screen once it shows the prompt's tag, after the prompt had time to start reading:
+        it discards the input that came before it."""
+        screen = self.wait_for(tag, timeout)
+        time.sleep(0.3)
+        return screen
 
     def wait_exit(self, timeout=30):
         """The program's exit code once it ended."""
