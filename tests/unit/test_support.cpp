@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <shlwapi.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -96,4 +98,52 @@ std::vector<std::wstring> FindNames(const std::wstring& directory, const std::ws
         FindClose(search);
     }
     return names;
+}
+
+LogCapture::LogCapture() : start(ReadUtf16Text(ScratchLogPath()).size()) {}
+
+std::wstring LogCapture::NewText() const {
+    return ReadUtf16Text(ScratchLogPath()).substr(start);
+}
+
+std::vector<std::wstring> LogCapture::NewLines() const {
+    std::vector<std::wstring> lines;
+    const std::wstring text = NewText();
+    size_t begin = 0;
+    for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2) {
+        const std::wstring line = text.substr(begin, end - begin);
+        const size_t head = line.find(L"] - ");
+        lines.push_back(head == std::wstring::npos ? line : line.substr(head + 4));
+    }
+    return lines;
+}
+
+PrivateCurrentUser::PrivateCurrentUser() {
+    static unsigned counter = 0;
+    subkey = L"Software\\BristokeUnitTests\\" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+             std::to_wstring(++counter);
+    RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, key);
+}
+
+PrivateCurrentUser::~PrivateCurrentUser() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(key);
+    SHDeleteKeyW(HKEY_CURRENT_USER, subkey.c_str());
+    // Fails while another test process still has its key there, which is as it should be.
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\BristokeUnitTests");
+}
+
+void TouchFile(const std::wstring& path) {
+    WriteBytes(path, {});
+}
+
+doctest::String doctest::StringMaker<std::wstring>::convert(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(),
+                        size, nullptr, nullptr);
+    return narrow.c_str();
 }

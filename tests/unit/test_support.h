@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <doctest.h>
+
 #include <string>
 #include <vector>
 
@@ -38,3 +40,42 @@ void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& byte
 std::wstring ReadUtf16Text(const std::wstring& path);
 /// The names in a directory that match a pattern such as L"*.log".
 std::vector<std::wstring> FindNames(const std::wstring& directory, const std::wstring& pattern);
+
+/// The text the log file received since construction.
+class LogCapture {
+public:
+    LogCapture();
+    std::wstring NewText() const;
+    /// New log lines without their "[stamp] - " head.
+    std::vector<std::wstring> NewLines() const;
+
+private:
+    size_t start;
+};
+
+/// Gives this process a private HKEY_CURRENT_USER (a fresh subkey of the real one) for a scope,
+/// so tests of stored values meet neither each other nor the tool's real runs.
+class PrivateCurrentUser {
+public:
+    PrivateCurrentUser();
+    ~PrivateCurrentUser();
+    PrivateCurrentUser(const PrivateCurrentUser&) = delete;
+    PrivateCurrentUser& operator=(const PrivateCurrentUser&) = delete;
+    /// The private root, usable while the override is in force.
+    HKEY root() const { return key; }
+
+private:
+    std::wstring subkey;
+    HKEY key = nullptr;
+};
+
+/// Creates an empty file (and nothing else) at the path.
+void TouchFile(const std::wstring& path);
+
+/// Lets doctest print wide strings in its messages.
+namespace doctest {
+template <>
+struct StringMaker<std::wstring> {
+    static String convert(const std::wstring& text);
+};
+} // namespace doctest
