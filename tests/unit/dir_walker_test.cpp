@@ -21,8 +21,8 @@ public:
         for (const wchar_t* directory : {L"empty", L"sub", L"sub\\deeper", L"x.doc"}) {
             REQUIRE(CreateDirectoryW((dir / directory).c_str(), nullptr));
         }
-        for (const wchar_t* file : {L"a.txt", L"hidden.txt", L"system.bin", L"y.doc",
-                                    L"sub\\b.doc", L"sub\\deeper\\c.txt", L"x.doc\\inner.txt"}) {
+        for (const wchar_t* file : {L"a.txt", L"hidden.txt", L"system.bin", L"y.doc", L"sub\\b.doc",
+                                    L"sub\\deeper\\c.txt", L"x.doc\\inner.txt"}) {
             TouchFile(dir / file);
         }
         REQUIRE(SetFileAttributesW((dir / L"hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
@@ -86,13 +86,27 @@ TEST_CASE("DirWalker_DirectoryRoot_DepthFirstPreOrderOfEverything") {
     const std::vector<WalkEntry> entries = Walk(tree.root());
 
     const std::wstring r = tree.root() + L"\\";
-    const std::multiset<std::wstring> expected = {
-        r + L".",          r + L"..",         r + L"a.txt",           r + L"hidden.txt",
-        r + L"system.bin", r + L"y.doc",      r + L"empty",           r + L"empty\\.",
-        r + L"empty\\..",  r + L"sub",        r + L"sub\\.",          r + L"sub\\..",
-        r + L"sub\\b.doc", r + L"sub\\deeper", r + L"sub\\deeper\\.", r + L"sub\\deeper\\..",
-        r + L"sub\\deeper\\c.txt", r + L"x.doc", r + L"x.doc\\.", r + L"x.doc\\..",
-        r + L"x.doc\\inner.txt"};
+    const std::multiset<std::wstring> expected = {r + L".",
+                                                  r + L"..",
+                                                  r + L"a.txt",
+                                                  r + L"hidden.txt",
+                                                  r + L"system.bin",
+                                                  r + L"y.doc",
+                                                  r + L"empty",
+                                                  r + L"empty\\.",
+                                                  r + L"empty\\..",
+                                                  r + L"sub",
+                                                  r + L"sub\\.",
+                                                  r + L"sub\\..",
+                                                  r + L"sub\\b.doc",
+                                                  r + L"sub\\deeper",
+                                                  r + L"sub\\deeper\\.",
+                                                  r + L"sub\\deeper\\..",
+                                                  r + L"sub\\deeper\\c.txt",
+                                                  r + L"x.doc",
+                                                  r + L"x.doc\\.",
+                                                  r + L"x.doc\\..",
+                                                  r + L"x.doc\\inner.txt"};
     CHECK(PathsOf(entries) == expected);
     CheckDepthFirstPreOrder(entries, tree.root());
 
@@ -119,8 +133,8 @@ TEST_CASE("DirWalker_PatternRoot_FiltersTopLevelOnlyAndWalksMatchingDirectoriesW
     const std::vector<WalkEntry> entries = Walk(tree / L"*.doc");
     const std::wstring r = tree.root() + L"\\";
     CHECK(PathsOf(entries) == std::multiset<std::wstring>{r + L"x.doc", r + L"x.doc\\.",
-                                                          r + L"x.doc\\..",
-                                                          r + L"x.doc\\inner.txt", r + L"y.doc"});
+                                                          r + L"x.doc\\..", r + L"x.doc\\inner.txt",
+                                                          r + L"y.doc"});
     CheckDepthFirstPreOrder(entries, tree.root());
 }
 
@@ -137,9 +151,11 @@ TEST_CASE("DirWalker_SingleRoots_YieldTheirOneEntry") {
         {"file path in another letter case", tree / L"A.TXT", {tree / L"a.txt"}},
         {"file path with trailing backslash", tree / L"a.txt\\", {tree / L"a.txt"}},
         {"bare file name", L"a.txt", {L"a.txt"}},
-        {"bare directory name", L"sub\\deeper",
+        {"bare directory name",
+         L"sub\\deeper",
          {L"sub\\deeper\\.", L"sub\\deeper\\..", L"sub\\deeper\\c.txt"}},
-        {"directory with \\*", tree / L"sub\\deeper\\*",
+        {"directory with \\*",
+         tree / L"sub\\deeper\\*",
          {tree / L"sub\\deeper\\.", tree / L"sub\\deeper\\..", tree / L"sub\\deeper\\c.txt"}},
     };
     for (const Case& c : cases) {
@@ -193,8 +209,7 @@ TEST_CASE("DirWalker_RootsThatCannotBeSearched_OneInvalidEntry") {
         // Reported through its directory, which exists: the log says so.
         {"missing file in an existing directory", tree / L"missing.txt", tree.root(),
          L"ERROR: consistency error: 00000010"},
-        {"missing file in a missing directory", tree / L"nodir\\missing.txt", tree / L"nodir",
-         L""},
+        {"missing file in a missing directory", tree / L"nodir\\missing.txt", tree / L"nodir", L""},
         {"backslashes only", L"\\\\\\", L"", L""},
     };
     for (const Case& c : cases) {
@@ -253,8 +268,7 @@ TEST_CASE("DirWalker_AbandonedWalk_LogsEachOpenSearchFromTheRoot") {
     const std::vector<std::wstring> lines = log.NewLines();
     REQUIRE(lines.size() == 3);
     const std::wstring head = L"INFO: DirWalkerIterator::cleanup('";
-    const std::wstring expected[] = {tree.root() + L"', 'sub', ",
-                                     tree / L"sub', 'deeper', ",
+    const std::wstring expected[] = {tree.root() + L"', 'sub', ", tree / L"sub', 'deeper', ",
                                      tree / L"sub\\deeper', 'c.txt', "};
     for (size_t i = 0; i < 3; ++i) {
         INFO(lines[i]);
