@@ -187,6 +187,11 @@ TEST_CASE("DirWalker_DriveRoot_IsWalkedAsTheDriveWithoutDoubleBackslash") {
     for (DirWalkerIterator it = walker.begin(); it != end && seen.size() < 4; ++it) {
         seen.push_back((*it).path);
     }
+    std::wstring all;
+    for (const std::wstring& path : seen) {
+        all += path + L"|";
+    }
+    INFO(all);
     REQUIRE(seen.size() == 4);
     for (const std::wstring& path : seen) {
         INFO(path);
