@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 
-/// The run's backup counter; -1 until InitBackup has succeeded.
+constexpr int32_t BackupNotInitialised = -1;
+
+/// The run's backup counter; BackupNotInitialised until InitBackup has succeeded.
 extern int32_t TheBackupCounter;
 
 /// Takes the run's counter from the registry (and stores it back); once per run.

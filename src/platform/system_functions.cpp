@@ -1,6 +1,7 @@
 #include "platform/system_functions.h"
 
 #include <cstdlib>
+#include <cstring>
 
 // Fallbacks take the function's arguments and ignore most of them.
 #pragma GCC diagnostic ignored "-Wunused-parameter"
@@ -9,6 +10,7 @@ namespace {
 
 constexpr int WSANO_RECOVERY_CODE = 11003;
 constexpr LONG STATUS_NOT_IMPLEMENTED_CODE = static_cast<LONG>(0xC0000002);
+constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG = 0x00000800;
 const HMODULE NotLoaded = reinterpret_cast<HMODULE>(-1);
 
 BOOL SubstituteInitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD) {
@@ -37,12 +39,20 @@ SYSFN_LIBRARIES(SYSFN_DEFINE_LIBRARY)
 #undef SYSFN_DEFINE_LIBRARY
 #undef SYSFN_DEFINE_STUB
 
+// Slots are written and read as FARPROC through their address.
+#define SYSFN_CHECK_SLOT(ret, name, params, args, fallback)                                        \
+    static_assert(sizeof(sys::name) == sizeof(FARPROC), #name);
+#define SYSFN_CHECK_LIBRARY(id, file, list) list(SYSFN_CHECK_SLOT)
+SYSFN_LIBRARIES(SYSFN_CHECK_LIBRARY)
+#undef SYSFN_CHECK_LIBRARY
+#undef SYSFN_CHECK_SLOT
+
 #define SYSFN_ENTRY(ret, name, params, args, fallback)                                             \
-    {#name, [](FARPROC target) { sys::name = reinterpret_cast<decltype(sys::name)>(target); },     \
-     reinterpret_cast<FARPROC>(&Fallback_##name)},
+    {#name, reinterpret_cast<void*>(&sys::name), reinterpret_cast<FARPROC>(&Fallback_##name),      \
+     reinterpret_cast<FARPROC>(&Stub_##name)},
 #define SYSFN_ENTRY_LIST(id, file, list)                                                           \
     namespace id##_functions {                                                                     \
-    const DynamicImportEntry entries[] = {list(SYSFN_ENTRY){nullptr, nullptr, nullptr}};  \
+    const DynamicImportEntry entries[] = {list(SYSFN_ENTRY){nullptr, nullptr, nullptr, nullptr}};  \
     }
 SYSFN_LIBRARIES(SYSFN_ENTRY_LIST)
 #undef SYSFN_ENTRY_LIST
@@ -54,13 +64,29 @@ DynamicImportModule modules[] = {
 #undef SYSFN_MODULE
 };
 
+bool IsKernel32(const DynamicImportModule& module) {
+    return &module == &modules[static_cast<int>(SystemLibrary::kernel32)];
+}
+
+// kernel32 stays: the static destructors that run after this still close handles through it.
 void FreeLoadedLibraries() {
     for (DynamicImportModule& module : modules) {
-        if (module.handle != NotLoaded && module.handle != nullptr &&
-            &module != &modules[static_cast<int>(SystemLibrary::kernel32)]) {
-            FreeLibrary(module.handle);
-            module.handle = NotLoaded;
+        if (!IsKernel32(module)) {
+            UnloadModule(module);
         }
+    }
+}
+
+// A bare name is otherwise looked for in the executable's directory (and, late, in the current
+// one) before the system directory, so a planted DLL of that name would be loaded. Windows
+// without KB2533623 lacks the function, so it is looked up, never imported, and those
+// releases keep the old search order.
+void RestrictLibrarySearchToSystemDirectory() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
+    if (setDefaultDllDirectories != nullptr) {
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG);
     }
 }
 
@@ -87,15 +113,29 @@ void ResolveModule(DynamicImportModule& module) {
         return;
     }
     if (module.handle == NotLoaded) {
+        static const bool restricted = (RestrictLibrarySearchToSystemDirectory(), true);
+        (void)restricted;
         module.handle = LoadLibraryW(module.fileName);
-        if (module.handle != nullptr && &module != &ImportModuleOf(SystemLibrary::kernel32)) {
+        if (module.handle != nullptr && !IsKernel32(module)) {
             static const bool registered = (std::atexit(FreeLoadedLibraries), true);
             (void)registered;
         }
     }
     for (const DynamicImportEntry* entry = module.entries; entry->name != nullptr; ++entry) {
-        FARPROC target = module.handle ? GetProcAddress(module.handle, entry->name) : nullptr;
-        entry->assign(target ? target : entry->fallback);
+        const FARPROC target = module.handle ? GetProcAddress(module.handle, entry->name) : nullptr;
+        const FARPROC chosen = target ? target : entry->fallback;
+        std::memcpy(entry->slot, &chosen, sizeof chosen);
     }
     module.resolved = true;
+}
+
+void UnloadModule(DynamicImportModule& module) {
+    if (module.handle != NotLoaded && module.handle != nullptr && !IsKernel32(module)) {
+        FreeLibrary(module.handle);
+    }
+    module.handle = NotLoaded;
+    module.resolved = false;
+    for (const DynamicImportEntry* entry = module.entries; entry->name != nullptr; ++entry) {
+        std::memcpy(entry->slot, &entry->stub, sizeof entry->stub);
+    }
 }

@@ -17,8 +17,9 @@ SYSFN_LIBRARIES(SYSFN_DECLARE_LIBRARY)
 
 struct DynamicImportEntry {
     const char* name; ///< null ends a library's list
-    void (*assign)(FARPROC target);
-    FARPROC fallback;
+    void* slot;       ///< the function's pointer in sys::, written as a FARPROC
+    FARPROC fallback; ///< takes the function's place when the library or the export is missing
+    FARPROC stub;     ///< the first-use stub the slot holds until the library is resolved
 };
 
 struct DynamicImportModule {
@@ -37,5 +38,10 @@ enum class SystemLibrary {
 /// The table's record of one library; tests may change its file name before first use.
 DynamicImportModule& ImportModuleOf(SystemLibrary library);
 
-/// Loads the library if needed and fixes all of its slots at once.
+/// Loads the library if needed and fixes all of its slots at once. The first load of the
+/// process first restricts the search for bare library names to the system directory.
 void ResolveModule(DynamicImportModule& module);
+
+/// Frees the library (never kernel32) and puts its slots back on their first-use stubs, so a
+/// later call loads it again instead of jumping into an unloaded module.
+void UnloadModule(DynamicImportModule& module);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <cstdint>
 #include <utility>
 
 #include "platform/system_functions.h"
@@ -67,10 +68,15 @@ struct FindHandleTraits {
     static void Release(Handle h) { FindClose(h); }
 };
 
+/// Predefined root keys (top bit set, such as HKEY_CURRENT_USER) are not the owner's to close.
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static Handle Empty() { return nullptr; }
-    static void Release(Handle h) { sys::RegCloseKey(h); }
+    static void Release(Handle h) {
+        if ((reinterpret_cast<uintptr_t>(h) & 0x80000000u) == 0) {
+            sys::RegCloseKey(h);
+        }
+    }
 };
 
 struct CryptProviderTraits {

@@ -5,6 +5,7 @@
 #include "driver/entry.h"
 #include "logging/log_file.h"
 #include "test_support.h"
+#include "walker/dir_walker.h"
 
 namespace {
 
@@ -14,6 +15,21 @@ ExitCode Throwing(int, wchar_t**) {
 
 ExitCode Finishing(int, wchar_t**) {
     return ExitCode::UsageShown;
+}
+
+std::wstring walkRoot;
+
+/// Walks walkRoot and fails fatally while two searches are open.
+ExitCode ThrowingInsideAWalk(int, wchar_t**) {
+    DirWalker walker;
+    if (walker.Prepare(walkRoot)) {
+        for (DirWalkerIterator it = walker.begin(); it != walker.end(); ++it) {
+            if ((*it).path == walkRoot + L"\\sub\\file.txt") {
+                throw std::runtime_error("fatal");
+            }
+        }
+    }
+    return ExitCode::Finished;
 }
 
 /// Runs the entry in a scratch directory and returns its exit code and log text.
@@ -52,4 +68,21 @@ TEST_CASE("RunEntry_NormalRun_ReturnsTheRunsCodeBetweenBeginAndEnd") {
     CHECK(log.rfind(L"[", 0) == 0);
     CHECK(log.find(L"] - Begin\r\n") != std::wstring::npos);
     CHECK(EndsWith(log, L"] - End\r\n"));
+}
+
+TEST_CASE("RunEntry_WalkAbandonedByAnException_OpenSearchesLoggedBeforeTheCrashReport") {
+    TempDir tree;
+    REQUIRE(CreateDirectoryW((tree / L"sub").c_str(), nullptr));
+    TouchFile(tree / L"sub\\file.txt");
+    walkRoot = tree.path();
+    const auto [result, log] = RunInScratchDirectory(ThrowingInsideAWalk);
+    CHECK(result == 255);
+    const std::wstring cleanup = L"] - INFO: DirWalkerIterator::cleanup('";
+    const size_t rootSearch = log.find(cleanup + walkRoot + L"', 'sub', ");
+    const size_t subSearch = log.find(cleanup + walkRoot + L"\\sub', 'file.txt', ");
+    const size_t report = log.find(L"] - ERROR: Fatal error occured, consult support.\r\n");
+    REQUIRE(report != std::wstring::npos);
+    CHECK(rootSearch < subSearch);
+    CHECK(subSearch < report);
+    CHECK(EndsWith(log, L"] - End (crash)\r\n"));
 }

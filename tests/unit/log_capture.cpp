@@ -8,10 +8,14 @@
 
 LogCapture::LogCapture() : start(ReadUtf16Text(ScratchLogPath()).size()) {}
 
+std::wstring LogCapture::Text() const {
+    return ReadUtf16Text(ScratchLogPath()).substr(start);
+}
+
 std::vector<std::wstring> LogCapture::Lines() const {
     static const std::wregex head(
         L"\\[\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}\\] - ");
-    const std::wstring text = ReadUtf16Text(ScratchLogPath()).substr(start);
+    const std::wstring text = Text();
     std::vector<std::wstring> lines;
     size_t from = 0;
     while (from < text.size()) {

@@ -8,6 +8,9 @@ class LogCapture {
 public:
     LogCapture();
 
+    /// Everything appended since construction, stamps included.
+    std::wstring Text() const;
+
     /// Each complete line without its "[stamp] - " head; a line without that head, or
     /// an unfinished last line, is returned whole so that a comparison shows it.
     std::vector<std::wstring> Lines() const;

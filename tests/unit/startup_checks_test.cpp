@@ -7,6 +7,7 @@
 #include "driver/startup_checks.h"
 #include "logging/console_handler.h"
 #include "platform/unique_handle.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 namespace {
@@ -79,9 +80,9 @@ TEST_CASE("IsSafeDllLoadingAvailable_ByReleaseAndUpdate") {
         CAPTURE(c.hasAddDllDirectory);
         FakeSystemFunctions fakes;
         PlayRelease(fakes, c.major, c.minor, c.hasAddDllDirectory);
-        const ScratchLogWatch log;
+        const LogCapture log;
         CHECK(IsSafeDllLoadingAvailable() == c.available);
-        CHECK(Contains(log.Written(), L"] - ERROR: Failed to get system info\r\n") ==
+        CHECK(Contains(log.Text(), L"] - ERROR: Failed to get system info\r\n") ==
               c.logsVersionFailure);
     }
 }
@@ -89,9 +90,9 @@ TEST_CASE("IsSafeDllLoadingAvailable_ByReleaseAndUpdate") {
 TEST_CASE("CheckEnvironment_UpdatePresent_GoesOnWithoutWarning") {
     FakeSystemFunctions fakes;
     PlayRelease(fakes, 6, 1, true);
-    const ScratchLogWatch log;
+    const LogCapture log;
     CHECK(CheckEnvironment() == 0);
-    CHECK(log.Written().empty());
+    CHECK(log.Text().empty());
 }
 
 TEST_CASE("CheckEnvironment_UpdateMissing_WarnsAndFollowsTheAnswer") {
@@ -108,9 +109,9 @@ TEST_CASE("CheckEnvironment_UpdateMissing_WarnsAndFollowsTheAnswer") {
         FakeSystemFunctions fakes;
         PlayRelease(fakes, 6, 1, false);
         const PromptAnswer answer(c.silent, c.forced);
-        const ScratchLogWatch log;
+        const LogCapture log;
         CHECK(CheckEnvironment() == c.result);
-        const std::wstring written = log.Written();
+        const std::wstring written = log.Text();
         CHECK(Contains(written, UpdateWarning));
         CHECK(Contains(written, UpdateExplanation));
         CHECK(written.find(UpdateWarning) < written.find(UpdateExplanation));
@@ -121,9 +122,9 @@ TEST_CASE("CheckEnvironment_VersionUnreadable_WarnsAsIfTheUpdateWereMissing") {
     FakeSystemFunctions fakes;
     PlayRelease(fakes, 0, 0, true);
     const PromptAnswer answer(true, false);
-    const ScratchLogWatch log;
+    const LogCapture log;
     CHECK(CheckEnvironment() == 1);
-    const std::wstring written = log.Written();
+    const std::wstring written = log.Text();
     CHECK(Contains(written, L"] - ERROR: Failed to get system info\r\n"));
     CHECK(Contains(written, UpdateWarning));
 }

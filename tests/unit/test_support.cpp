@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <shlwapi.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -100,12 +102,6 @@ std::vector<std::wstring> FindNames(const std::wstring& directory, const std::ws
     return names;
 }
 
-ScratchLogWatch::ScratchLogWatch() : start(ReadUtf16Text(ScratchLogPath()).size()) {}
-
-std::wstring ScratchLogWatch::Written() const {
-    return ReadUtf16Text(ScratchLogPath()).substr(start);
-}
-
 namespace {
 
 std::map<std::string, FARPROC> fakeFunctions;
@@ -129,4 +125,34 @@ FakeSystemFunctions::~FakeSystemFunctions() {
 
 void FakeSystemFunctions::Set(const char* name, FARPROC function) {
     fakeFunctions[name] = function;
+}
+
+PrivateCurrentUser::PrivateCurrentUser() {
+    static unsigned counter = 0;
+    subkey = L"Software\\BristokeUnitTests\\" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+             std::to_wstring(++counter);
+    RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, key);
+}
+
+PrivateCurrentUser::~PrivateCurrentUser() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(key);
+    SHDeleteKeyW(HKEY_CURRENT_USER, subkey.c_str());
+    // Fails while another test process still has its key there, which is as it should be.
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\BristokeUnitTests");
+}
+
+void TouchFile(const std::wstring& path) {
+    WriteBytes(path, {});
+}
+
+doctest::String doctest::StringMaker<std::wstring>::convert(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(),
+                        size, nullptr, nullptr);
+    return narrow.c_str();
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <map>
+#include <doctest.h>
+
 #include <string>
 #include <vector>
 
@@ -40,16 +42,6 @@ std::wstring ReadUtf16Text(const std::wstring& path);
 /// The names in a directory that match a pattern such as L"*.log".
 std::vector<std::wstring> FindNames(const std::wstring& directory, const std::wstring& pattern);
 
-/// The text written to the scratch log from construction on.
-class ScratchLogWatch {
-public:
-    ScratchLogWatch();
-    std::wstring Written() const;
-
-private:
-    size_t start;
-};
-
 /// Stands in for system functions that are found by name at run time: a function given here
 /// replaces the real one, a missing one is not found, the others are found as usual. Only one
 /// may exist at a time.
@@ -68,3 +60,29 @@ public:
 private:
     void Set(const char* name, FARPROC function);
 };
+/// Gives this process a private HKEY_CURRENT_USER (a fresh subkey of the real one) for a scope,
+/// so tests of stored values meet neither each other nor the tool's real runs.
+class PrivateCurrentUser {
+public:
+    PrivateCurrentUser();
+    ~PrivateCurrentUser();
+    PrivateCurrentUser(const PrivateCurrentUser&) = delete;
+    PrivateCurrentUser& operator=(const PrivateCurrentUser&) = delete;
+    /// The private root, usable while the override is in force.
+    HKEY root() const { return key; }
+
+private:
+    std::wstring subkey;
+    HKEY key = nullptr;
+};
+
+/// Creates an empty file (and nothing else) at the path.
+void TouchFile(const std::wstring& path);
+
+/// Lets doctest print wide strings in its messages.
+namespace doctest {
+template <>
+struct StringMaker<std::wstring> {
+    static String convert(const std::wstring& text);
+};
+} // namespace doctest

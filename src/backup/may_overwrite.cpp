@@ -1,0 +1,22 @@
+#include "backup/backup.h"
+
+#include <windows.h>
+
+#include "driver/shorten_path.h"
+#include "logging/console_handler.h"
+#include "logging/lines.h"
+#include "streams/path_helpers.h"
+
+bool MayOverwrite(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(ToExtendedLengthPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return true;
+    }
+    const std::wstring shownPath = ShortenPath(path, DisplayLimit(TheConsole.GetWidth(), 16));
+    if (TheConsole.Ask(L"Do you want to overwrite the following file?", shownPath,
+                       PromptKind::YesNo, PromptStyle::Warning)) {
+        return true;
+    }
+    LogLine(prefix::Info, L"User doesn't allow modification of file [" + path + L"]");
+    return false;
+}

@@ -1,0 +1,103 @@
+"""The main walk over real trees, seen through list-only forced runs (/f /n), which log one
+"Skipping [" line for every file the walker yields and nothing for directories."""
+import ctypes
+import os
+import re
+
+from harness import ToolTestCase, main, win_path
+
+SKIPPING = re.compile(r"^INFO: Skipping \[(.*)\]\.\.\.$")
+
+
+def make_tree(root, files):
+    for name in files:
+        path = os.path.join(root, *name.split("\\"))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        open(path, "wb").close()
+
+
+def drop_file_access_override():
+    """Makes root subject to permission bits, as an ordinary user is (preexec of the run)."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    pr_capbset_drop, cap_dac_override, cap_dac_read_search = 24, 1, 2
+    for capability in (cap_dac_override, cap_dac_read_search):
+        if libc.prctl(pr_capbset_drop, capability, 0, 0, 0) != 0:
+            raise OSError(ctypes.get_errno(), "prctl(PR_CAPBSET_DROP)")
+
+
+class WalkTests(ToolTestCase):
+    TREE = ["a.txt", ".dotfile", "system.bin", "y.doc", "sub\\b.doc", "sub\\deeper\\c.txt",
+            "x.doc\\inner.txt", "x.doc\\nested\\d.txt"]
+
+    def setUp(self):
+        super().setUp()
+        self.root = os.path.join(self.tmp, "data")
+        make_tree(self.root, self.TREE)
+        os.makedirs(os.path.join(self.root, "empty"))
+        os.setxattr(os.path.join(self.root, "system.bin"), "user.DOSATTRIB", b"0x4")
+        self.win_root = win_path(self.root)
+
+    def walk_problems(self, run):
+        """Warnings and errors logged during the walk (the mode notices come before it)."""
+        texts = run.texts()
+        walk = texts[texts.index("INFO: Looking for infected files..."):]
+        return [t for t in walk if t.startswith(("WARNING", "ERROR"))]
+
+    def listed(self, run):
+        return [m.group(1) for m in map(SKIPPING.match, run.texts()) if m]
+
+    def under_root(self, *names):
+        return sorted(self.win_root + "\\" + name for name in names)
+
+    def assert_walk_ended_normally(self, run, files):
+        self.assertEqual(run.rc, 0)
+        self.assertIn("INFO: %d infected files found." % files, run.texts())
+        self.assertEqual(run.texts()[-1], "End")
+
+    def test_DirectoryRoot_EveryFileOnceHiddenAndSystemIncluded(self):
+        run = self.run_tool("/f", "/n", self.win_root)
+        self.assertEqual(sorted(self.listed(run)), self.under_root(*self.TREE))
+        self.assertEqual(self.walk_problems(run), [])
+        self.assert_walk_ended_normally(run, len(self.TREE))
+
+    def test_PatternRoot_FiltersTheTopLevelAndWalksMatchingDirectoriesWhole(self):
+        run = self.run_tool("/f", "/n", self.win_root + "\\*.doc")
+        self.assertEqual(sorted(self.listed(run)),
+                         self.under_root("y.doc", "x.doc\\inner.txt", "x.doc\\nested\\d.txt"))
+        self.assert_walk_ended_normally(run, 3)
+
+    def test_EmptyArgumentSkippedAndAPathGivenTwiceWalkedTwice(self):
+        run = self.run_tool("/f", "/n", "", self.win_root, self.win_root + "\\")
+        self.assertEqual(sorted(self.listed(run)), sorted(self.under_root(*self.TREE) * 2))
+        self.assertFalse([t for t in run.texts() if "Invalid Path" in t])
+        self.assert_walk_ended_normally(run, 2 * len(self.TREE))
+
+    def test_MissingFileInAnExistingDirectory_ReportedThroughItsDirectory(self):
+        run = self.run_tool("/f", "/n", self.win_root + "\\missing.txt")
+        texts = run.texts()
+        warning = texts.index("WARNING: Invalid Path [%s]" % self.win_root)
+        self.assertEqual(texts[warning - 1], "ERROR: consistency error: 00000010")
+        self.assertEqual(self.listed(run), [])
+        self.assert_walk_ended_normally(run, 0)
+
+    def test_MissingPathInAMissingDirectory_OneWarningAndNoWalkerLine(self):
+        missing_dir = self.win_root + "\\nodir"
+        run = self.run_tool("/f", "/n", missing_dir + "\\missing.txt")
+        self.assertIn("WARNING: Invalid Path [%s]" % missing_dir, run.texts())
+        self.assertEqual(len([t for t in run.texts() if "Invalid Path" in t]), 1)
+        self.assertFalse([t for t in run.texts() if "consistency error" in t])
+        self.assert_walk_ended_normally(run, 0)
+
+    def test_UnreadableSubdirectory_SkippedSilently(self):
+        locked = os.path.join(self.root, "sub", "locked")
+        make_tree(locked, ["hidden-away.txt"])
+        os.chmod(locked, 0)
+        self.addCleanup(os.chmod, locked, 0o755)
+        run = self.run_tool("/f", "/n", self.win_root, preexec=drop_file_access_override)
+        self.assertEqual(sorted(self.listed(run)), self.under_root(*self.TREE))
+        self.assertEqual(self.walk_problems(run), [])
+        self.assert_walk_ended_normally(run, len(self.TREE))
+
+
+if __name__ == "__main__":
+    main()

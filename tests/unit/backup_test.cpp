@@ -1,0 +1,315 @@
+#include <doctest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "backup/backup.h"
+#include "logging/console_handler.h"
+#include "log_capture.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr const wchar_t* CounterKey = L"SOFTWARE\\OVIX\\Korvalines\\win32_filecoder_ostrel";
+
+/// Sets the run's counter for a scope and restores it after.
+class CounterScope {
+public:
+    explicit CounterScope(int32_t value) : saved(TheBackupCounter) { TheBackupCounter = value; }
+    ~CounterScope() { TheBackupCounter = saved; }
+
+private:
+    int32_t saved;
+};
+
+/// Sets the console's prompt switches for a scope and clears them after.
+class PromptModeScope {
+public:
+    PromptModeScope(bool silent, bool forced) {
+        TheConsole.SetSilent(silent);
+        TheConsole.SetForced(forced);
+    }
+    ~PromptModeScope() {
+        TheConsole.SetSilent(false);
+        TheConsole.SetForced(false);
+    }
+};
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void StoreCounter(HKEY root, DWORD type, const std::vector<uint8_t>& data) {
+    HKEY key = nullptr;
+    REQUIRE(RegCreateKeyExW(root, CounterKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS);
+    REQUIRE(RegSetValueExW(key, L"BackupCounter", 0, type, data.data(),
+                           static_cast<DWORD>(data.size())) == ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+/// The stored counter as REG_DWORD; fails the test for any other type.
+DWORD StoredCounter(HKEY root) {
+    HKEY key = nullptr;
+    REQUIRE(RegOpenKeyExW(root, CounterKey, 0, KEY_READ, &key) == ERROR_SUCCESS);
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const LONG result = RegQueryValueExW(key, L"BackupCounter", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    REQUIRE(result == ERROR_SUCCESS);
+    REQUIRE(type == REG_DWORD);
+    return value;
+}
+
+} // namespace
+
+TEST_CASE("InitBackup_FirstRunCreatesTheKeyAndTheNextRunCountsOn") {
+    const PrivateCurrentUser user;
+    const CounterScope notInitialised(BackupNotInitialised);
+
+    LogCapture firstRun;
+    REQUIRE(InitBackup());
+    CHECK(TheBackupCounter == 0);
+    CHECK(StoredCounter(user.root()) == 0);
+    CHECK(firstRun.Lines() == std::vector<std::wstring>{L"INFO: Backup: 0"});
+
+    // Once per run: a second call changes nothing.
+    LogCapture again;
+    CHECK_FALSE(InitBackup());
+    CHECK(TheBackupCounter == 0);
+    CHECK(StoredCounter(user.root()) == 0);
+    CHECK(again.Text().empty());
+
+    TheBackupCounter = BackupNotInitialised; // the next run
+    LogCapture nextRun;
+    REQUIRE(InitBackup());
+    CHECK(TheBackupCounter == 1);
+    CHECK(StoredCounter(user.root()) == 1);
+    CHECK(nextRun.Lines() == std::vector<std::wstring>{L"INFO: Backup: 1"});
+}
+
+TEST_CASE("InitBackup_StoredCounters") {
+    struct Case {
+        const char* what;
+        DWORD type;
+        std::vector<uint8_t> stored;
+        int32_t counter;
+    };
+    const Case cases[] = {
+        {"REG_DWORD", REG_DWORD, {41, 0, 0, 0}, 42},
+        {"REG_QWORD restarts", REG_QWORD, {41, 0, 0, 0, 0, 0, 0, 0}, 0},
+        {"long REG_SZ restarts", REG_SZ, {'4', 0, '1', 0, 0, 0}, 0},
+        // A one-character string is read as its 4 bytes, like any value the read accepts.
+        {"REG_SZ of one character", REG_SZ, {'7', 0, 0, 0}, 0x38},
+        {"largest value wraps", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}, 0},
+        // Its successor would be the "not initialised" mark, which fails every backup.
+        {"successor would be the mark", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF}, 0},
+        {"signed overflow", REG_DWORD, {0xFF, 0xFF, 0xFF, 0x7F}, INT32_MIN},
+    };
+    for (const Case& c : cases) {
+        INFO(c.what);
+        const PrivateCurrentUser user;
+        const CounterScope notInitialised(BackupNotInitialised);
+        StoreCounter(user.root(), c.type, c.stored);
+        LogCapture log;
+        REQUIRE(InitBackup());
+        CHECK(TheBackupCounter == c.counter);
+        CHECK(StoredCounter(user.root()) == static_cast<DWORD>(c.counter));
+        CHECK(log.Lines() ==
+              std::vector<std::wstring>{L"INFO: Backup: " + std::to_wstring(c.counter)});
+    }
+}
+
+TEST_CASE("BackupFile_MovesTheFileToItsBackupName") {
+    struct Case {
+        int32_t counter;
+        const wchar_t* source;
+        const wchar_t* backup;
+    };
+    const Case cases[] = {
+        {0, L"a.txt.BRSK", L"a.txt.BRSK.backup_by_ovix"},
+        {1, L"a.txt.BRSK", L"a.txt.BRSK.backup_1_by_ovix"},
+        {12, L"report.docx.BRSK", L"report.docx.BRSK.backup_12_by_ovix"},
+    };
+    for (const Case& c : cases) {
+        INFO(c.backup);
+        const TempDir dir;
+        const CounterScope counter(c.counter);
+        WriteBytes(dir / c.source, {1, 2, 3});
+        LogCapture log;
+        std::wstring backup;
+        REQUIRE(BackupFile(dir / c.source, backup));
+        CHECK(backup == dir / c.backup);
+        CHECK_FALSE(Exists(dir / c.source));
+        CHECK(ReadBytes(backup) == std::vector<unsigned char>{1, 2, 3});
+        CHECK(log.Text().empty());
+    }
+}
+
+TEST_CASE("BackupFile_Failures") {
+    const TempDir dir;
+    const std::wstring source = dir / L"a.txt.BRSK";
+    const std::wstring backupName = dir / L"a.txt.BRSK.backup_3_by_ovix";
+    std::wstring backup;
+
+    SUBCASE("not initialised: no line") {
+        const CounterScope counter(BackupNotInitialised);
+        TouchFile(source);
+        LogCapture log;
+        CHECK_FALSE(BackupFile(source, backup));
+        CHECK(Exists(source));
+        CHECK(log.Text().empty());
+    }
+    SUBCASE("backup name taken by a file: both files stay") {
+        const CounterScope counter(3);
+        WriteBytes(source, {1});
+        WriteBytes(backupName, {2});
+        LogCapture log;
+        CHECK_FALSE(BackupFile(source, backup));
+        CHECK(ReadBytes(source) == std::vector<unsigned char>{1});
+        CHECK(ReadBytes(backupName) == std::vector<unsigned char>{2});
+        CHECK(log.Lines() ==
+              std::vector<std::wstring>{L"INFO: Can't get backup filename of file " + source});
+    }
+    SUBCASE("backup name taken by a directory: the move fails") {
+        const CounterScope counter(3);
+        TouchFile(source);
+        REQUIRE(CreateDirectoryW(backupName.c_str(), nullptr));
+        LogCapture log;
+        CHECK_FALSE(BackupFile(source, backup));
+        CHECK(Exists(source));
+        const std::vector<std::wstring> lines = log.Lines();
+        REQUIRE(lines.size() == 1);
+        const std::wstring head =
+            L"INFO: Can't move (backup) file [" + source + L"] to [" + backupName + L"], GLE(0x";
+        CHECK(lines[0].rfind(head, 0) == 0);
+        CHECK(lines[0] != head + L"00000000)");
+    }
+}
+
+TEST_CASE("BackupAndRestore_PathLongerThanMaxPath") {
+    const TempDir dir;
+    std::wstring directory = dir.path();
+    for (int i = 0; i < 4; ++i) {
+        directory += L"\\" + std::wstring(70, static_cast<wchar_t>(L'a' + i));
+        REQUIRE(CreateDirectoryW((L"\\\\?\\" + directory).c_str(), nullptr));
+    }
+    const std::wstring source = directory + L"\\a.txt.BRSK";
+    REQUIRE(source.size() > MAX_PATH);
+    WriteBytes(L"\\\\?\\" + source, {9});
+    const CounterScope counter(0);
+    std::wstring backup;
+    REQUIRE(BackupFile(source, backup));
+    CHECK(ReadBytes(L"\\\\?\\" + backup) == std::vector<unsigned char>{9});
+    REQUIRE(RestoreBackup(backup));
+    CHECK(ReadBytes(L"\\\\?\\" + source) == std::vector<unsigned char>{9});
+    // TempDir cannot remove what lies beyond MAX_PATH.
+    DeleteFileW((L"\\\\?\\" + source).c_str());
+    for (std::wstring d = directory; d.size() > dir.path().size(); d.resize(d.rfind(L'\\'))) {
+        RemoveDirectoryW((L"\\\\?\\" + d).c_str());
+    }
+}
+
+TEST_CASE("RestoreBackup_MovesTheBackupBackUnlessTheSourceNameIsTaken") {
+    const TempDir dir;
+    const std::wstring source = dir / L"a.txt.BRSK";
+    const std::wstring backup = dir / L"a.txt.BRSK.backup_3_by_ovix";
+    WriteBytes(backup, {1});
+
+    SUBCASE("source name free") {
+        LogCapture log;
+        CHECK(RestoreBackup(backup));
+        CHECK(ReadBytes(source) == std::vector<unsigned char>{1});
+        CHECK_FALSE(Exists(backup));
+        CHECK(log.Text().empty());
+    }
+    SUBCASE("a file of the source name has appeared: it stays, and so does the backup") {
+        WriteBytes(source, {2});
+        LogCapture log;
+        CHECK_FALSE(RestoreBackup(backup));
+        CHECK(ReadBytes(source) == std::vector<unsigned char>{2});
+        CHECK(ReadBytes(backup) == std::vector<unsigned char>{1});
+        CHECK(log.Lines() ==
+              std::vector<std::wstring>{L"INFO: Can't revert backup of file [" + source +
+                                        L"] from [" + backup + L"], GLE(0x000000b7)"});
+    }
+    SUBCASE("not a backup name: nothing moves, no line") {
+        LogCapture log;
+        CHECK_FALSE(RestoreBackup(source));
+        CHECK(Exists(backup));
+        CHECK(log.Text().empty());
+    }
+}
+
+TEST_CASE("IsBackupName_And_SourceNameOf") {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* source; // empty: not a backup name
+    };
+    const Case cases[] = {
+        {L"C:\\d\\a.txt.BRSK.backup_by_ovix", L"C:\\d\\a.txt.BRSK"},
+        {L"C:\\d\\a.txt.BRSK.backup_7_by_ovix", L"C:\\d\\a.txt.BRSK"},
+        {L"C:\\d\\a.txt.BRSK.backup_3_by_ovix", L"C:\\d\\a.txt.BRSK"},
+        {L"a.backup_12_by_ovix", L"a"},
+        {L"C:\\d\\a.txt.by_ovix", L""},
+        {L"C:\\d\\a.txt.backup_x", L""},
+        {L"C:\\d\\a.txt.BACKUP_by_ovix", L""},
+        {L"C:\\d\\a.txt.backup_BY_OVIX", L""},
+        {L"C:\\d\\a.txt.backup_by_ovi", L""},
+        {L"C:\\d.backup_by_ovix\\a.txt", L""},
+        {L"C:\\d\\a.txt", L""},
+        {L"C:\\d\\noextension", L""},
+    };
+    for (const Case& c : cases) {
+        INFO(std::wstring(c.path));
+        CHECK(IsBackupName(c.path) == (c.source[0] != 0));
+        CHECK(SourceNameOf(c.path) == c.source);
+    }
+}
+
+TEST_CASE("FileNameOf_And_ExtensionOf") {
+    CHECK(FileNameOf(L"C:\\d\\a.txt") == L"a.txt");
+    CHECK(FileNameOf(L"a.txt") == L"a.txt");
+    CHECK(FileNameOf(L"C:\\d\\") == L"");
+    CHECK(ExtensionOf(L"a.txt.BRSK") == L"BRSK");
+    CHECK(ExtensionOf(L"a") == L"");
+    CHECK(ExtensionOf(L"a.") == L"");
+    CHECK(ExtensionOf(L"C:\\d.x\\a") == L"x\\a");
+}
+
+TEST_CASE("MayOverwrite") {
+    const TempDir dir;
+    const std::wstring existing = dir / L"a.txt";
+    TouchFile(existing);
+
+    SUBCASE("missing path: yes without a prompt (silent would have said no)") {
+        const PromptModeScope silent(true, false);
+        LogCapture log;
+        CHECK(MayOverwrite(dir / L"missing.txt"));
+        CHECK(MayOverwrite(dir / L"nodir\\missing.txt"));
+        CHECK(log.Text().empty());
+    }
+    SUBCASE("directory: yes without a prompt") {
+        const PromptModeScope silent(true, false);
+        CHECK(MayOverwrite(dir.path()));
+    }
+    SUBCASE("silent: no, with its line") {
+        const PromptModeScope silent(true, false);
+        LogCapture log;
+        CHECK_FALSE(MayOverwrite(existing));
+        CHECK(log.Lines() ==
+              std::vector<std::wstring>{L"INFO: User doesn't allow modification of file [" +
+                                        existing + L"]"});
+    }
+    SUBCASE("forced, also with silent: yes, nothing written") {
+        for (const bool silent : {false, true}) {
+            const PromptModeScope forced(silent, true);
+            LogCapture log;
+            CHECK(MayOverwrite(existing));
+            CHECK(log.Text().empty());
+        }
+    }
+}
