@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+/// The key database resource as the module holds it; data is null when there is none.
+struct KeyResource {
+    const uint8_t* data = nullptr;
+    DWORD size = 0;
+};
+
+/// Finds, loads and locks RCDATA 101 of the own module; a failure is logged.
+[[nodiscard]] KeyResource LoadKeyResource();
+
+/// Undoes the producer's scrambling in place.
+void DescrambleBuffer(uint8_t* buffer, size_t length);
+
+/// The descrambled body behind a checked header; empty when the resource is missing or corrupt.
+[[nodiscard]] std::vector<uint8_t> ReadKeyDatabase();
+
+/// One Base64 key record imported into a provider context of its own; 0 when it is no key.
+/// The context stays open while the key lives, which is until the process ends.
+[[nodiscard]] HCRYPTKEY ImportKey(const char* text, DWORD length);
+
+/// Reads the key database and imports its records in order until one fails; false when the
+/// database itself cannot be used. What FilecoderCleaner::LoadKeys does with its own members.
+[[nodiscard]] bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count);

@@ -1,0 +1,46 @@
+#include "file_ciphers.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD AesBlockSize = 16;
+
+/// PLAINTEXTKEYBLOB of an AES-256 key.
+struct AesKeyBlob {
+    BLOBHEADER header;
+    DWORD keyLength;
+    BYTE key[32];
+};
+
+} // namespace
+
+bool AesFileCipher::Init(const BYTE (&key)[32], const BYTE (&iv)[16]) {
+    AesKeyBlob blob = {{PLAINTEXTKEYBLOB, CUR_BLOB_VERSION, 0, CALG_AES_256}, sizeof blob.key, {}};
+    std::memcpy(blob.key, key, sizeof blob.key);
+    DWORD mode = CRYPT_MODE_CBC;
+    aesKey.reset();
+    const bool ready =
+        CryptAcquireContextW(context.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+        CryptImportKey(context.get(), reinterpret_cast<const BYTE*>(&blob), sizeof blob, 0, 0,
+                       aesKey.put()) &&
+        CryptSetKeyParam(aesKey.get(), KP_MODE, reinterpret_cast<BYTE*>(&mode), 0) &&
+        CryptSetKeyParam(aesKey.get(), KP_IV, iv, 0);
+    SecureZeroMemory(&blob, sizeof blob);
+    return ready;
+}
+
+bool AesFileCipher::Encrypt(BYTE* data, DWORD& length, DWORD capacity, bool last) {
+    // The family pads only data that does not fill its last block: whole blocks go out as they are.
+    const BOOL final = last && (length % AesBlockSize != 0 || length == 0);
+    return CryptEncrypt(aesKey.get(), 0, final, 0, data, &length, capacity);
+}
+
+Salsa20FileCipher::Salsa20FileCipher(const BYTE (&key)[32], const BYTE (&nonce)[8]) {
+    salsa.SetKeyWithIV(key, sizeof key, nonce, sizeof nonce);
+}
+
+bool Salsa20FileCipher::Encrypt(BYTE* data, DWORD& length, DWORD, bool) {
+    salsa.ProcessData(data, data, length);
+    return true;
+}

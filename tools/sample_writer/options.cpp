@@ -1,0 +1,111 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cwchar>
+#include <cwctype>
+
+const wchar_t* const SampleWriterUsage =
+    L"usage: BristokeSampleWriter --keys FILE --out DIR [--variant 1|3|4|5] [--key N]\n"
+    L"           [--ext .EXT] [--name NAME] [--plain-size N] [--factors A,B] INPUT...\n";
+
+namespace {
+
+bool ParseUnsigned(const std::wstring& text, uint64_t limit, uint64_t& value) {
+    if (text.empty() || !std::iswdigit(text[0])) {
+        return false;
+    }
+    wchar_t* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::wcstoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != L'\0' || parsed > limit) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool ParseFactors(const std::wstring& text, SampleOptions& options) {
+    const size_t comma = text.find(L',');
+    uint64_t second = 0;
+    if (comma == std::wstring::npos ||
+        !ParseUnsigned(text.substr(0, comma), UINT64_MAX, options.factor1) ||
+        !ParseUnsigned(text.substr(comma + 1), UINT32_MAX, second)) {
+        return false;
+    }
+    options.factor2 = static_cast<uint32_t>(second);
+    options.hasFactors = true;
+    return true;
+}
+
+bool IsPlainName(const std::wstring& text) {
+    return text.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+bool Check(const SampleOptions& options, std::wstring& error) {
+    if (options.keyList.empty() || options.outputDirectory.empty() || options.inputs.empty()) {
+        error = L"--keys, --out and at least one input are needed";
+    } else if (options.variant != 1 && options.variant != 3 && options.variant != 4 &&
+               options.variant != 5) {
+        error = L"--variant must be 1, 3, 4 or 5";
+    } else if (!options.extension.empty() &&
+               (options.extension.size() < 2 || options.extension[0] != L'.' ||
+                !IsPlainName(options.extension))) {
+        error = L"--ext must be a dot and at least one character, without \\, / or :";
+    } else if (!options.name.empty() && options.inputs.size() != 1) {
+        error = L"--name goes with one input only";
+    } else if (options.hasPlainSize && options.variant == 5) {
+        error = L"--plain-size: variant 5 has no plain size in its footer";
+    } else if (options.hasFactors && options.variant != 5) {
+        error = L"--factors goes with variant 5 only";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool ParseOptions(int argc, wchar_t** argv, SampleOptions& options, std::wstring& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        if (argument.rfind(L"--", 0) != 0) {
+            options.inputs.push_back(argument);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = argument + L" needs a value";
+            return false;
+        }
+        const std::wstring value = argv[++i];
+        uint64_t number = 0;
+        bool valid = true;
+        if (argument == L"--keys") {
+            options.keyList = value;
+        } else if (argument == L"--out") {
+            options.outputDirectory = value;
+        } else if (argument == L"--variant") {
+            valid = ParseUnsigned(value, 9, number);
+            options.variant = static_cast<int>(number);
+        } else if (argument == L"--key") {
+            valid = ParseUnsigned(value, UINT32_MAX, number);
+            options.keyIndex = static_cast<uint32_t>(number);
+        } else if (argument == L"--ext") {
+            options.extension = value;
+        } else if (argument == L"--name") {
+            options.name = value;
+        } else if (argument == L"--plain-size") {
+            valid = ParseUnsigned(value, UINT64_MAX, options.plainSize);
+            options.hasPlainSize = true;
+        } else if (argument == L"--factors") {
+            valid = ParseFactors(value, options);
+        } else {
+            error = L"unknown option " + argument;
+            return false;
+        }
+        if (!valid) {
+            error = L"bad value for " + argument + L": " + value;
+            return false;
+        }
+    }
+    return Check(options, error);
+}
