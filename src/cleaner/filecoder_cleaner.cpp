@@ -1,17 +1,58 @@
 #include "cleaner/filecoder_cleaner.h"
 
-// Stand-in until recognition and decryption exist: nothing is the family's.
-FilecoderCleaner::FilecoderCleaner() = default;
+#include <new>
+
+#include "backup/backup.h"
+#include "logging/console_handler.h"
+#include "logging/lines.h"
+
+namespace {
+
+constexpr size_t IoBufferSize = 10 * 1024 * 1024;
+
+} // namespace
+
+FilecoderCleaner::FilecoderCleaner() : extensions{L".BRSK", L".QOVE", L".QOVY"} {}
 
 bool FilecoderCleaner::Init() {
+    PrintLine(L"Loading keys, please wait...", color::Emphasis);
+    LogLine(prefix::Info, L"Loading keys, please wait...");
+    if (!LoadKeys()) {
+        LogLine(prefix::Error, L"Can't read keys from resources.");
+        return false;
+    }
+    const std::wstring supported = L"Supported file extensions : " + extensions[0] + L", " +
+                                   extensions[1] + L", " + extensions[2] + L", .%RandomChars%";
+    PrintAndLogLine(supported, color::Emphasis, prefix::Info);
+    if (!InitBackup()) {
+        LogLine(prefix::Error, L"Can't init backup.");
+        return false;
+    }
+    ioBuffer.reset();
+    ioBuffer.reset(new (std::nothrow) uint8_t[IoBufferSize]);
+    if (!ioBuffer) {
+        LogLine(prefix::Error, L"Not enough memory for the decryption buffer.");
+        return false;
+    }
     return true;
 }
 
-CleanerResult FilecoderCleaner::Scan(const std::wstring&) {
-    return CleanerResult::NotInfected;
-}
-
-CleanerResult FilecoderCleaner::Clean(const std::wstring&, ProgressIndicator&) {
+CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicator& progress) {
+    if (Scan(path) != CleanerResult::Ok) {
+        return CleanerResult::Failed;
+    }
+    LogLine(prefix::None, std::wstring());
+    LogLine(prefix::Info, L"Cleaning file [" + path + L"]");
+    std::wstring backupPath;
+    if (!BackupFile(path, backupPath)) {
+        return CleanerResult::Failed;
+    }
+    if (DecryptFile(path, backupPath, progress)) {
+        LogLine(prefix::Info, L"Cleaned");
+        return CleanerResult::Ok;
+    }
+    RestoreBackup(backupPath);
+    LogLine(prefix::Error, L"Not cleaned");
     return CleanerResult::Failed;
 }
 

@@ -1,0 +1,74 @@
+#include "cleaner/file_cipher.h"
+
+#include <cstring>
+
+namespace {
+
+struct AesKeyBlob {
+    BLOBHEADER header;
+    DWORD keyLength;
+    BYTE key[32];
+};
+
+bool AcquireAesContext(UniqueCryptProvider& provider) {
+    if (CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+        return true;
+    }
+    return GetLastError() == static_cast<DWORD>(NTE_BAD_KEYSET) &&
+           CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET);
+}
+
+} // namespace
+
+bool FileCipher::SetUp(int32_t variant, const Footer& footer, const wchar_t*& message) {
+    aes = variant < 4;
+    if (!aes) {
+        salsa.SetKeyWithIV(footer.keyBlock, 32, footer.ivBlock, 8);
+        return true;
+    }
+    AesKeyBlob blob = {};
+    blob.header.bType = PLAINTEXTKEYBLOB;
+    blob.header.bVersion = CUR_BLOB_VERSION;
+    blob.header.reserved = 0;
+    blob.header.aiKeyAlg = CALG_AES_256;
+    blob.keyLength = sizeof blob.key;
+    std::memcpy(blob.key, footer.keyBlock, sizeof blob.key);
+    const bool ready = [&] {
+        if (!AcquireAesContext(provider)) {
+            message = L"Unable to initialize crypto context.";
+            return false;
+        }
+        if (!CryptImportKey(provider.get(), reinterpret_cast<const BYTE*>(&blob), sizeof blob, 0, 0,
+                            key.put())) {
+            message = L"Unable to import decrypted key.";
+            return false;
+        }
+        const DWORD mode = CRYPT_MODE_CBC;
+        if (!CryptSetKeyParam(key.get(), KP_MODE, reinterpret_cast<const BYTE*>(&mode), 0)) {
+            message = L"Unable to set AES mode.";
+            return false;
+        }
+        if (!CryptSetKeyParam(key.get(), KP_IV, footer.ivBlock, 0)) {
+            message = L"Unable to set AES IV.";
+            return false;
+        }
+        return true;
+    }();
+    // The file key must not outlive its use in a readable buffer.
+    SecureZeroMemory(&blob, sizeof blob);
+    return ready;
+}
+
+bool FileCipher::Decrypt(uint8_t* data, uint32_t& length, bool removePadding) {
+    if (!aes) {
+        salsa.ProcessData(data, data, length);
+        return true;
+    }
+    DWORD count = length;
+    if (CryptDecrypt(key.get(), 0, removePadding, 0, data, &count)) {
+        length = count;
+        return true;
+    }
+    // Padding that does not check out leaves the block decrypted; the caller cuts to size.
+    return removePadding;
+}

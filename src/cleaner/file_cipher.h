@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cryptopp/salsa.h>
+
+#include <cstdint>
+
+#include "cleaner/footer.h"
+#include "platform/unique_handle.h"
+
+/// The cipher of one file: AES-256-CBC through CryptoAPI for the variants below 4,
+/// Salsa20 through Crypto++ for the others. Decrypts in place, chunk after chunk.
+class FileCipher {
+public:
+    /// Keys the cipher from the recovered blocks; on failure the text says why.
+    [[nodiscard]] bool SetUp(int32_t variant, const Footer& footer, const wchar_t*& message);
+
+    /// Decrypts length bytes; an AES call with removePadding may shorten length.
+    [[nodiscard]] bool Decrypt(uint8_t* data, uint32_t& length, bool removePadding);
+
+private:
+    bool aes = false;
+    UniqueCryptProvider provider;
+    UniqueCryptKey key;
+    CryptoPP::Salsa20::Encryption salsa;
+};
