@@ -6,6 +6,7 @@
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/key_scramble.h"
 #include "logging/lines.h"
+#include "platform/system_functions.h"
 #include "platform/unique_handle.h"
 #include "streams/path_helpers.h"
 
@@ -106,12 +107,12 @@ HCRYPTKEY ImportKey(const char* text, DWORD length) {
         return 0;
     }
     DWORD size = 0;
-    if (!CryptStringToBinaryA(text, length, CRYPT_STRING_BASE64, nullptr, &size, nullptr,
+    if (!sys::CryptStringToBinaryA(text, length, CRYPT_STRING_BASE64, nullptr, &size, nullptr,
                               nullptr)) {
         return 0;
     }
     std::vector<BYTE> blob(size);
-    if (!CryptStringToBinaryA(text, length, CRYPT_STRING_BASE64, blob.data(), &size, nullptr,
+    if (!sys::CryptStringToBinaryA(text, length, CRYPT_STRING_BASE64, blob.data(), &size, nullptr,
                               nullptr)) {
         return 0;
     }

@@ -115,6 +115,13 @@
     X(BOOL, VerQueryValueW, (LPCVOID a, LPCWSTR b, LPVOID * c, PUINT d), (a, b, c, d), FALSE)      \
     X(DWORD, GetFileVersionInfoSizeW, (LPCWSTR a, LPDWORD b), (a, b), 0)
 
+// Not bound at load time: a static import would pull its dependencies from the
+// application's directory before any search restriction is in force.
+#define SYSFN_CRYPT32(X)                                                                           \
+    X(BOOL, CryptStringToBinaryA,                                                                  \
+      (LPCSTR a, DWORD b, DWORD c, BYTE * d, DWORD * e, DWORD * f, DWORD * g),                     \
+      (a, b, c, d, e, f, g), FALSE)
+
 // library file name, list
 #define SYSFN_LIBRARIES(L)                                                                         \
     L(advapi32, L"advapi32.dll", SYSFN_ADVAPI32)                                                   \
@@ -126,4 +133,5 @@
     L(netapi32, L"netapi32.dll", SYSFN_NETAPI32)                                                   \
     L(shell32, L"shell32.dll", SYSFN_SHELL32)                                                      \
     L(ole32, L"ole32.dll", SYSFN_OLE32)                                                            \
-    L(version, L"version.dll", SYSFN_VERSION)
+    L(version, L"version.dll", SYSFN_VERSION)                                                      \
+    L(crypt32, L"crypt32.dll", SYSFN_CRYPT32)
