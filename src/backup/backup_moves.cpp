@@ -13,7 +13,7 @@ bool BackupFile(const std::wstring& source, std::wstring& backup) {
         LogLine(prefix::Info, L"Can't get backup filename of file " + source);
         return false;
     }
-    if (!MoveFileExW(ToExtendedLengthPath(source).c_str(), ToExtendedLengthPath(backup).c_str(),
+    if (!MoveFileExW(ToSystemPath(source).c_str(), ToSystemPath(backup).c_str(),
                      MOVEFILE_REPLACE_EXISTING)) {
         const std::wstring error = FormatLastError();
         LogLine(prefix::Info,
@@ -29,8 +29,7 @@ bool RestoreBackup(const std::wstring& backup) {
         return false;
     }
     // No flags: a file that has appeared under the source name is never replaced.
-    if (!MoveFileExW(ToExtendedLengthPath(backup).c_str(), ToExtendedLengthPath(source).c_str(),
-                     0)) {
+    if (!MoveFileExW(ToSystemPath(backup).c_str(), ToSystemPath(source).c_str(), 0)) {
         const std::wstring error = FormatLastError();
         LogLine(prefix::Info,
                 L"Can't revert backup of file [" + source + L"] from [" + backup + L"], " + error);

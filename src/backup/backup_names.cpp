@@ -42,7 +42,7 @@ bool MakeBackupName(const std::wstring& source, std::wstring& backup) {
         backup += std::to_wstring(TheBackupCounter) + L"_";
     }
     backup += OwnerMarker;
-    const DWORD attributes = GetFileAttributesW(ToExtendedLengthPath(backup).c_str());
+    const DWORD attributes = GetFileAttributesW(ToSystemPath(backup).c_str());
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

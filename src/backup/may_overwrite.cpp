@@ -8,7 +8,7 @@
 #include "streams/path_helpers.h"
 
 bool MayOverwrite(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(ToExtendedLengthPath(path).c_str());
+    const DWORD attributes = GetFileAttributesW(ToSystemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return true;
     }

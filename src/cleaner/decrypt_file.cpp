@@ -68,10 +68,10 @@ bool FilecoderCleaner::DecryptFile(const std::wstring& path, const std::wstring&
     if (!MayOverwrite(outputPath)) {
         return false;
     }
-    const std::wstring systemOutputPath = ToExtendedLengthPath(outputPath);
+    const std::wstring systemOutputPath = ToSystemPath(outputPath);
     SetFileAttributesW(systemOutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::wstring partialPath = PartialPathOf(outputPath);
-    const std::wstring systemPartialPath = ToExtendedLengthPath(partialPath);
+    const std::wstring systemPartialPath = ToSystemPath(partialPath);
     bool decrypted;
     {
         FileStreamMod input(backupPath, OpenMode::ReadOnly);
@@ -97,7 +97,7 @@ bool FilecoderCleaner::DecryptFile(const std::wstring& path, const std::wstring&
         DeleteFileW(systemPartialPath.c_str());
         return false;
     }
-    const DWORD attributes = GetFileAttributesW(ToExtendedLengthPath(backupPath).c_str());
+    const DWORD attributes = GetFileAttributesW(ToSystemPath(backupPath).c_str());
     SetFileAttributesW(systemOutputPath.c_str(), attributes);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "backup/backup.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "platform/unique_handle.h"
+#include "streams/path_helpers.h"
 
 namespace {
 
@@ -50,7 +51,8 @@ CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
         return CleanerResult::Ok;
     }
     uint8_t tail[footer::Variant5Length];
-    if (ReadTail(path, tail) && ReadUint32(tail + 532) == footer::Magic1 &&
+    // The "\\?\" form reaches files at any depth.
+    if (ReadTail(ToSystemPath(path), tail) && ReadUint32(tail + 532) == footer::Magic1 &&
         ReadUint32(tail + 536) == footer::Magic2) {
         variant = 5;
         return CleanerResult::Ok;

@@ -4,7 +4,7 @@
 #include "streams/path_helpers.h"
 
 FileStreamMod::FileStreamMod(const std::wstring& path, uint32_t mode)
-    : RawFile(FailedOffset, ToExtendedLengthPath(path), mode), path(path) {
+    : RawFile(FailedOffset, ToSystemPath(path), mode), path(path) {
     if (GetError() != StreamError::None) {
         LogFailure(mode == OpenMode::Create ? L"Can't create file [" : L"Can't open file [", false);
     }

@@ -2,6 +2,7 @@
 
 #include "logging/lines.h"
 #include "logging/log_file.h"
+#include "streams/path_helpers.h"
 
 namespace {
 
@@ -12,6 +13,24 @@ bool IsDotEntry(const wchar_t* name) {
 bool EndsWith(const std::wstring& text, const wchar_t* tail) {
     const size_t length = wcslen(tail);
     return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
+}
+
+/// The system form of a root as the walk reads it: a bare drive such as "C:" stands for the
+/// drive's root, where the system would take it for the drive's current directory.
+std::wstring SystemRootOf(const std::wstring& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::wstring system = ToSystemPath(path + L"\\");
+    system.pop_back();
+    return system;
+}
+
+/// A directory's own system path for calls on the directory itself: "\\?\C:" without its
+/// backslash would name the volume, not its root directory.
+std::wstring AsDirectory(const std::wstring& systemDirectory) {
+    return !systemDirectory.empty() && systemDirectory.back() == L':' ? systemDirectory + L"\\"
+                                                                      : systemDirectory;
 }
 
 } // namespace
@@ -37,24 +56,29 @@ bool DirWalker::Prepare(const std::wstring& argument) {
 DirWalkerIterator::DirWalkerIterator(const std::wstring& path, bool recursive)
     : recursive(recursive) {
     const bool hasPattern = path.find(L'*') != std::wstring::npos;
+    // The system is always given the "\\?\" form, so no depth is out of reach; entries keep
+    // the caller's form.
+    const std::wstring systemPath = SystemRootOf(path);
     WalkFrame root;
     root.directory = path;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(AsDirectory(systemPath).c_str());
     const bool rootIsDirectory = attributes != INVALID_FILE_ATTRIBUTES &&
                                  (attributes & FILE_ATTRIBUTE_DIRECTORY) && !hasPattern;
+    const std::wstring pattern = rootIsDirectory ? systemPath + L"\\*" : systemPath;
+    root.findHandle.reset(FindFirstFileW(pattern.c_str(), &root.findData));
     if (rootIsDirectory) {
-        root.directory += L"\\*";
-    }
-    root.findHandle.reset(FindFirstFileW(root.directory.c_str(), &root.findData));
-    if (rootIsDirectory) {
-        root.directory = path;
+        root.systemDirectory = systemPath;
         root.hasDirectory = true;
     } else {
+        root.systemDirectory = systemPath.substr(0, systemPath.rfind(L'\\'));
         const size_t lastSlash = path.rfind(L'\\');
         if (lastSlash != std::wstring::npos) {
             root.directory = path.substr(0, lastSlash);
             root.hasDirectory = true;
         }
+    }
+    if (root.findHandle) {
+        root.identity = IdentityOf(AsDirectory(root.systemDirectory));
     }
     frames.push_back(std::move(root));
 }
@@ -67,7 +91,8 @@ DirWalkerIterator::~DirWalkerIterator() {
             TheLogFile << L"[" << TheDateTime << L"] - " << prefix::Info
                        << L"DirWalkerIterator::cleanup('" << frame.directory << L"', '"
                        << frame.findData.cFileName << L"', "
-                       << LogHex(reinterpret_cast<uintptr_t>(frame.findHandle.get()), 8) << L")\r\n";
+                       << LogHex(reinterpret_cast<uintptr_t>(frame.findHandle.get()), 8)
+                       << L")\r\n";
         }
     } catch (const LoggerException&) {
     }
@@ -77,15 +102,15 @@ WalkEntry DirWalkerIterator::operator*() const {
     const WalkFrame& current = frames.back();
     WalkEntry entry;
     if (current.findHandle) {
-        entry.path = current.hasDirectory
-                         ? current.directory + L"\\" + current.findData.cFileName
-                         : std::wstring(current.findData.cFileName);
+        entry.path = current.hasDirectory ? current.directory + L"\\" + current.findData.cFileName
+                                          : std::wstring(current.findData.cFileName);
         entry.isDirectory = (current.findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.isValid = true;
         return entry;
     }
     entry.path = current.directory;
-    const DWORD attributes = GetFileAttributesW(current.directory.c_str());
+    const DWORD attributes =
+        GetFileAttributesW(AsDirectory(SystemRootOf(current.directory)).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return entry;
     }
@@ -118,8 +143,14 @@ DirWalkerIterator& DirWalkerIterator::operator++() {
         WalkFrame child;
         child.directory = (current.hasDirectory ? current.directory + L"\\" : std::wstring()) +
                           current.findData.cFileName;
-        const std::wstring pattern = child.directory + L"\\*";
-        child.findHandle.reset(FindFirstFileW(pattern.c_str(), &child.findData));
+        child.systemDirectory = current.systemDirectory + L"\\" + current.findData.cFileName;
+        child.identity = IdentityOf(child.systemDirectory);
+        // Links and junctions are followed, but never back into a directory the walk is
+        // already inside: its content is being walked, and the circle would have no end.
+        if (!IsOnCurrentDescent(child.identity)) {
+            const std::wstring pattern = child.systemDirectory + L"\\*";
+            child.findHandle.reset(FindFirstFileW(pattern.c_str(), &child.findData));
+        }
         if (child.findHandle) {
             child.hasDirectory = true;
             frames.push_back(std::move(child));
@@ -138,6 +169,15 @@ void DirWalkerIterator::MoveOn() {
         }
         frames.pop_back();
     }
+}
+
+bool DirWalkerIterator::IsOnCurrentDescent(const DirectoryIdentity& identity) const {
+    for (const WalkFrame& frame : frames) {
+        if (frame.identity.SameAs(identity)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool DirWalkerIterator::operator==(const DirWalkerIterator& other) const {

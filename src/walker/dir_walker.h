@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/unique_handle.h"
+#include "walker/directory_identity.h"
 
 /// One entry of a walk, as the driver receives it.
 struct WalkEntry {
@@ -18,7 +19,11 @@ struct WalkEntry {
 struct WalkFrame {
     WIN32_FIND_DATAW findData = {};
     UniqueFind findHandle;
+    /// The caller's form, put in front of the entries' names.
     std::wstring directory;
+    /// The "\\?\" form of the directory the entries are in, for the system's calls.
+    std::wstring systemDirectory;
+    DirectoryIdentity identity;
     bool hasDirectory = false;
 };
 
@@ -43,6 +48,9 @@ private:
     friend class DirWalker;
     explicit DirWalkerIterator(bool recursive) : recursive(recursive) {}
     void MoveOn();
+    /// True when the directory is one of those the walk is inside: a link back to it would
+    /// lead round in a circle.
+    bool IsOnCurrentDescent(const DirectoryIdentity& identity) const;
 
     std::vector<WalkFrame> frames;
     bool recursive = false;
