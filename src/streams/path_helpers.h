@@ -6,8 +6,9 @@
 std::wstring ToExtendedLengthPath(const std::wstring& path);
 
 /// The form every file-system call takes: absolute and in its "\\?\" form, so that no length
-/// limit applies. A relative path, or one with "/", "." or ".." that the "\\?\" form would
-/// take literally, is made absolute by the system first. Messages keep the caller's form.
+/// limit applies. A relative path is put after what it is relative to, and "/", "." and ".."
+/// (which the "\\?\" form would take literally) are resolved; names are kept as they are.
+/// Messages keep the caller's form.
 std::wstring ToSystemPath(const std::wstring& path);
 
 /// "GLE(0x%08x)" of the thread's last-error code at the time of the call.

@@ -15,14 +15,17 @@ bool EndsWith(const std::wstring& text, const wchar_t* tail) {
     return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
 }
 
-/// The system form of a root as the walk reads it: a bare drive such as "C:" stands for the
-/// drive's root, where the system would take it for the drive's current directory.
+/// The system form of a root, without a trailing backslash. A bare drive such as "C:" stands for
+/// the drive's root here, where the system would take it for the drive's current directory.
 std::wstring SystemRootOf(const std::wstring& path) {
     if (path.empty()) {
         return path;
     }
-    std::wstring system = ToSystemPath(path + L"\\");
-    system.pop_back();
+    const bool bareDrive = path.size() == 2 && path[1] == L':';
+    std::wstring system = ToSystemPath(bareDrive ? path + L"\\" : path);
+    if (system.back() == L'\\') {
+        system.pop_back();
+    }
     return system;
 }
 

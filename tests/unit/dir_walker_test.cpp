@@ -9,6 +9,7 @@
 
 #include "logging/log_file.h"
 #include "log_capture.h"
+#include "streams/path_helpers.h"
 #include "test_support.h"
 #include "walker/dir_walker.h"
 
@@ -303,4 +304,56 @@ TEST_CASE("DirWalker_AbandonedByAnExceptionWhileTheLogRefuses_TheFirstExceptionG
     }
     REQUIRE(TheLogFile.Open(ScratchLogPath()));
     CHECK(caught);
+}
+
+TEST_CASE("DirWalker_TreeFarDeeperThanPlainPaths_EveryEntryInTheCallersForm") {
+    // Levels of 120-character names reach about 2,300 characters; each level holds a file. The
+    // names end in a dot or a space, which only the "\\?\" form keeps: the system drops them
+    // from a plain path.
+    const TempDir dir;
+    const std::wstring level =
+        L"\u0423\u0440\u043E\u0432\u0435\u043D\u044C \u6DF1\u3044 " + std::wstring(109, L'd');
+    std::wstring relative = L"deep";
+    std::multiset<std::wstring> expected;
+    REQUIRE(CreateDirectoryW(ToExtendedLengthPath(dir / relative).c_str(), nullptr));
+    for (int depth = 0; depth < 20; ++depth) {
+        expected.insert(relative + L"\\.");
+        expected.insert(relative + L"\\..");
+        expected.insert(relative + L"\\file " + std::to_wstring(depth) + L".txt");
+        TouchFile(
+            ToExtendedLengthPath(dir / relative + L"\\file " + std::to_wstring(depth) + L".txt"));
+        if (depth < 19) {
+            relative += L"\\" + level + (depth % 2 == 0 ? L"." : L" ");
+            expected.insert(relative);
+            REQUIRE(CreateDirectoryW(ToExtendedLengthPath(dir / relative).c_str(), nullptr));
+        }
+    }
+    REQUIRE((dir / relative).size() > 2300);
+
+    struct Case {
+        const char* what;
+        std::wstring root;
+        std::wstring prefix;
+    };
+    const Case cases[] = {
+        {"absolute root", dir / L"deep", dir.path() + L"\\"},
+        {"relative root", L"deep", L""},
+        {"root with dot components", dir.path() + L"\\deep\\..\\.\\deep",
+         dir.path() + L"\\deep\\..\\.\\"},
+    };
+    const CurrentDirectoryScope inDir(dir.path());
+    for (const Case& c : cases) {
+        INFO(c.what);
+        std::multiset<std::wstring> expectedPaths;
+        for (const std::wstring& path : expected) {
+            expectedPaths.insert(c.prefix + path);
+        }
+        LogCapture log;
+        const std::vector<WalkEntry> entries = Walk(c.root);
+        CHECK(PathsOf(entries) == expectedPaths);
+        for (const WalkEntry& entry : entries) {
+            CHECK(entry.isValid);
+        }
+        CHECK(log.Text().empty());
+    }
 }

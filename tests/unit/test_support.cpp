@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "driver/system_lookup.h"
+#include "streams/path_helpers.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    RemoveTree(root);
+    // The "\\?\" form: tests build trees deeper than a plain path can reach.
+    RemoveTree(ToExtendedLengthPath(root));
 }
 
 CurrentDirectoryScope::CurrentDirectoryScope(const std::wstring& directory) {
