@@ -1,0 +1,66 @@
+"""Symbolic links to directories are followed, but a link back to a directory the walk is
+inside ends there: every real file is listed and cleaned once, and the walk ends."""
+import os
+
+from harness import ToolTestCase, main, win_path
+from planting import Planted, backup_counter, leftovers, plant, read, verdicts
+
+# Relative to the tree's root: the files, then the links (name, target; a target starting with
+# "/" is made absolute under the root).
+FILES = [("a.doc.BRSK", 1), ("sub\\b.xls.QOVY", 4), ("sub\\deeper\\c.jpg.q1w2e3", 5),
+         ("other\\d.txt.BRSK", 3)]
+CYCLES = [("sub\\up", ".."), ("sub\\deeper\\self", "."), ("sub\\deeper\\loop", "/sub"),
+          ("sub\\deeper\\top", "/")]
+# Not a cycle: what the link leads to is reached twice, by two paths.
+SIBLING = [("other\\to-sub", "../sub")]
+
+
+class LinkCycleTests(ToolTestCase):
+    def plant_tree(self, links):
+        self.root = os.path.join(self.tmp, "data")
+        self.files = plant(self.tmp, [
+            Planted(os.path.join(self.root, *name.split("\\")), os.urandom(300 + i), variant)
+            for i, (name, variant) in enumerate(FILES)])
+        for name, target in links:
+            if target.startswith("/"):
+                target = os.path.join(self.root, target[1:])
+            os.symlink(target, os.path.join(self.root, *name.split("\\")))
+
+    def test_ListOnly_EveryFileListedOnce(self):
+        self.plant_tree(CYCLES)
+        run = self.run_tool("/n", win_path(self.root), timeout=60)
+        self.assertEqual(run.rc, 0)
+        listed = [t for t in run.texts() if t.startswith("INFO: Skipping [")]
+        self.assertEqual(sorted(listed), sorted("INFO: Skipping [%s]..." % win_path(item.path)
+                                                for item in self.files))
+        self.assertEqual(run.texts()[-1], "End")
+
+    def test_Cleaning_EveryFileCleanedOnceWhereItLies(self):
+        self.plant_tree(CYCLES)
+        run = self.run_tool("/s", win_path(self.root), timeout=60)
+        self.assertEqual(run.rc, 0)
+        self.assertEqual(verdicts(run), {win_path(item.path): ["INFO: Cleaned"]
+                                         for item in self.files})
+        counter = backup_counter(run)
+        for item in self.files:
+            self.assertEqual(read(item.output), item.plain)
+            self.assertEqual(read(item.backup(counter)), item.encrypted)
+        self.assertEqual(leftovers(self.root), [])
+
+    def test_LinkToASibling_ReachedTwiceButCleanedOnce(self):
+        # The second visit finds the decrypted files and the backups, which are no victims.
+        self.plant_tree(CYCLES + SIBLING)
+        run = self.run_tool("/s", win_path(self.root), timeout=60)
+        self.assertEqual(run.rc, 0)
+        seen = verdicts(run)
+        self.assertEqual(sorted(v for verdict in seen.values() for v in verdict),
+                         ["INFO: Cleaned"] * len(self.files))
+        counter = backup_counter(run)
+        for item in self.files:
+            self.assertEqual(read(item.output), item.plain)
+            self.assertEqual(read(item.backup(counter)), item.encrypted)
+        self.assertEqual(leftovers(self.root), [])
+
+
+if __name__ == "__main__":
+    main()
