@@ -2,11 +2,13 @@
 other RCDATA 101 contents, the resource that the build put into the decryptor, and copies of the
 decryptor itself with the resources a user may meet."""
 import base64
+import glob
 import os
 import re
 import shutil
 import struct
 import subprocess
+import threading
 import uuid
 
 from harness import EXE, ToolTestCase, main, read_log, wine_env, win_path
@@ -140,22 +142,41 @@ class DecryptorResourceTests(KeyDatabaseTestCase):
         give_resource(exe, resource)
         return exe
 
-    def write_samples(self, *variants_and_keys):
-        """Encrypted copies of one plain file, one for each (variant, key index); their paths."""
+    def write_samples(self, directory, *variants_and_keys):
+        """Encrypted copies of one plain file in directory, one for each (variant, key index);
+        the plain content and their paths."""
         plain = os.path.join(self.tmp, "plain.txt")
         with open(plain, "wb") as f:
             f.write(b"The quarterly figures, restored.\r\n" * 40)
+        os.makedirs(directory, exist_ok=True)
         written = []
         for variant, key in variants_and_keys:
-            out = os.path.join(self.tmp, "out-%d-%d" % (variant, key))
+            out = os.path.join(self.tmp, "out-" + uuid.uuid4().hex[:8])
             os.makedirs(out)
             rc, paths, err = samples.run_writer(BUILD_BLOBS, out, [plain], "--variant",
                                                 str(variant), "--key", str(key))
             self.assertEqual((rc, len(paths)), (0, 1), err)
-            name = "v%d-k%d-%s" % (variant, key, os.path.basename(paths[0]))
-            os.rename(paths[0], os.path.join(self.data, name))
-            written.append(os.path.join(self.data, name))
+            path = os.path.join(directory, "v%d-k%d-%s" % (variant, key,
+                                                           os.path.basename(paths[0])))
+            os.rename(paths[0], path)
+            written.append(path)
         return read_bytes(plain), written
+
+    def run_measured(self, exe, *args):
+        """One run of the tool: exit code, log texts and peak resident memory in KiB."""
+        proc = subprocess.Popen(["wine", exe] + list(args), cwd=self.cwd, env=wine_env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        timer = threading.Timer(300, proc.kill)
+        timer.start()
+        try:
+            _, status, usage = os.wait4(proc.pid, 0)
+        finally:
+            timer.cancel()
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        (log,) = glob.glob(os.path.join(self.cwd, os.path.basename(exe) + "_*.log"))
+        texts = [line.split("] - ", 1)[1] for line in read_log(log).split("\r\n")[:-1]]
+        return proc.returncode, texts, usage.ru_maxrss
 
     def test_UnusableResource_InitFailsWith9AndNothingIsTouched(self):
         records = build_records()
@@ -187,23 +208,32 @@ class DecryptorResourceTests(KeyDatabaseTestCase):
                 self.assertEqual(os.listdir(self.data), ["report.docx.BRSK"])
                 self.assertEqual(read_bytes(victim), b"\x5a" * 2000)
 
-    def test_KeyCountAllOnes_TheKeysPresentLoadAndOpenTheirFiles(self):
-        # A table for 0xFFFFFFFF keys would be 16 GiB: only the records present may count.
+    def test_KeyCountBeyondTheRecords_TheKeysPresentLoadWithoutAHugeTable(self):
+        # The table is sized by the records the body can hold, never by the stored count alone:
+        # 0xFFFFFFFF keys would be 16 GiB, 0x08000000 keys 512 MiB that a 32-bit process may get.
         records = build_records()
-        plain, paths = self.write_samples(*[(1, k) for k in range(len(records))])
-        exe = self.decryptor(database(records, count=0xFFFFFFFF))
-        run = self.run_tool("/s", win_path(self.data), exe=exe)
-        self.assertEqual(run.rc, 0, run.stdout)
-        texts = run.texts()
-        self.assertEqual(texts[texts.index(LOADING) + 1], SUPPORTED)
-        self.assertIn("INFO: %d file(s) cleaned." % len(records), texts)
-        for path in paths:
-            self.assertEqual(read_bytes(os.path.splitext(path)[0]), plain)
+        keys = [(1, k) for k in range(len(records))]
+        cases = [("count as stored", None), ("count 0x08000000", 0x08000000),
+                 ("count 0xFFFFFFFF", 0xFFFFFFFF)]
+        peaks = {}
+        for name, count in cases:
+            with self.subTest(name):
+                data = os.path.join(self.tmp, "data-%x" % (count or 0))
+                plain, paths = self.write_samples(data, *keys)
+                exe = self.decryptor(database(records, count=count))
+                rc, texts, peaks[count] = self.run_measured(exe, "/s", win_path(data))
+                self.assertEqual(rc, 0, texts)
+                self.assertEqual(texts[texts.index(LOADING) + 1], SUPPORTED)
+                self.assertIn("INFO: %d file(s) cleaned." % len(records), texts)
+                for path in paths:
+                    self.assertEqual(read_bytes(os.path.splitext(path)[0]), plain)
+                if count is not None:
+                    self.assertLess(peaks[count] - peaks[None], 16 * 1024, peaks)
 
     def test_NoRecordImports_InitSucceedsAndEveryFileFailsOnTheKeys(self):
         not_keys = [b"!! not base64 !!", base64.b64encode(b"no key in here"),
                     base64.b64encode(b"\x07\x02" + b"\0" * 600)]
-        plain, paths = self.write_samples((1, 0), (4, 1), (5, 2))
+        plain, paths = self.write_samples(self.data, (1, 0), (4, 1), (5, 2))
         before = {path: read_bytes(path) for path in paths}
         exe = self.decryptor(database(not_keys))
         run = self.run_tool("/s", win_path(self.data), exe=exe)
