@@ -3,13 +3,15 @@ byte for byte with their originals; the files it must refuse; the key search; li
 forced runs."""
 import os
 import shutil
+import struct
+import subprocess
 import tempfile
 
 from harness import main, win_path
 from decryption import (ARCHIVE, CLEANED, HIDDEN, PARTIAL, READONLY, SYSTEM,
                         DecryptionTestCase, backup_suffix, digest, file_attributes, leftovers,
                         read, sections, set_attributes, summary, write)
-from samples import write_blob_list
+from samples import MAGIC, write_blob_list
 
 MIB = 1024 * 1024
 SIZES = [0, 1, 15, 16, 17, 100, MIB + 3, 10 * MIB, 20 * MIB, 25 * MIB + 7]
@@ -119,7 +121,8 @@ class FailureTests(DecryptionTestCase):
         root = os.path.join(self.tmp, "data")
         hundred = self.plain("hundred.dat", os.urandom(100))
         pem = os.path.join(self.tmp, "foreign.pem")
-        self.assertEqual(os.system("openssl genrsa -out %s 2048 2>/dev/null" % pem), 0)
+        subprocess.run(["openssl", "genrsa", "-out", pem, "2048"], check=True,
+                       stderr=subprocess.DEVNULL)
         foreign_keys = write_blob_list(os.path.join(self.tmp, "foreign.txt"), [pem])
 
         def sample(name, *options, key_list=None, directory=root):
@@ -127,9 +130,16 @@ class FailureTests(DecryptionTestCase):
             [path] = self.write_samples(directory, [hundred], "--name", name, *options, **kwargs)
             return path
 
-        # (encrypted file, message, anything at the output name that must stay as it was)
+        # The first key opens the key block, only the second the IV block: no key opens both.
+        first = read(sample("first-key.dat.QOVY", "--variant", "4", directory=self.tmp))
+        second = read(sample("second-key.dat.QOVY", "--variant", "4", "--key", "1",
+                             directory=self.tmp))
+        spliced = write(os.path.join(root, "spliced.dat.QOVY"),
+                        first[:-520 + 256] + second[-520 + 256:-8] + first[-8:])
+        # (encrypted file, message)
         cases = [
             (sample("foreign-key.dat.BRSK", key_list=foreign_keys), "Loaded keys don't match."),
+            (spliced, "Loaded keys don't match."),
             # 112 bytes of data cannot hold 50 plain bytes: they need 64.
             (sample("size-disagrees.dat.BRSK", "--plain-size", "50"),
              "Not valid Bristoke file. Footer doesn't match."),
@@ -143,7 +153,12 @@ class FailureTests(DecryptionTestCase):
             # Nothing but an extension: there is no name to decrypt to.
             (sample(".BRSK", directory=os.path.join(root, "nameless")),
              "Can't get output filename."),
-            (sample("name-is-a-directory.dat.BRSK"), "Can't move decrypted file to ["),
+            # The output cannot be given a size of 2^63 bytes: a negative file position.
+            (sample("size-out-of-reach.dat.QOVY", "--variant", "4", "--plain-size", str(2 ** 63)),
+             "Can't set size of file [%s], GLE(0x00000083)" %
+             win_path(os.path.join(root, "size-out-of-reach.dat" + PARTIAL))),
+            (sample("name-is-a-directory.dat.BRSK"), "Can't move decrypted file to [%s], " %
+             win_path(os.path.join(root, "name-is-a-directory.dat"))),
             (sample("partial-name-taken.dat.BRSK"),
              "Can't create file [%s], the name is taken." %
              win_path(os.path.join(root, "partial-name-taken.dat" + PARTIAL))),
@@ -160,8 +175,9 @@ class FailureTests(DecryptionTestCase):
         self.assertEqual(read(os.path.join(root, "good.dat")), read(hundred))
         for path, message in cases:
             with self.subTest(file=os.path.basename(path)):
-                self.assert_not_cleaned(run, path, contents[path], message)
-                output = path[:-len(".BRSK")]
+                self.assert_not_cleaned(run, path, contents[path], message,
+                                        whole=not message.endswith(", "))
+                output = path[:path.rindex(".")]
                 if output not in (directory_output, os.path.join(root, "nameless", "")):
                     self.assertFalse(os.path.exists(output), output)
         self.assertEqual(read(os.path.join(directory_output, "inside.txt")), b"inside")
@@ -219,19 +235,24 @@ class ModeTests(DecryptionTestCase):
                 for d, _, names in os.walk(self.root) for n in names}
 
     def test_ListOnly_SkippingLinesAndCountsNothingChanged(self):
+        # The footer magic at the end of 540 bytes makes a file the family's; 539 are too few.
+        magic = struct.pack("<II", *MAGIC)
+        family = self.family + [write(os.path.join(self.root, "magic-540.dat.ABC"),
+                                      bytes(532) + magic)]
+        write(os.path.join(self.root, "magic-539.dat.ABC"), bytes(531) + magic)
         before = self.snapshot()
         run = self.run_tool("/s", "/n", win_path(self.root))
         self.assertEqual(run.rc, 0)
         skipped = sorted(t for t in run.texts() if t.startswith("INFO: Skipping ["))
-        self.assertEqual(skipped, sorted("INFO: Skipping [%s]..." % win_path(p)
-                                         for p in self.family))
-        self.assertEqual(summary(run), (3, 0))
+        self.assertEqual(skipped, sorted("INFO: Skipping [%s]..." % win_path(p) for p in family))
+        self.assertEqual(summary(run), (4, 0))
         self.assertEqual(sections(run), {})
         self.assertEqual(self.snapshot(), before)
 
     def test_Forced_FilesNotTheFamilysNeverDecryptedCountedInfectedNotCleaned(self):
         before = self.snapshot()
-        run = self.run_tool("/f", win_path(self.root))
+        # Given one by one: a forced walk of the directory could meet the run's own backups.
+        run = self.run_tool("/f", *[win_path(p) for p in self.family + self.others])
         self.assertEqual(run.rc, 0)
         self.assertEqual(summary(run), (6, 3))
         self.assertEqual(sorted(sections(run)), sorted(win_path(p) for p in self.family))
