@@ -79,8 +79,6 @@ bool FilecoderCleaner::DecryptFile(const std::wstring& path, const std::wstring&
         LogLine(prefix::Info, L"Can't create file [" + partialPath + L"], the name is taken.");
         return false;
     }
-    const std::wstring systemOutputPath = ToExtendedLengthPath(outputPath);
-    SetFileAttributesW(systemOutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     bool decrypted;
     {
         FileStreamMod input(backupPath, OpenMode::ReadOnly);
@@ -97,11 +95,17 @@ bool FilecoderCleaner::DecryptFile(const std::wstring& path, const std::wstring&
             LogLine(prefix::Info, message);
         }
     }
-    if (decrypted && !MoveFileExW(systemPartialPath.c_str(), systemOutputPath.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING)) {
-        LogLine(prefix::Info,
-                L"Can't move decrypted file to [" + outputPath + L"], " + FormatLastError());
-        decrypted = false;
+    const std::wstring systemOutputPath = ToExtendedLengthPath(outputPath);
+    if (decrypted) {
+        // A read-only file the user agreed to replace must not block the move; made writable
+        // only now, so that a failed decryption leaves it exactly as it was.
+        SetFileAttributesW(systemOutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!MoveFileExW(systemPartialPath.c_str(), systemOutputPath.c_str(),
+                         MOVEFILE_REPLACE_EXISTING)) {
+            LogLine(prefix::Info,
+                    L"Can't move decrypted file to [" + outputPath + L"], " + FormatLastError());
+            decrypted = false;
+        }
     }
     if (!decrypted) {
         DeleteFileW(systemPartialPath.c_str());

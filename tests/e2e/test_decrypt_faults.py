@@ -59,6 +59,23 @@ class ExistingOutputTests(FaultTestCase):
                 self.assertEqual([p for p in leftovers(directory) if p.endswith(PARTIAL)], [])
 
 
+    def test_ExistingOutput_ReplaceAgreedButDecryptionFails_KeptWithItsAttributes(self):
+        directory = os.path.join(self.tmp, "data")
+        # A plain size that the data length cannot hold: the footer check refuses the file.
+        encrypted = self.sample(directory, "report.dat.BRSK", "--plain-size", "5000")
+        output = os.path.join(directory, "report.dat")
+        with open(output, "wb") as f:
+            f.write(b"the user's own report")
+        set_attributes(output, ARCHIVE | READONLY | HIDDEN)
+        content = read(encrypted)
+        run = self.run_tool("/f", win_path(encrypted))
+        self.assertEqual(run.rc, 0)
+        self.assert_not_cleaned(run, encrypted, content,
+                                "Not valid Bristoke file. Footer doesn't match.")
+        self.assertEqual(read(output), b"the user's own report")
+        self.assertEqual(file_attributes(output), [ARCHIVE | READONLY | HIDDEN])
+
+
 class DiskFullTests(FaultTestCase):
     def test_DiskFullDuringDecryption_OutputDeletedEncryptedFileBack(self):
         disk = os.path.join(self.tmp, "disk")
