@@ -24,9 +24,9 @@ samples="$demo/samples"
 rm -rf "$demo"
 mkdir -p "$originals/docs/archive" "$originals/music" "$samples"
 
-# Plain files, a few MB in all; the AES ones are sized so that one carries a padding block and
-# one (a multiple of 16) does not.
-head -c 1500000 /dev/urandom >"$originals/photo.jpg"
+# Plain files, a few MB in all. Of the AES ones, photo.jpg ends in a partial block (padded)
+# and ledger.db fills whole blocks (no padding block).
+head -c 1500001 /dev/urandom >"$originals/photo.jpg"
 for i in $(seq 1 4000); do echo "line $i of the quarterly report"; done >"$originals/docs/report.txt"
 head -c 65536 /dev/urandom >"$originals/docs/archive/ledger.db"
 head -c 1048577 /dev/urandom >"$originals/docs/archive/backup.zip"
