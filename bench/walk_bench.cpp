@@ -8,24 +8,11 @@
 #include <string>
 
 #include "logging/log_file.h"
+#include "memory_counters.h"
 #include "platform/system_functions.h"
 #include "walker/dir_walker.h"
 
 namespace {
-
-/// PROCESS_MEMORY_COUNTERS, spelled out: the build's Windows XP headers keep psapi.h lean.
-struct MemoryCounters {
-    DWORD cb;
-    DWORD PageFaultCount;
-    SIZE_T PeakWorkingSetSize;
-    SIZE_T WorkingSetSize;
-    SIZE_T QuotaPeakPagedPoolUsage;
-    SIZE_T QuotaPagedPoolUsage;
-    SIZE_T QuotaPeakNonPagedPoolUsage;
-    SIZE_T QuotaNonPagedPoolUsage;
-    SIZE_T PagefileUsage;
-    SIZE_T PeakPagefileUsage;
-};
 
 MemoryCounters ReadMemory() {
     MemoryCounters counters = {};

@@ -16,11 +16,12 @@ namespace {
 constexpr uint32_t ChunkSize = 10 * 1024 * 1024;
 
 /// The encrypted file's path without the last extension of its file name; empty when the
-/// name has none (cutting at a dot of a directory would write outside the file's directory).
+/// name has none (cutting at a dot of a directory would write outside the file's directory)
+/// or is nothing but an extension (the output would be the directory itself).
 std::wstring OutputPathOf(const std::wstring& path) {
     const std::wstring name = FileNameOf(path);
     const size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos) {
+    if (dot == std::wstring::npos || dot == 0) {
         return std::wstring();
     }
     return path.substr(0, path.size() - (name.size() - dot));
@@ -35,13 +36,15 @@ std::wstring PartialPathOf(const std::wstring& outputPath) {
 /// Whole percentage of the work done, reported only when it changes.
 class ProgressReporter {
 public:
-    ProgressReporter(ProgressIndicator& progress, uint64_t total) : progress(progress), total(total) {}
+    ProgressReporter(ProgressIndicator& progress, uint64_t total)
+        : progress(progress), total(total) {}
     void Report(uint64_t processed) {
         // An empty file has nothing to divide by; its progress stays where it is.
         if (total == 0) {
             return;
         }
-        const int32_t percent = static_cast<int32_t>(std::min<uint64_t>(processed, total) * 100 / total);
+        const int32_t percent =
+            static_cast<int32_t>(std::min<uint64_t>(processed, total) * 100 / total);
         if (percent != last) {
             progress.SetProgress(percent);
             last = percent;
@@ -68,10 +71,14 @@ bool FilecoderCleaner::DecryptFile(const std::wstring& path, const std::wstring&
     if (!MayOverwrite(outputPath)) {
         return false;
     }
-    const std::wstring systemOutputPath = ToSystemPath(outputPath);
-    SetFileAttributesW(systemOutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::wstring partialPath = PartialPathOf(outputPath);
     const std::wstring systemPartialPath = ToSystemPath(partialPath);
+    // Creating the partial file replaces what has its name, and a failure deletes it:
+    // a file of the user's there must stay.
+    if (GetFileAttributesW(systemPartialPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        LogLine(prefix::Info, L"Can't create file [" + partialPath + L"], the name is taken.");
+        return false;
+    }
     bool decrypted;
     {
         FileStreamMod input(backupPath, OpenMode::ReadOnly);
@@ -88,10 +95,17 @@ bool FilecoderCleaner::DecryptFile(const std::wstring& path, const std::wstring&
             LogLine(prefix::Info, message);
         }
     }
-    if (decrypted && !MoveFileExW(systemPartialPath.c_str(), systemOutputPath.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING)) {
-        LogLine(prefix::Info, L"Can't move decrypted file to [" + outputPath + L"], " + FormatLastError());
-        decrypted = false;
+    const std::wstring systemOutputPath = ToSystemPath(outputPath);
+    if (decrypted) {
+        // A read-only file the user agreed to replace must not block the move; made writable
+        // only now, so that a failed decryption leaves it exactly as it was.
+        SetFileAttributesW(systemOutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!MoveFileExW(systemPartialPath.c_str(), systemOutputPath.c_str(),
+                         MOVEFILE_REPLACE_EXISTING)) {
+            LogLine(prefix::Info,
+                    L"Can't move decrypted file to [" + outputPath + L"], " + FormatLastError());
+            decrypted = false;
+        }
     }
     if (!decrypted) {
         DeleteFileW(systemPartialPath.c_str());

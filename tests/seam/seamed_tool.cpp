@@ -7,10 +7,14 @@
 //   --seam-missing=NAME                  no system library has NAME (may be repeated)
 //   --seam-hold                          after the run, stay (holding the single-instance
 //                                        mutex) until standard input ends
+//   --seam-fail-new=BYTES                every non-throwing array allocation of exactly BYTES
+//                                        fails, as when the process has no room left for it
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +29,7 @@ RTL_OSVERSIONINFOEXW playedVersion = {};
 bool versionMissing = false;
 bool versionPlayed = false;
 std::set<std::string> missingFunctions;
+size_t failingArraySize = 0; // 0: none fails
 
 LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     const DWORD size = info->dwOSVersionInfoSize;
@@ -85,6 +90,18 @@ void WaitForEndOfInput() {
 
 } // namespace
 
+// Replaces the library's: static linking takes the program's own definition first.
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    if (failingArraySize != 0 && size == failingArraySize) {
+        return nullptr;
+    }
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 int wmain(int argc, wchar_t** argv) {
     std::vector<wchar_t*> arguments{argv[0]};
     bool hold = false;
@@ -100,6 +117,8 @@ int wmain(int argc, wchar_t** argv) {
             missingFunctions.insert(Narrow(option + 15));
         } else if (std::wcscmp(option, L"--seam-hold") == 0) {
             hold = true;
+        } else if (StartsWith(option, L"--seam-fail-new=")) {
+            failingArraySize = std::wcstoul(option + 16, nullptr, 10);
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;

@@ -13,16 +13,6 @@ namespace {
 
 constexpr const wchar_t* CounterKey = L"SOFTWARE\\OVIX\\Korvalines\\win32_filecoder_ostrel";
 
-/// Sets the run's counter for a scope and restores it after.
-class CounterScope {
-public:
-    explicit CounterScope(int32_t value) : saved(TheBackupCounter) { TheBackupCounter = value; }
-    ~CounterScope() { TheBackupCounter = saved; }
-
-private:
-    int32_t saved;
-};
-
 /// Sets the console's prompt switches for a scope and clears them after.
 class PromptModeScope {
 public:

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "backup/backup.h"
+
 /// The log the unit tests write to; a test that reopens TheLogFile elsewhere reopens this after.
 const std::wstring& ScratchLogPath();
 
@@ -74,6 +76,18 @@ public:
 private:
     std::wstring subkey;
     HKEY key = nullptr;
+};
+
+/// Sets the run's backup counter for a scope and restores it after.
+class CounterScope {
+public:
+    explicit CounterScope(int32_t value) : saved(TheBackupCounter) { TheBackupCounter = value; }
+    ~CounterScope() { TheBackupCounter = saved; }
+    CounterScope(const CounterScope&) = delete;
+    CounterScope& operator=(const CounterScope&) = delete;
+
+private:
+    int32_t saved;
 };
 
 /// Creates an empty file (and nothing else) at the path.

@@ -1,0 +1,119 @@
+"""What the decryption tests share: samples written with the demo keys, the per-file sections of
+a run's log, the run's backup names, and a Windows helper that holds files and reads attributes."""
+import glob
+import hashlib
+import os
+import re
+import subprocess
+
+from harness import BUILD, ToolTestCase, wine_env, win_path
+from samples import run_writer
+
+DEMO_KEY_LIST = os.path.join(BUILD, "key_database", "key_blobs.txt")
+FILE_HELPER = os.path.join(BUILD, "tests", "file_helper.exe")
+PARTIAL = ".partial_decryption"
+NOT_CLEANED = "ERROR: Not cleaned"
+CLEANED = "INFO: Cleaned"
+SECTION = re.compile(r"^INFO: Cleaning file \[(.*)\]$")
+ARCHIVE, READONLY, HIDDEN, SYSTEM = 0x20, 0x1, 0x2, 0x4
+
+
+def digest(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def file_attributes(*paths):
+    """Attributes as Windows programs see them under Wine."""
+    out = subprocess.run(["wine", FILE_HELPER, "attributes"] + [win_path(p) for p in paths],
+                         check=True, stdout=subprocess.PIPE, env=wine_env(), timeout=60).stdout
+    return [int(line, 16) for line in out.decode().split()]
+
+
+def set_attributes(path, attributes):
+    subprocess.run(["wine", FILE_HELPER, "set-attributes", "%x" % attributes, win_path(path)],
+                   check=True, env=wine_env(), timeout=60)
+
+
+def backup_suffix(run):
+    """The backup extension of the run's counter, from its "Backup: N" line."""
+    [counter] = [int(t[len("INFO: Backup: "):]) for t in run.texts()
+                 if t.startswith("INFO: Backup: ")]
+    return ".backup_by_ovix" if counter == 0 else ".backup_%d_by_ovix" % counter
+
+
+def summary(run):
+    """(infected, cleaned) from the run's closing lines."""
+    texts = run.texts()
+    infected = [int(t.split()[1]) for t in texts if t.endswith(" infected files found.")]
+    cleaned = [int(t.split()[1]) for t in texts if t.endswith(" file(s) cleaned.")]
+    return infected[0], cleaned[0]
+
+
+def sections(run):
+    """The lines the cleaner logged for each file, by the path it was given, from its "Cleaning
+    file [" line to the next one or to the rule that closes the walk."""
+    result, current = {}, None
+    for text in run.texts():
+        match = SECTION.match(text)
+        if match:
+            current = result.setdefault(match.group(1), [])
+        elif current is not None and (text.startswith("INFO: ") and text.endswith(
+                " infected files found.")):
+            break
+        if current is not None:
+            current.append(text)
+    for lines in result.values():
+        # The walk's closing rule and the blank line before the next file are not the file's.
+        while lines and (lines[-1] == "" or set(lines[-1]) == {"-"}):
+            lines.pop()
+    return result
+
+
+def leftovers(root):
+    """Partial outputs and backups anywhere under root."""
+    return sorted(glob.glob(os.path.join(root, "**", "*" + PARTIAL), recursive=True) +
+                  glob.glob(os.path.join(root, "**", "*by_ovix"), recursive=True) +
+                  glob.glob(os.path.join(root, "**", ".*by_ovix"), recursive=True))
+
+
+class DecryptionTestCase(ToolTestCase):
+    def write_samples(self, out_dir, inputs, *options, key_list=DEMO_KEY_LIST):
+        os.makedirs(out_dir, exist_ok=True)
+        rc, written, stderr = run_writer(key_list, out_dir, inputs, *options)
+        self.assertEqual(rc, 0, stderr)
+        self.assertEqual(len(written), len(inputs))
+        return written
+
+    def plain(self, name, data, directory=None):
+        return write(os.path.join(directory or os.path.join(self.tmp, "plain"), name), data)
+
+    def assert_not_cleaned(self, run, encrypted, content, message, whole=True):
+        """The file's decryption failed with the message (or a line starting with it, unless
+        whole); it is back, unchanged, and no backup of it is left."""
+        lines = sections(run).get(win_path(encrypted))
+        self.assertIsNotNone(lines, "no section for %s in\n%s" % (encrypted, "\n".join(run.texts())))
+        self.assertEqual(lines[-1], NOT_CLEANED, lines)
+        if whole:
+            self.assertIn("INFO: " + message, lines)
+        else:
+            self.assertTrue(any(t.startswith("INFO: " + message) for t in lines), lines)
+        self.assertEqual(read(encrypted), content)
+        directory = os.path.dirname(encrypted)
+        self.assertFalse([n for n in os.listdir(directory)
+                          if n.startswith(os.path.basename(encrypted) + ".backup_")])

@@ -1,0 +1,58 @@
+// What the decryption tests need done to files from the Windows side, where Wine keeps it:
+//   file_helper hold PATH...             open each file without sharing, print "held", keep them
+//                                        open until standard input ends
+//   file_helper attributes PATH...       print each file's attributes, "0x%08lX" a line
+//   file_helper set-attributes HEX PATH  SetFileAttributesW(PATH, HEX)
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <vector>
+
+#include "platform/unique_handle.h"
+
+namespace {
+
+int Hold(int count, wchar_t** paths) {
+    std::vector<UniqueFile> held;
+    for (int i = 0; i < count; ++i) {
+        held.emplace_back(
+            CreateFileW(paths[i], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!held.back()) {
+            fwprintf(stderr, L"cannot open %ls: %lu\n", paths[i], GetLastError());
+            return 1;
+        }
+    }
+    wprintf(L"held\n");
+    fflush(stdout);
+    char chunk[64];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) &&
+           got > 0) {
+    }
+    return 0;
+}
+
+int PrintAttributes(int count, wchar_t** paths) {
+    for (int i = 0; i < count; ++i) {
+        wprintf(L"0x%08lX\n", GetFileAttributesW(paths[i]));
+    }
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 3 && std::wcscmp(argv[1], L"hold") == 0) {
+        return Hold(argc - 2, argv + 2);
+    }
+    if (argc >= 3 && std::wcscmp(argv[1], L"attributes") == 0) {
+        return PrintAttributes(argc - 2, argv + 2);
+    }
+    if (argc == 4 && std::wcscmp(argv[1], L"set-attributes") == 0) {
+        const DWORD attributes = std::wcstoul(argv[2], nullptr, 16);
+        return SetFileAttributesW(argv[3], attributes) ? 0 : 1;
+    }
+    fwprintf(stderr, L"usage: file_helper hold|attributes|set-attributes ...\n");
+    return 2;
+}
