@@ -84,8 +84,7 @@ void DescrambleBuffer(uint8_t* buffer, size_t length) {
     }
 }
 
-std::vector<uint8_t> ReadKeyDatabase() {
-    const KeyResource resource = LoadKeyResource();
+std::vector<uint8_t> ReadKeyDatabase(const KeyResource& resource) {
     if (resource.data != nullptr && resource.size > HeaderSize) {
         uint8_t header[HeaderSize];
         std::memcpy(header, resource.data, HeaderSize);
@@ -135,7 +134,11 @@ HCRYPTKEY ImportKey(const char* text, DWORD length) {
 }
 
 bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count) {
-    const std::vector<uint8_t> body = ReadKeyDatabase();
+    return ImportKeyTable(ReadKeyDatabase(LoadKeyResource()), table, count);
+}
+
+bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[]>& table,
+                    uint32_t& count) {
     if (body.size() < 4) {
         return false;
     }

@@ -21,7 +21,7 @@ struct KeyResource {
 void DescrambleBuffer(uint8_t* buffer, size_t length);
 
 /// The descrambled body behind a checked header; empty when the resource is missing or corrupt.
-[[nodiscard]] std::vector<uint8_t> ReadKeyDatabase();
+[[nodiscard]] std::vector<uint8_t> ReadKeyDatabase(const KeyResource& resource);
 
 /// One Base64 key record imported into a provider context of its own; 0 when it is no key.
 /// The context stays open while the key lives, which is until the process ends.
@@ -30,3 +30,8 @@ void DescrambleBuffer(uint8_t* buffer, size_t length);
 /// Reads the key database and imports its records in order until one fails; false when the
 /// database itself cannot be used. What FilecoderCleaner::LoadKeys does with its own members.
 [[nodiscard]] bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count);
+
+/// The records of a descrambled body imported in order until one fails; false when the body's
+/// version or size makes it unusable.
+[[nodiscard]] bool ImportKeyTable(const std::vector<uint8_t>& body,
+                                  std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count);
