@@ -4,13 +4,9 @@ The sample writer encrypts in a scratch directory (one call per variant); each s
 moved to its place, which may be deeper than the writer could reach, under any name that keeps
 it recognisable."""
 import os
-import re
 
-from harness import BUILD
+from decryption import CLEANED, DEMO_KEY_LIST, NOT_CLEANED, PARTIAL, read, sections
 from samples import run_writer
-
-KEY_BLOBS = os.path.join(BUILD, "key_database", "key_blobs.txt")
-BACKUP_COUNTER = re.compile(r"^INFO: Backup: (\d+)$")
 
 
 class Planted:
@@ -27,9 +23,9 @@ class Planted:
         """The decrypted file's place: the path without the file name's last extension."""
         return os.path.splitext(self.path)[0]
 
-    def backup(self, counter):
-        marker = ".backup_by_ovix" if counter == 0 else ".backup_%d_by_ovix" % counter
-        return self.path + marker
+    def backup(self, suffix):
+        """The backup's place, for the run's backup suffix (decryption.backup_suffix)."""
+        return self.path + suffix
 
 
 def plant(scratch, planted):
@@ -45,48 +41,30 @@ def plant(scratch, planted):
             inputs.append(os.path.join(work, "%d.plain" % index))
             with open(inputs[-1], "wb") as f:
                 f.write(item.plain)
-        rc, written, stderr = run_writer(KEY_BLOBS, os.path.join(work, "out"), inputs,
+        rc, written, stderr = run_writer(DEMO_KEY_LIST, os.path.join(work, "out"), inputs,
                                          "--variant", str(variant))
         if rc != 0 or len(written) != len(items):
             raise AssertionError("sample writer failed (%d): %s" % (rc, stderr))
         for item, path in zip(items, written):
             os.makedirs(os.path.dirname(item.path), exist_ok=True)
             os.rename(path, item.path)
-            with open(item.path, "rb") as f:
-                item.encrypted = f.read()
+            item.encrypted = read(item.path)
     return planted
 
 
-def backup_counter(run):
-    """The run's backup counter, from its "Backup: N" line."""
-    counters = [int(m.group(1)) for m in map(BACKUP_COUNTER.match, run.texts()) if m]
-    if len(counters) != 1:
-        raise AssertionError("expected one Backup line, got %r" % counters)
-    return counters[0]
-
-
 def verdicts(run):
-    """{path as logged: [verdict, ...]} for every "Cleaning file [" line of the run; a verdict is
-    the "INFO: Cleaned" or "ERROR: Not cleaned" line that follows before the next file, or None
-    when neither does (the backup could not be made)."""
-    head = "INFO: Cleaning file ["
-    result, current = {}, None
-    for text in run.texts() + [head + "]"]:
-        if text.startswith(head) and text.endswith("]"):
-            if current:
-                result.setdefault(current[0], []).append(current[1])
-            current = [text[len(head):-1], None]
-        elif current and current[1] is None and text in ("INFO: Cleaned", "ERROR: Not cleaned"):
-            current[1] = text
-    return result
+    """{path as logged: "INFO: Cleaned", "ERROR: Not cleaned", or None when the file's section
+    ends without either (its backup could not be made)}."""
+    return {path: lines[-1] if lines[-1] in (CLEANED, NOT_CLEANED) else None
+            for path, lines in sections(run).items()}
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+def cleaning_lines(run):
+    """How many files the run set out to clean, a file met twice counted twice."""
+    return len([t for t in run.texts() if t.startswith("INFO: Cleaning file [")])
 
 
-def leftovers(root):
+def partial_outputs(root):
     """Half-written outputs anywhere under root."""
     return [os.path.join(d, n) for d, _, names in os.walk(root) for n in names
-            if n.endswith(".partial_decryption")]
+            if n.endswith(PARTIAL)]

@@ -4,7 +4,8 @@ the "\\\\?\\" form keeps (trailing dots and spaces), non-ASCII names and names s
 import os
 
 from harness import ToolTestCase, main, wine_env, win_path
-from planting import Planted, backup_counter, leftovers, plant, read, verdicts
+from decryption import CLEANED, backup_suffix, read
+from planting import Planted, cleaning_lines, partial_outputs, plant, verdicts
 
 # Wine builds a Unix path of its prefix's dosdevices link and the rest of the Windows path,
 # and Linux refuses paths of 4,096 bytes and more: that is the deepest a file can lie here.
@@ -71,18 +72,19 @@ class DeepPathTests(ToolTestCase):
         self.assertEqual(run.rc, 0, run.stdout[-2000:])
         self.assertEqual(run.texts()[-1], "End")
         self.assertNotIn("\\\\?\\", run.log)
-        counter = backup_counter(run)
+        suffix = backup_suffix(run)
         seen = verdicts(run)
+        self.assertEqual(cleaning_lines(run), len(self.files))
         for item in self.files:
             with self.subTest(path=brief(item.path), length=len(win_path(item.path))):
-                self.assertEqual(seen.pop(shown(item.path), None), ["INFO: Cleaned"],
+                self.assertEqual(seen.pop(shown(item.path), None), CLEANED,
                                  [t for t in run.texts() if "GLE" in t][:1])
                 self.assertEqual(read(item.output), item.plain)
-                self.assertEqual(read(item.backup(counter)), item.encrypted)
+                self.assertEqual(read(item.backup(suffix)), item.encrypted)
                 self.assertFalse(os.path.exists(item.path))
         self.assertEqual([brief(path) for path in seen], [])
         self.assertEqual(read(self.bystander), b"not encrypted" * 100)
-        self.assertEqual(leftovers(self.root), [])
+        self.assertEqual(partial_outputs(self.root), [])
         summary = ["INFO: %d infected files found." % len(self.files),
                    "INFO: %d file(s) cleaned." % len(self.files)]
         self.assertEqual([t for t in run.texts() if t in summary], summary)
@@ -116,7 +118,7 @@ class DeepPathTests(ToolTestCase):
         self.assertEqual(read(switch_like.path), switch_like.encrypted)
 
         run = self.run_tool("/s", ".\\" + os.path.basename(switch_like.path), cwd=cwd)
-        self.assertEqual(verdicts(run), {".\\-s notes.txt.BRSK": ["INFO: Cleaned"]})
+        self.assertEqual(verdicts(run), {".\\-s notes.txt.BRSK": CLEANED})
         self.assertEqual(read(switch_like.output), switch_like.plain)
 
 

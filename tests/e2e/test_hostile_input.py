@@ -11,7 +11,8 @@ import tempfile
 
 from harness import BUILD, ToolTestCase, main, wine_env, win_path
 from key_resources import give_resource
-from planting import KEY_BLOBS, backup_counter, leftovers, read
+from decryption import DEMO_KEY_LIST, backup_suffix, read
+from planting import partial_outputs
 from samples import run_writer
 
 RUNNER = os.path.join(BUILD, "tests", "mutation_runner.exe")
@@ -32,7 +33,7 @@ def make_seeds(directory, scratch):
         plain = os.path.join(scratch, "s%d.dat" % index)
         with open(plain, "wb") as f:
             f.write(os.urandom(size))
-        rc, written, stderr = run_writer(KEY_BLOBS, directory, [plain], "--variant", str(variant),
+        rc, written, stderr = run_writer(DEMO_KEY_LIST, directory, [plain], "--variant", str(variant),
                                          *options)
         if rc != 0:
             raise AssertionError("sample writer: " + stderr)
@@ -108,7 +109,7 @@ class HostileInputTests(ToolTestCase):
                 self.assertEqual(len(backups), 1, after)
                 self.assertEqual(read(os.path.join(cases, case, backups[0])), content)
                 cleaned += 1
-        self.assertEqual(leftovers(cases), [])
+        self.assertEqual(partial_outputs(cases), [])
         self.assertIn("INFO: %d file(s) cleaned." % cleaned, run.texts())
 
     def test_MutatedKeyDatabases_ToolRuns_EndWithoutACrashAndLeaveTheFileWhole(self):
@@ -132,8 +133,7 @@ class HostileInputTests(ToolTestCase):
                     self.assertEqual(read(os.path.join(directory, left[0])), read(sample))
                 else:
                     self.assertEqual(run.rc, 0)
-                    self.assertEqual(left, ["s3.dat", os.path.basename(sample) + ".backup_%d_by_ovix"
-                                            % backup_counter(run)])
+                    self.assertEqual(left, ["s3.dat", os.path.basename(sample) + backup_suffix(run)])
                     self.assertEqual(read(os.path.join(directory, "s3.dat")),
                                      read(os.path.join(self.samples, "s3.dat")))
 

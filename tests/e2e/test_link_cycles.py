@@ -3,7 +3,8 @@ inside ends there: every real file is listed and cleaned once, and the walk ends
 import os
 
 from harness import ToolTestCase, main, win_path
-from planting import Planted, backup_counter, leftovers, plant, read, verdicts
+from decryption import CLEANED, backup_suffix, read
+from planting import Planted, cleaning_lines, partial_outputs, plant, verdicts
 
 # Relative to the tree's root: the files, then the links (name, target; a target starting with
 # "/" is made absolute under the root).
@@ -39,27 +40,26 @@ class LinkCycleTests(ToolTestCase):
         self.plant_tree(CYCLES)
         run = self.run_tool("/s", win_path(self.root), timeout=60)
         self.assertEqual(run.rc, 0)
-        self.assertEqual(verdicts(run), {win_path(item.path): ["INFO: Cleaned"]
-                                         for item in self.files})
-        counter = backup_counter(run)
+        self.assertEqual(verdicts(run), {win_path(item.path): CLEANED for item in self.files})
+        self.assertEqual(cleaning_lines(run), len(self.files))
+        suffix = backup_suffix(run)
         for item in self.files:
             self.assertEqual(read(item.output), item.plain)
-            self.assertEqual(read(item.backup(counter)), item.encrypted)
-        self.assertEqual(leftovers(self.root), [])
+            self.assertEqual(read(item.backup(suffix)), item.encrypted)
+        self.assertEqual(partial_outputs(self.root), [])
 
     def test_LinkToASibling_ReachedTwiceButCleanedOnce(self):
         # The second visit finds the decrypted files and the backups, which are no victims.
         self.plant_tree(CYCLES + SIBLING)
         run = self.run_tool("/s", win_path(self.root), timeout=60)
         self.assertEqual(run.rc, 0)
-        seen = verdicts(run)
-        self.assertEqual(sorted(v for verdict in seen.values() for v in verdict),
-                         ["INFO: Cleaned"] * len(self.files))
-        counter = backup_counter(run)
+        self.assertEqual(sorted(verdicts(run).values()), [CLEANED] * len(self.files))
+        self.assertEqual(cleaning_lines(run), len(self.files))
+        suffix = backup_suffix(run)
         for item in self.files:
             self.assertEqual(read(item.output), item.plain)
-            self.assertEqual(read(item.backup(counter)), item.encrypted)
-        self.assertEqual(leftovers(self.root), [])
+            self.assertEqual(read(item.backup(suffix)), item.encrypted)
+        self.assertEqual(partial_outputs(self.root), [])
 
 
 if __name__ == "__main__":
