@@ -52,6 +52,15 @@ def plant(scratch, planted):
     return planted
 
 
+def assert_cleaned(test, items, suffix):
+    """Each item decrypted to its place, its encrypted file kept as its backup and gone from its
+    own name."""
+    for item in items:
+        test.assertEqual(read(item.output), item.plain, item.path)
+        test.assertEqual(read(item.backup(suffix)), item.encrypted, item.path)
+        test.assertFalse(os.path.exists(item.path), item.path)
+
+
 def verdicts(run):
     """{path as logged: "INFO: Cleaned", "ERROR: Not cleaned", or None when the file's section
     ends without either (its backup could not be made)}."""

@@ -8,7 +8,8 @@ import random
 
 from decryption import CLEANED, backup_suffix, read
 from harness import ToolTestCase, main, win_path
-from planting import Planted, cleaning_lines, partial_outputs, plant, verdicts
+from planting import (Planted, assert_cleaned, cleaning_lines, partial_outputs, plant,
+                      verdicts)
 
 FILES = int(os.environ.get("BRISTOKE_TREE_FILES", "10000"))
 FAMILY = 20
@@ -76,9 +77,7 @@ class LargeTreeTests(ToolTestCase):
         self.assertEqual(cleaning_lines(run), FAMILY)
         self.assertIn("INFO: %d file(s) cleaned." % FAMILY, run.texts())
         suffix = backup_suffix(run)
-        for item in self.family:
-            self.assertEqual(read(item.output), item.plain)
-            self.assertEqual(read(item.backup(suffix)), item.encrypted)
+        assert_cleaned(self, self.family, suffix)
         after = sorted(os.path.join(d, n) for d, _, names in os.walk(self.root) for n in names)
         expected = sorted(self.others + [f.output for f in self.family] +
                           [f.backup(suffix) for f in self.family])

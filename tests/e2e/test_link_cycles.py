@@ -3,8 +3,9 @@ inside ends there: every real file is listed and cleaned once, and the walk ends
 import os
 
 from harness import ToolTestCase, main, win_path
-from decryption import CLEANED, backup_suffix, read
-from planting import Planted, cleaning_lines, partial_outputs, plant, verdicts
+from decryption import CLEANED, backup_suffix
+from planting import (Planted, assert_cleaned, cleaning_lines, partial_outputs, plant,
+                      verdicts)
 
 # Relative to the tree's root: the files, then the links (name, target; a target starting with
 # "/" is made absolute under the root).
@@ -36,30 +37,24 @@ class LinkCycleTests(ToolTestCase):
                                                 for item in self.files))
         self.assertEqual(run.texts()[-1], "End")
 
-    def test_Cleaning_EveryFileCleanedOnceWhereItLies(self):
-        self.plant_tree(CYCLES)
+    def clean(self, links):
+        """Cleans the tree with the links; every file once, whichever way it was reached."""
+        self.plant_tree(links)
         run = self.run_tool("/s", win_path(self.root), timeout=60)
         self.assertEqual(run.rc, 0)
-        self.assertEqual(verdicts(run), {win_path(item.path): CLEANED for item in self.files})
         self.assertEqual(cleaning_lines(run), len(self.files))
-        suffix = backup_suffix(run)
-        for item in self.files:
-            self.assertEqual(read(item.output), item.plain)
-            self.assertEqual(read(item.backup(suffix)), item.encrypted)
+        assert_cleaned(self, self.files, backup_suffix(run))
         self.assertEqual(partial_outputs(self.root), [])
+        return run
+
+    def test_Cleaning_EveryFileCleanedOnceWhereItLies(self):
+        run = self.clean(CYCLES)
+        self.assertEqual(verdicts(run), {win_path(item.path): CLEANED for item in self.files})
 
     def test_LinkToASibling_ReachedTwiceButCleanedOnce(self):
         # The second visit finds the decrypted files and the backups, which are no victims.
-        self.plant_tree(CYCLES + SIBLING)
-        run = self.run_tool("/s", win_path(self.root), timeout=60)
-        self.assertEqual(run.rc, 0)
+        run = self.clean(CYCLES + SIBLING)
         self.assertEqual(sorted(verdicts(run).values()), [CLEANED] * len(self.files))
-        self.assertEqual(cleaning_lines(run), len(self.files))
-        suffix = backup_suffix(run)
-        for item in self.files:
-            self.assertEqual(read(item.output), item.plain)
-            self.assertEqual(read(item.backup(suffix)), item.encrypted)
-        self.assertEqual(partial_outputs(self.root), [])
 
 
 if __name__ == "__main__":

@@ -357,3 +357,19 @@ TEST_CASE("DirWalker_TreeFarDeeperThanPlainPaths_EveryEntryInTheCallersForm") {
         CHECK(log.Text().empty());
     }
 }
+
+TEST_CASE("DirectoryIdentity_SameDirectoryByAnyPath_AndAnUnknownOneMatchesNone") {
+    const WalkTree tree;
+    const CurrentDirectoryScope inTree(tree.root());
+    const DirectoryIdentity sub = IdentityOf(ToSystemPath(tree / L"sub"));
+    REQUIRE(sub.known);
+    CHECK(sub.SameAs(IdentityOf(L"sub")));
+    CHECK(sub.SameAs(IdentityOf(ToSystemPath(L"sub\\deeper\\.."))));
+    CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree / L"sub\\deeper"))));
+    CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree.root()))));
+    // Directories that cannot be opened are no circle: skipping them would lose their files.
+    const DirectoryIdentity missing = IdentityOf(ToSystemPath(tree / L"missing"));
+    CHECK_FALSE(missing.known);
+    CHECK_FALSE(missing.SameAs(missing));
+    CHECK_FALSE(missing.SameAs(IdentityOf(ToSystemPath(tree / L"also missing"))));
+}
