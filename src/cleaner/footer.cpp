@@ -51,16 +51,23 @@ bool FilecoderCleaner::ReadFooter(FileStreamMod& input, uint64_t fileSize, Foote
             message = NotValid;
             return false;
         }
-        const bool allZero = std::all_of(last, last + sizeof last, [](uint8_t b) { return b == 0; });
+        const bool allZero =
+            std::all_of(last, last + sizeof last, [](uint8_t b) { return b == 0; });
         if (!allZero) {
             variant = 3;
         }
         result.footerLength = allZero ? footer::Variant1Length : footer::Variant34Length;
         break;
     }
-    case 4: result.footerLength = footer::Variant34Length; break;
-    case 5: result.footerLength = footer::Variant5Length; break;
-    default: message = NotValid; return false;
+    case 4:
+        result.footerLength = footer::Variant34Length;
+        break;
+    case 5:
+        result.footerLength = footer::Variant5Length;
+        break;
+    default:
+        message = NotValid;
+        return false;
     }
     if (fileSize < result.footerLength) {
         message = NotValid;

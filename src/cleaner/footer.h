@@ -31,5 +31,6 @@ inline uint32_t ReadUint32(const uint8_t* bytes) {
 }
 
 inline uint64_t ReadUint64(const uint8_t* bytes) {
-    return static_cast<uint64_t>(ReadUint32(bytes)) | static_cast<uint64_t>(ReadUint32(bytes + 4)) << 32;
+    return static_cast<uint64_t>(ReadUint32(bytes)) | static_cast<uint64_t>(ReadUint32(bytes + 4))
+                                                          << 32;
 }

@@ -107,12 +107,12 @@ HCRYPTKEY ImportKey(const char* text, DWORD length) {
     }
     DWORD size = 0;
     if (!sys::CryptStringToBinaryA(text, length, CRYPT_STRING_BASE64, nullptr, &size, nullptr,
-                              nullptr)) {
+                                   nullptr)) {
         return 0;
     }
     std::vector<BYTE> blob(size);
     if (!sys::CryptStringToBinaryA(text, length, CRYPT_STRING_BASE64, blob.data(), &size, nullptr,
-                              nullptr)) {
+                                   nullptr)) {
         return 0;
     }
     UniqueCryptProvider context;

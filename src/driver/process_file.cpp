@@ -9,9 +9,12 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
                         bool listOnly) {
     if (!forced) {
         switch (cleaner.Scan(path)) {
-        case CleanerResult::NotInfected: return outcome::NotInfected;
-        case CleanerResult::Failed: return outcome::Error;
-        default: break;
+        case CleanerResult::NotInfected:
+            return outcome::NotInfected;
+        case CleanerResult::Failed:
+            return outcome::Error;
+        default:
+            break;
         }
     }
     const std::wstring shortPath = ShortenPath(path, DisplayLimit(TheConsole.GetWidth(), 20));

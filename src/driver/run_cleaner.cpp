@@ -89,7 +89,8 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
         return ExitCode::UsageShown;
     }
     if (IsAnotherInstanceRunning()) {
-        TheConsole.Ask(L"Another Instance Running", L"Another instance of the cleaner is already running.",
+        TheConsole.Ask(L"Another Instance Running",
+                       L"Another instance of the cleaner is already running.",
                        PromptKind::PressAnyKey, PromptStyle::Alert);
         return ExitCode::AnotherInstance;
     }
@@ -107,7 +108,8 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
                     prefix::Info);
     PrintAndLogLine(std::to_wstring(counters.cleaned) + L" file(s) cleaned.", color::Emphasis,
                     prefix::Info);
-    TheConsole.Ask(L"Cleaning Finished.", L"The cleaner has successfully finished cleaning your system.",
+    TheConsole.Ask(L"Cleaning Finished.",
+                   L"The cleaner has successfully finished cleaning your system.",
                    PromptKind::PressAnyKey, PromptStyle::Success);
     return ExitCode::Finished;
 }

@@ -17,13 +17,19 @@ uint32_t SwitchOf(const wchar_t* argument) {
         return 0;
     }
     switch (std::towlower(argument[1])) {
-    case L's': return ModeFlags::Silent;
-    case L'f': return ModeFlags::Forced;
-    case L'd': return ModeFlags::Debug;
-    case L'n': return ModeFlags::NoCleaning;
+    case L's':
+        return ModeFlags::Silent;
+    case L'f':
+        return ModeFlags::Forced;
+    case L'd':
+        return ModeFlags::Debug;
+    case L'n':
+        return ModeFlags::NoCleaning;
     case L'h':
-    case L'?': return HelpRequest;
-    default: return 0;
+    case L'?':
+        return HelpRequest;
+    default:
+        return 0;
     }
 }
 

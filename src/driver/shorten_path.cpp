@@ -9,7 +9,8 @@ std::wstring ShortenPath(const std::wstring& path, uint32_t limit) {
     std::wstring name = path.substr(lastSlash + 1);
     if (name.size() + 7 > limit) {
         const size_t keep = limit / 4;
-        name = name.substr(0, keep) + L"..." + name.substr(name.size() - std::min(keep, name.size()));
+        name =
+            name.substr(0, keep) + L"..." + name.substr(name.size() - std::min(keep, name.size()));
     }
     std::wstring result;
     size_t start = 0;

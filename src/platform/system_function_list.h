@@ -5,7 +5,7 @@
 // No include guard: expanded several times with different X.
 
 #define SYSFN_ADVAPI32(X)                                                                          \
-    X(BOOL, InitiateSystemShutdownA, (LPSTR a, LPSTR b, DWORD c, BOOL d, BOOL e), (a, b, c, d, e),  \
+    X(BOOL, InitiateSystemShutdownA, (LPSTR a, LPSTR b, DWORD c, BOOL d, BOOL e), (a, b, c, d, e), \
       FALSE)                                                                                       \
     X(BOOL, InitiateSystemShutdownW, (LPWSTR a, LPWSTR b, DWORD c, BOOL d, BOOL e),                \
       (a, b, c, d, e), FALSE)                                                                      \
@@ -107,7 +107,7 @@
 
 #define SYSFN_OLE32(X)                                                                             \
     X(HRESULT, CoInitializeEx, (LPVOID a, DWORD b), (a, b), S_FALSE)                               \
-    X(HRESULT, CoCreateInstance, (const GUID& a, void* b, DWORD c, const GUID& d, LPVOID* e),       \
+    X(HRESULT, CoCreateInstance, (const GUID& a, void* b, DWORD c, const GUID& d, LPVOID* e),      \
       (a, b, c, d, e), E_NOTIMPL)
 
 #define SYSFN_VERSION(X)                                                                           \

@@ -29,11 +29,13 @@ BOOL SubstituteGetModuleHandleExW(DWORD, LPCWSTR name, HMODULE* module) {
         ResolveModule(ImportModuleOf(SYSFN_CURRENT));                                              \
         return sys::name args;                                                                     \
     }                                                                                              \
-    ret WINAPI Fallback_##name params { return fallback; }
+    ret WINAPI Fallback_##name params {                                                            \
+        return fallback;                                                                           \
+    }
 #define SYSFN_DEFINE_LIBRARY(id, file, list)                                                       \
     namespace id##_functions {                                                                     \
-    constexpr SystemLibrary SYSFN_CURRENT = SystemLibrary::id;                                     \
-    list(SYSFN_DEFINE_STUB)                                                                        \
+        constexpr SystemLibrary SYSFN_CURRENT = SystemLibrary::id;                                 \
+        list(SYSFN_DEFINE_STUB)                                                                    \
     }
 SYSFN_LIBRARIES(SYSFN_DEFINE_LIBRARY)
 #undef SYSFN_DEFINE_LIBRARY
@@ -52,7 +54,8 @@ SYSFN_LIBRARIES(SYSFN_CHECK_LIBRARY)
      reinterpret_cast<FARPROC>(&Stub_##name)},
 #define SYSFN_ENTRY_LIST(id, file, list)                                                           \
     namespace id##_functions {                                                                     \
-    const DynamicImportEntry entries[] = {list(SYSFN_ENTRY){nullptr, nullptr, nullptr, nullptr}};  \
+        const DynamicImportEntry entries[] = {                                                     \
+            list(SYSFN_ENTRY){nullptr, nullptr, nullptr, nullptr}};                                \
     }
 SYSFN_LIBRARIES(SYSFN_ENTRY_LIST)
 #undef SYSFN_ENTRY_LIST

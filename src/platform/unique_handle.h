@@ -9,8 +9,7 @@
 #include "platform/system_functions.h"
 
 /// One move-only owner per handle kind; Traits give the empty value and the release call.
-template <typename Traits>
-class UniqueHandle {
+template <typename Traits> class UniqueHandle {
 public:
     using Handle = typename Traits::Handle;
 

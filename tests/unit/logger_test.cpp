@@ -56,7 +56,8 @@ TEST_CASE("LogBoolean_RendersTrueOrFalse") {
 
 TEST_CASE("LogDateTime_HasTheStampFormat") {
     const std::wstring text = LogDateTime().GetText();
-    CHECK(std::regex_match(text, std::wregex(L"\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}")));
+    CHECK(std::regex_match(text,
+                           std::wregex(L"\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}")));
 }
 
 TEST_CASE("ConsoleColor_WritesNothing") {
@@ -73,7 +74,8 @@ TEST_CASE("StreamOperators_ChainPiecesInOrder") {
 
 TEST_CASE("FailedWrite_MidChain_RaisesAndWritesNothingAfter") {
     RecordingLogger logger(2);
-    CHECK_THROWS_AS(logger << L"first" << L"second" << L"third" << LogBoolean(true), LoggerException);
+    CHECK_THROWS_AS(logger << L"first" << L"second" << L"third" << LogBoolean(true),
+                    LoggerException);
     CHECK(logger.pieces == std::vector<std::wstring>{L"first"});
     CHECK(logger.writes == 2);
 }

@@ -95,8 +95,5 @@ void TouchFile(const std::wstring& path);
 
 /// Lets doctest print wide strings in its messages.
 namespace doctest {
-template <>
-struct StringMaker<std::wstring> {
-    static String convert(const std::wstring& text);
-};
+template <> struct StringMaker<std::wstring> { static String convert(const std::wstring& text); };
 } // namespace doctest

@@ -20,8 +20,8 @@ const std::wstring& ScratchLogPath() {
 int wmain(int argc, wchar_t** argv) {
     wchar_t tempDirectory[MAX_PATH];
     GetTempPathW(MAX_PATH, tempDirectory);
-    scratchLog =
-        std::wstring(tempDirectory) + L"unit_tests_" + std::to_wstring(GetCurrentProcessId()) + L".log";
+    scratchLog = std::wstring(tempDirectory) + L"unit_tests_" +
+                 std::to_wstring(GetCurrentProcessId()) + L".log";
     if (!TheLogFile.Open(scratchLog)) {
         return 2;
     }
