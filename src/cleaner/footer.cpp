@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cleaner/filecoder_cleaner.h"
+#include "cleaner/little_endian.h"
 #include "streams/file_stream_mod.h"
 
 namespace {

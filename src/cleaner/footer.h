@@ -23,14 +23,3 @@ struct Footer {
     uint8_t keyBlock[footer::RsaBlockLength] = {};
     uint8_t ivBlock[footer::RsaBlockLength] = {};
 };
-
-/// Little-endian fields of a footer.
-inline uint32_t ReadUint32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-inline uint64_t ReadUint64(const uint8_t* bytes) {
-    return static_cast<uint64_t>(ReadUint32(bytes)) | static_cast<uint64_t>(ReadUint32(bytes + 4))
-                                                          << 32;
-}

@@ -5,6 +5,7 @@
 
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/key_scramble.h"
+#include "cleaner/little_endian.h"
 #include "logging/lines.h"
 #include "platform/system_functions.h"
 #include "platform/unique_handle.h"
@@ -18,11 +19,6 @@ constexpr size_t BlockSize = 32;
 constexpr uint32_t NewestFormatVersion = 3;
 constexpr size_t BodyHeadSize = 8;
 constexpr size_t RecordLengthSize = 4;
-
-uint32_t ReadLe32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 KeyResource ResourceFailure(const wchar_t* code) {
     LogLine(prefix::Error, code + FormatLastError());
@@ -89,7 +85,7 @@ std::vector<uint8_t> ReadKeyDatabase(const KeyResource& resource) {
         uint8_t header[HeaderSize];
         std::memcpy(header, resource.data, HeaderSize);
         DescrambleBuffer(header, HeaderSize);
-        if (std::memcmp(header, "OVIX", 4) == 0 && ReadLe32(header + 4) == resource.size) {
+        if (std::memcmp(header, "OVIX", 4) == 0 && ReadUint32(header + 4) == resource.size) {
             std::vector<uint8_t> body(resource.data + HeaderSize, resource.data + resource.size);
             DescrambleBuffer(body.data(), body.size());
             return body;
@@ -142,7 +138,7 @@ bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[
     if (body.size() < 4) {
         return false;
     }
-    if (ReadLe32(body.data()) > NewestFormatVersion) {
+    if (ReadUint32(body.data()) > NewestFormatVersion) {
         LogLine(prefix::Info, L"This variant is not supported (version error).");
         return false;
     }
@@ -150,7 +146,7 @@ bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[
         return false;
     }
     // The stored count is not trusted for the allocation: a record takes at least its length field.
-    const size_t capacity = std::min<size_t>(ReadLe32(body.data() + 4),
+    const size_t capacity = std::min<size_t>(ReadUint32(body.data() + 4),
                                              (body.size() - BodyHeadSize) / RecordLengthSize);
     table = std::make_unique<HCRYPTKEY[]>(capacity);
     size_t offset = BodyHeadSize;
@@ -160,7 +156,7 @@ bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[
         if (remaining < RecordLengthSize) {
             break;
         }
-        const uint32_t length = ReadLe32(body.data() + offset);
+        const uint32_t length = ReadUint32(body.data() + offset);
         if (length > remaining - RecordLengthSize) {
             break;
         }

@@ -2,6 +2,7 @@
 
 #include "backup/backup.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "cleaner/little_endian.h"
 #include "platform/unique_handle.h"
 #include "streams/path_helpers.h"
 

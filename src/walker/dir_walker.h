@@ -30,7 +30,6 @@ struct WalkFrame {
 /// Depth-first walk over the system's directory search, one open search per level.
 class DirWalkerIterator {
 public:
-    DirWalkerIterator() = default;
     DirWalkerIterator(const std::wstring& path, bool recursive);
     /// Closes the searches of an abandoned walk and says so in the log.
     ~DirWalkerIterator();

@@ -10,6 +10,7 @@
 
 #include "cleaner/key_database.h"
 #include "cleaner/key_scramble.h"
+#include "cleaner/little_endian.h"
 #include "mutation_random.h"
 #include "platform/unique_handle.h"
 
@@ -28,19 +29,13 @@ uint8_t ScrambleByte(uint8_t b) {
     return static_cast<uint8_t>(b - key_scramble::Add1);
 }
 
-uint32_t Le32(const Bytes& bytes, size_t offset) {
-    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<uint32_t>(bytes[offset + 2]) << 16 |
-           static_cast<uint32_t>(bytes[offset + 3]) << 24;
-}
-
 /// Offsets of the records' length fields in a descrambled resource (header included).
 std::vector<size_t> RecordOffsets(const Bytes& plain) {
     std::vector<size_t> offsets;
     size_t offset = HeaderSize + BodyHeadSize;
     while (offset + 4 <= plain.size()) {
         offsets.push_back(offset);
-        const uint32_t length = Le32(plain, offset);
+        const uint32_t length = ReadUint32(plain.data() + offset);
         if (length > plain.size() - offset - 4) {
             break;
         }
@@ -55,7 +50,7 @@ uint32_t RecordsPresent(const Bytes& body) {
     withHeader.insert(withHeader.end(), body.begin(), body.end());
     uint32_t present = 0;
     for (const size_t offset : RecordOffsets(withHeader)) {
-        present += Le32(withHeader, offset) <= withHeader.size() - offset - 4;
+        present += ReadUint32(withHeader.data() + offset) <= withHeader.size() - offset - 4;
     }
     return present;
 }
@@ -82,7 +77,7 @@ std::wstring MutateOnce(MutationRandom& random, Bytes& plain) {
             return L"no record to change";
         }
         const size_t offset = random.Pick(records);
-        const uint32_t length = Le32(plain, offset);
+        const uint32_t length = ReadUint32(plain.data() + offset);
         const uint32_t value = random.Below(2) == 0
                                    ? random.Pick(Interesting32)
                                    : length + static_cast<uint32_t>(random.Below(9)) - 4;
@@ -124,7 +119,8 @@ std::wstring MutateOnce(MutationRandom& random, Bytes& plain) {
             return L"no record to change";
         }
         const size_t offset = random.Pick(records);
-        const size_t length = std::min<size_t>(Le32(plain, offset), plain.size() - offset - 4);
+        const size_t length =
+            std::min<size_t>(ReadUint32(plain.data() + offset), plain.size() - offset - 4);
         if (length > 0) {
             const size_t at = offset + 4 + static_cast<size_t>(random.Below(length));
             plain[at] = static_cast<uint8_t>("A/+=\r\n\0x."[random.Below(9)]);

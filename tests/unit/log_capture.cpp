@@ -38,12 +38,7 @@ std::vector<std::wstring> LogCapture::Lines() const {
 std::string Printable(const std::vector<std::wstring>& lines) {
     std::string text;
     for (const std::wstring& line : lines) {
-        const int size = WideCharToMultiByte(
-            CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
-        std::string narrow(static_cast<size_t>(size), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), narrow.data(),
-                            size, nullptr, nullptr);
-        text += "\n  " + narrow;
+        text += "\n  " + Utf8(line);
     }
     return text;
 }

@@ -152,11 +152,15 @@ void TouchFile(const std::wstring& path) {
     WriteBytes(path, {});
 }
 
-doctest::String doctest::StringMaker<std::wstring>::convert(const std::wstring& text) {
+std::string Utf8(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(),
                         size, nullptr, nullptr);
-    return narrow.c_str();
+    return narrow;
+}
+
+doctest::String doctest::StringMaker<std::wstring>::convert(const std::wstring& text) {
+    return Utf8(text).c_str();
 }

@@ -90,6 +90,9 @@ private:
     int32_t saved;
 };
 
+/// UTF-8 text of a wide string, for doctest messages and arguments.
+std::string Utf8(const std::wstring& text);
+
 /// Creates an empty file (and nothing else) at the path.
 void TouchFile(const std::wstring& path);
 

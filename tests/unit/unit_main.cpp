@@ -27,11 +27,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string narrow(static_cast<size_t>(size), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, narrow.data(), size, nullptr, nullptr);
-        narrow.resize(static_cast<size_t>(size > 0 ? size - 1 : 0));
-        arguments.push_back(narrow);
+        arguments.push_back(Utf8(argv[i]));
     }
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) {
