@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "driver/system_lookup.h"
+#include "platform/system_lookup.h"
 
 namespace {
 

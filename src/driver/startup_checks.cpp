@@ -4,7 +4,7 @@
 
 #include "driver/log_name.h"
 #include "driver/os_version.h"
-#include "driver/system_lookup.h"
+#include "platform/system_lookup.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
 #include "platform/unique_handle.h"

@@ -1,6 +1,6 @@
 #include "driver/wow64.h"
 
-#include "driver/system_lookup.h"
+#include "platform/system_lookup.h"
 #include "platform/unique_handle.h"
 
 namespace {

@@ -28,6 +28,9 @@
     X(LONG, RegOpenKeyExW, (HKEY a, LPCWSTR b, DWORD c, REGSAM d, PHKEY e), (a, b, c, d, e),       \
       ERROR_INVALID_FUNCTION)                                                                      \
     X(BOOL, InitiateSystemShutdownExW, (LPWSTR a, LPWSTR b, DWORD c, BOOL d, BOOL e, DWORD f),     \
+      (a, b, c, d, e, f), FALSE)                                                                   \
+    /* through the table so that a test program can make a decryption fail as Wine cannot */       \
+    X(BOOL, CryptDecrypt, (HCRYPTKEY a, HCRYPTHASH b, BOOL c, DWORD d, BYTE * e, DWORD * f),       \
       (a, b, c, d, e, f), FALSE)
 
 #define SYSFN_IEFRAME(X) X(HRESULT, IEIsProtectedModeProcess, (BOOL * a), (a), E_NOTIMPL)

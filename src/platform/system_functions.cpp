@@ -1,5 +1,7 @@
 #include "platform/system_functions.h"
 
+#include "platform/system_lookup.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -125,7 +127,8 @@ void ResolveModule(DynamicImportModule& module) {
         }
     }
     for (const DynamicImportEntry* entry = module.entries; entry->name != nullptr; ++entry) {
-        const FARPROC target = module.handle ? GetProcAddress(module.handle, entry->name) : nullptr;
+        const FARPROC target =
+            module.handle ? FindSystemFunction(module.handle, entry->name) : nullptr;
         const FARPROC chosen = target ? target : entry->fallback;
         std::memcpy(entry->slot, &chosen, sizeof chosen);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include "platform/system_function_list.h"
 

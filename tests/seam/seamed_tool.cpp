@@ -21,7 +21,7 @@
 
 #include "driver/entry.h"
 #include "driver/run_cleaner.h"
-#include "driver/system_lookup.h"
+#include "platform/system_lookup.h"
 
 namespace {
 

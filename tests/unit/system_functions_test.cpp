@@ -60,12 +60,10 @@ TEST_CASE("SystemFunctions_FirstRegistryCall_ResolvesAllAdvapi32SlotsAndTheSecon
     const HMODULE loaded = GetModuleHandleW(L"advapi32.dll");
     CHECK(module.resolved);
     CHECK(module.handle == loaded);
-    int slots = 0;
-    for (const DynamicImportEntry* entry = module.entries; entry->name; ++entry, ++slots) {
+    for (const DynamicImportEntry* entry = module.entries; entry->name; ++entry) {
         INFO(entry->name);
         CHECK(SlotOf(*entry) == Address(GetProcAddress(loaded, entry->name)));
     }
-    CHECK(slots == 12);
 
     // Were the second call to resolve or load anything, it would now meet a library that
     // cannot be loaded and fail with the fallback's ERROR_INVALID_FUNCTION.

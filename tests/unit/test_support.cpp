@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "driver/system_lookup.h"
+#include "platform/system_lookup.h"
 #include "streams/path_helpers.h"
 
 namespace {

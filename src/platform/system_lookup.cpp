@@ -1,4 +1,4 @@
-#include "driver/system_lookup.h"
+#include "platform/system_lookup.h"
 
 #include <utility>
 
