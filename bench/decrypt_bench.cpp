@@ -63,9 +63,9 @@ int Cipher(const wchar_t* name, uint64_t bytes) {
         footer.ivBlock[i] = static_cast<uint8_t>(i * 13 + 5);
     }
     FileCipher cipher;
-    const wchar_t* message = nullptr;
+    std::wstring message;
     if (!cipher.SetUp(aes ? 1 : 4, footer, message)) {
-        fwprintf(stderr, L"cipher set-up failed: %ls\n", message ? message : L"");
+        fwprintf(stderr, L"cipher set-up failed: %ls\n", message.c_str());
         return 1;
     }
     const std::unique_ptr<uint8_t[]> chunk = NewChunk();

@@ -5,16 +5,9 @@
 #include "logging/lines.h"
 #include "streams/path_helpers.h"
 
-bool BackupFile(const std::wstring& source, std::wstring& backup) {
-    if (TheBackupCounter == BackupNotInitialised) {
-        return false;
-    }
-    if (!MakeBackupName(source, backup)) {
-        LogLine(prefix::Info, L"Can't get backup filename of file " + source);
-        return false;
-    }
-    if (!MoveFileExW(ToSystemPath(source).c_str(), ToSystemPath(backup).c_str(),
-                     MOVEFILE_REPLACE_EXISTING)) {
+bool MoveToBackup(const std::wstring& source, const std::wstring& backup) {
+    // No flags: whatever has taken the backup's name since it was chosen stays.
+    if (!MoveFileExW(ToSystemPath(source).c_str(), ToSystemPath(backup).c_str(), 0)) {
         const std::wstring error = FormatLastError();
         LogLine(prefix::Info,
                 L"Can't move (backup) file [" + source + L"] to [" + backup + L"], " + error);
@@ -23,11 +16,7 @@ bool BackupFile(const std::wstring& source, std::wstring& backup) {
     return true;
 }
 
-bool RestoreBackup(const std::wstring& backup) {
-    const std::wstring source = SourceNameOf(backup);
-    if (source.empty()) {
-        return false;
-    }
+bool RestoreBackup(const std::wstring& backup, const std::wstring& source) {
     // No flags: a file that has appeared under the source name is never replaced.
     if (!MoveFileExW(ToSystemPath(backup).c_str(), ToSystemPath(source).c_str(), 0)) {
         const std::wstring error = FormatLastError();

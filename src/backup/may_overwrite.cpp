@@ -13,8 +13,12 @@ bool MayOverwrite(const std::wstring& path) {
         return true;
     }
     const std::wstring shownPath = ShortenPath(path, DisplayLimit(TheConsole.GetWidth(), 16));
-    if (TheConsole.Ask(L"Do you want to overwrite the following file?", shownPath,
-                       PromptKind::YesNo, PromptStyle::Warning)) {
+    const wchar_t* question = L"Do you want to overwrite the following file?";
+    const bool yes = TheConsole.Ask(question, shownPath, PromptKind::YesNo, PromptStyle::Warning);
+    // Forced and redirected runs answer for themselves; the log keeps who said what.
+    LogLine(prefix::Info, question + (L" [" + path + L"] ") + (yes ? L"Yes (" : L"No (") +
+                              TheConsole.LastAnswerSource() + L")");
+    if (yes) {
         return true;
     }
     LogLine(prefix::Info, L"User doesn't allow modification of file [" + path + L"]");

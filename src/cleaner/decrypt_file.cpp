@@ -5,6 +5,7 @@
 #include "backup/backup.h"
 #include "cleaner/file_cipher.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "cleaner/output_file.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
 #include "logging/log_file.h"
@@ -14,24 +15,6 @@
 namespace {
 
 constexpr uint32_t ChunkSize = 10 * 1024 * 1024;
-
-/// The encrypted file's path without the last extension of its file name; empty when the
-/// name has none (cutting at a dot of a directory would write outside the file's directory)
-/// or is nothing but an extension (the output would be the directory itself).
-std::wstring OutputPathOf(const std::wstring& path) {
-    const std::wstring name = FileNameOf(path);
-    const size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos || dot == 0) {
-        return std::wstring();
-    }
-    return path.substr(0, path.size() - (name.size() - dot));
-}
-
-/// Where the decrypted data is written until it is complete, so that a failure never
-/// destroys a file that already holds the output name.
-std::wstring PartialPathOf(const std::wstring& outputPath) {
-    return outputPath + L".partial_decryption";
-}
 
 /// Whole percentage of the work done, reported only when it changes.
 class ProgressReporter {
@@ -59,65 +42,59 @@ private:
 
 } // namespace
 
-bool FilecoderCleaner::DecryptFile(const std::wstring& path, const std::wstring& backupPath,
-                                   ProgressIndicator& progress) {
+bool FilecoderCleaner::DecryptFile(const CleaningRecord& record, ProgressIndicator& progress,
+                                   std::wstring& outputPath, bool& replace) {
+    const std::wstring path = record.SourcePath();
     TheLogFile << L"[" << TheDateTime << L"] - " << LogHorizontalLine(80) << L"\r\n";
     LogLine(prefix::Info, L"Decrypting [" + path + L"]");
-    const std::wstring outputPath = OutputPathOf(path);
+    outputPath = OutputPathOf(path);
     if (outputPath.empty()) {
         LogLine(prefix::Info, L"Can't get output filename.");
         return false;
     }
-    if (!MayOverwrite(outputPath)) {
-        return false;
-    }
-    const std::wstring partialPath = PartialPathOf(outputPath);
-    const std::wstring systemPartialPath = ToSystemPath(partialPath);
-    // Creating the partial file replaces what has its name, and a failure deletes it:
-    // a file of the user's there must stay.
-    if (GetFileAttributesW(systemPartialPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        LogLine(prefix::Info, L"Can't create file [" + partialPath + L"], the name is taken.");
-        return false;
-    }
-    bool decrypted;
-    {
-        FileStreamMod input(backupPath, OpenMode::ReadOnly);
-        if (input.GetError() != StreamError::None) {
+    // Settled before any data is decrypted: what has the output's name decides whether it may.
+    replace = false;
+    const DWORD attributes = GetFileAttributesW(ToSystemPath(outputPath).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            LogLine(prefix::Info,
+                    L"Can't write the decrypted file to [" + outputPath + L"], it is a directory.");
             return false;
         }
-        FileStreamMod output(partialPath, OpenMode::Create);
-        if (output.GetError() != StreamError::None) {
+        // Its only copy may be that file: it is cleaned on its own turn, never replaced.
+        const std::wstring outputName = FileNameOf(outputPath);
+        if (IsOwnFileName(outputName) || VariantOf(outputName, outputPath) >= 0) {
+            LogLine(prefix::Info,
+                    L"Can't replace [" + outputPath + L"], it is an encrypted file too.");
             return false;
         }
-        const wchar_t* message = nullptr;
-        decrypted = DecryptStreams(input, output, progress, message);
-        if (!decrypted && message) {
+        if (!MayOverwrite(outputPath)) {
+            return false;
+        }
+        replace = true;
+    }
+    FileStreamMod input(record.BackupPath(), OpenMode::ReadOnly);
+    if (input.GetError() != StreamError::None) {
+        return false;
+    }
+    FileStreamMod output(record.PartialPath(), OpenMode::Create);
+    if (output.GetError() != StreamError::None) {
+        return false;
+    }
+    std::wstring message;
+    if (!DecryptStreams(input, output, progress, message)) {
+        if (!message.empty()) {
             LogLine(prefix::Info, message);
         }
-    }
-    const std::wstring systemOutputPath = ToSystemPath(outputPath);
-    if (decrypted) {
-        // A read-only file the user agreed to replace must not block the move; made writable
-        // only now, so that a failed decryption leaves it exactly as it was.
-        SetFileAttributesW(systemOutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!MoveFileExW(systemPartialPath.c_str(), systemOutputPath.c_str(),
-                         MOVEFILE_REPLACE_EXISTING)) {
-            LogLine(prefix::Info,
-                    L"Can't move decrypted file to [" + outputPath + L"], " + FormatLastError());
-            decrypted = false;
-        }
-    }
-    if (!decrypted) {
-        DeleteFileW(systemPartialPath.c_str());
         return false;
     }
-    const DWORD attributes = GetFileAttributesW(ToSystemPath(backupPath).c_str());
-    SetFileAttributesW(systemOutputPath.c_str(), attributes);
-    return true;
+    // On the disk before it takes the output's name: after a power loss the name must not
+    // stand for data that never got there.
+    return output.Flush();
 }
 
 bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& output,
-                                      ProgressIndicator& progress, const wchar_t*& message) {
+                                      ProgressIndicator& progress, std::wstring& message) {
     Footer footer;
     if (!ReadFooter(input, input.GetSize(), footer, message)) {
         return false;
@@ -146,6 +123,8 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
         remaining -= chunk;
         uint32_t length = chunk;
         if (!copying && !cipher.Decrypt(ioBuffer.get(), length, padded && remaining == 0)) {
+            const std::wstring error = FormatLastError();
+            message = L"Can't decrypt data of file [" + input.Path() + L"], " + error;
             return false;
         }
         if (output.Write(ioBuffer.get(), length) != length) {

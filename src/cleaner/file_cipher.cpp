@@ -20,7 +20,7 @@ bool AcquireAesContext(UniqueCryptProvider& provider) {
 
 } // namespace
 
-bool FileCipher::SetUp(int32_t variant, const Footer& footer, const wchar_t*& message) {
+bool FileCipher::SetUp(int32_t variant, const Footer& footer, std::wstring& message) {
     aes = variant < 4;
     if (!aes) {
         salsa.SetKeyWithIV(footer.keyBlock, 32, footer.ivBlock, 8);
@@ -65,10 +65,11 @@ bool FileCipher::Decrypt(uint8_t* data, uint32_t& length, bool removePadding) {
         return true;
     }
     DWORD count = length;
-    if (CryptDecrypt(key.get(), 0, removePadding, 0, data, &count)) {
+    if (sys::CryptDecrypt(key.get(), 0, removePadding, 0, data, &count)) {
         length = count;
         return true;
     }
-    // Padding that does not check out leaves the block decrypted; the caller cuts to size.
-    return removePadding;
+    // Padding that does not check out leaves the block decrypted; the caller cuts to size. Any
+    // other failure leaves nothing to keep.
+    return removePadding && GetLastError() == static_cast<DWORD>(NTE_BAD_DATA);
 }

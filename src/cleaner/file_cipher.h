@@ -6,6 +6,7 @@
 #include <cryptopp/salsa.h>
 
 #include <cstdint>
+#include <string>
 
 #include "cleaner/footer.h"
 #include "platform/unique_handle.h"
@@ -15,9 +16,10 @@
 class FileCipher {
 public:
     /// Keys the cipher from the recovered blocks; on failure the text says why.
-    [[nodiscard]] bool SetUp(int32_t variant, const Footer& footer, const wchar_t*& message);
+    [[nodiscard]] bool SetUp(int32_t variant, const Footer& footer, std::wstring& message);
 
-    /// Decrypts length bytes; an AES call with removePadding may shorten length.
+    /// Decrypts length bytes; an AES call with removePadding may shorten length. False leaves the
+    /// system's last error.
     [[nodiscard]] bool Decrypt(uint8_t* data, uint32_t& length, bool removePadding);
 
 private:

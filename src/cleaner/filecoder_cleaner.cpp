@@ -37,25 +37,6 @@ bool FilecoderCleaner::Init() {
     return true;
 }
 
-CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicator& progress) {
-    if (Scan(path) != CleanerResult::Ok) {
-        return CleanerResult::Failed;
-    }
-    LogLine(prefix::None, std::wstring());
-    LogLine(prefix::Info, L"Cleaning file [" + path + L"]");
-    std::wstring backupPath;
-    if (!BackupFile(path, backupPath)) {
-        return CleanerResult::Failed;
-    }
-    if (DecryptFile(path, backupPath, progress)) {
-        LogLine(prefix::Info, L"Cleaned");
-        return CleanerResult::Ok;
-    }
-    RestoreBackup(backupPath);
-    LogLine(prefix::Error, L"Not cleaned");
-    return CleanerResult::Failed;
-}
-
 std::wstring FilecoderCleaner::GetName() const {
     return L"Win32/Filecoder.Ostrel";
 }

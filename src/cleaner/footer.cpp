@@ -5,6 +5,7 @@
 
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/little_endian.h"
+#include "platform/system_functions.h"
 #include "streams/file_stream_mod.h"
 
 namespace {
@@ -26,11 +27,11 @@ bool TryKey(HCRYPTKEY key, Footer& footer) {
     std::memcpy(keyBlock, footer.keyBlock, sizeof keyBlock);
     std::memcpy(ivBlock, footer.ivBlock, sizeof ivBlock);
     DWORD length = sizeof keyBlock;
-    if (!CryptDecrypt(key, 0, TRUE, 0, keyBlock, &length)) {
+    if (!sys::CryptDecrypt(key, 0, TRUE, 0, keyBlock, &length)) {
         return false;
     }
     length = sizeof ivBlock;
-    if (!CryptDecrypt(key, 0, TRUE, 0, ivBlock, &length)) {
+    if (!sys::CryptDecrypt(key, 0, TRUE, 0, ivBlock, &length)) {
         return false;
     }
     std::memcpy(footer.keyBlock, keyBlock, sizeof keyBlock);
@@ -41,8 +42,8 @@ bool TryKey(HCRYPTKEY key, Footer& footer) {
 } // namespace
 
 bool FilecoderCleaner::ReadFooter(FileStreamMod& input, uint64_t fileSize, Footer& result,
-                                  const wchar_t*& message) {
-    message = nullptr;
+                                  std::wstring& message) {
+    message.clear();
     switch (variant) {
     case 1: {
         // A file too short for the probe fails here rather than through a seek before the start.

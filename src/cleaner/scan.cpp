@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "backup/backup.h"
+#include "backup/cleaning_record.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/little_endian.h"
 #include "platform/unique_handle.h"
@@ -33,30 +34,65 @@ bool ReadTail(const std::wstring& path, uint8_t (&tail)[footer::Variant5Length])
     return ReadFile(file.get(), tail, sizeof tail, &got, nullptr) && got == sizeof tail;
 }
 
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(ToSystemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 } // namespace
 
-CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
-    variant = -1;
-    const std::wstring extension = L"." + ExtensionOf(FileNameOf(path));
-    // The tool's own backups carry the encrypted content: never take them for new victims.
-    if (extension.find(L".backup_") != std::wstring::npos &&
-        extension.find(L"by_ovix") != std::wstring::npos) {
-        return CleanerResult::NotInfected;
-    }
+int32_t FilecoderCleaner::VariantOf(const std::wstring& fileName,
+                                    const std::wstring& contentPath) const {
+    const std::wstring extension = L"." + ExtensionOf(fileName);
     if (extension == extensions[0] || extension == extensions[1]) {
-        variant = 1;
-        return CleanerResult::Ok;
+        return 1;
     }
     if (extension == extensions[2]) {
-        variant = 4;
-        return CleanerResult::Ok;
+        return 4;
     }
     uint8_t tail[footer::Variant5Length];
     // The "\\?\" form reaches files at any depth.
-    if (ReadTail(ToSystemPath(path), tail) && ReadUint32(tail + 532) == footer::Magic1 &&
+    if (ReadTail(ToSystemPath(contentPath), tail) && ReadUint32(tail + 532) == footer::Magic1 &&
         ReadUint32(tail + 536) == footer::Magic2) {
-        variant = 5;
-        return CleanerResult::Ok;
+        return 5;
     }
-    return CleanerResult::NotInfected;
+    return -1;
+}
+
+CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
+    variant = -1;
+    const std::wstring name = FileNameOf(path);
+    if (IsRecordName(name)) {
+        return InterruptedFileOf(path).empty() ? CleanerResult::NotInfected
+                                               : CleanerResult::Interrupted;
+    }
+    // The tool's own files hold encrypted content, or are about to: never new victims.
+    if (IsOwnFileName(name)) {
+        return CleanerResult::NotInfected;
+    }
+    variant = VariantOf(name, path);
+    // A name the walk met may be gone since: another file's cleaning, done in between, can
+    // have moved it to its backup.
+    if (variant < 0 || (variant != 5 && !IsFile(path))) {
+        variant = -1;
+        return CleanerResult::NotInfected;
+    }
+    return CleanerResult::Ok;
+}
+
+std::wstring FilecoderCleaner::InterruptedFileOf(const std::wstring& path) {
+    CleaningRecord record;
+    return ReadCleaningRecord(path, record) ? record.SourcePath() : std::wstring();
+}
+
+std::wstring FilecoderCleaner::InterruptedRecordOf(const std::wstring& path) {
+    const std::wstring name = FileNameOf(path);
+    const std::wstring recordPath = DirectoryPartOf(path) + RecordNameOf(name);
+    CleaningRecord record;
+    // The tag of a name leaves the case of its letters aside, as the file system does.
+    if (ReadCleaningRecord(recordPath, record) &&
+        lstrcmpiW(record.source.c_str(), name.c_str()) == 0) {
+        return recordPath;
+    }
+    return std::wstring();
 }

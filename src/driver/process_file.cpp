@@ -17,9 +17,13 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
             break;
         }
     }
-    const std::wstring shortPath = ShortenPath(path, DisplayLimit(TheConsole.GetWidth(), 20));
+    // The record of a cleaning that a run left unfinished is shown as the file it is about.
+    const std::wstring interrupted = cleaner.InterruptedFileOf(path);
+    const std::wstring shortPath = ShortenPath(interrupted.empty() ? path : interrupted,
+                                               DisplayLimit(TheConsole.GetWidth(), 20));
     if (listOnly) {
-        LogLine(prefix::Info, L"Skipping [" + shortPath + L"]...");
+        LogLine(prefix::Info, L"Skipping [" + shortPath + L"]..." +
+                                  (interrupted.empty() ? L"" : L" (interrupted)"));
         return outcome::Infected;
     }
     ProgressIndicator progress(L"Cleaning [" + shortPath + L"]");

@@ -20,9 +20,18 @@ namespace {
 struct Counters {
     int32_t infected = 0;
     int32_t cleaned = 0;
+
+    void Add(FileOutcome result) {
+        if (result & outcome::Infected) {
+            ++infected;
+        }
+        if (result & outcome::Cleaned) {
+            ++cleaned;
+        }
+    }
 };
 
-Counters WalkAllPaths(FilecoderCleaner& cleaner, const RunModes& modes) {
+Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     const std::vector<std::wstring> paths = modes.paths;
     const bool forced = (modes.flags & ModeFlags::Forced) != 0;
     const bool listOnly = (modes.flags & ModeFlags::NoCleaning) != 0;
@@ -30,6 +39,13 @@ Counters WalkAllPaths(FilecoderCleaner& cleaner, const RunModes& modes) {
     DirWalker walker;
     for (const std::wstring& path : paths) {
         if (!walker.Prepare(path)) {
+            continue;
+        }
+        // A file given by name whose cleaning a run cut off: the cleaner's record of it stands
+        // for the file, which may have left its name for its backup.
+        const std::wstring record = cleaner.InterruptedRecordOf(path);
+        if (!record.empty()) {
+            counters.Add(ProcessFile(cleaner, record, forced, listOnly));
             continue;
         }
         const DirWalkerIterator end = walker.end();
@@ -42,13 +58,7 @@ Counters WalkAllPaths(FilecoderCleaner& cleaner, const RunModes& modes) {
             if (entry.isDirectory) {
                 continue;
             }
-            const FileOutcome result = ProcessFile(cleaner, entry.path, forced, listOnly);
-            if (result & outcome::Infected) {
-                ++counters.infected;
-            }
-            if (result & outcome::Cleaned) {
-                ++counters.cleaned;
-            }
+            counters.Add(ProcessFile(cleaner, entry.path, forced, listOnly));
         }
     }
     return counters;

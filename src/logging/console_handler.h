@@ -36,6 +36,9 @@ public:
     /// before anything is drawn.
     bool Ask(const std::wstring& headline, const std::wstring& message, PromptKind kind,
              PromptStyle style);
+    /// Who gave the last prompt its answer, for the log: "user", "forced mode", "silent mode",
+    /// "output redirected" or "no console input".
+    const wchar_t* LastAnswerSource() const { return lastAnswerSource; }
     /// The character of the next key released (0 for keys without one); none when standard input
     /// cannot be read as a console.
     std::optional<wchar_t> ReadKey();
@@ -66,6 +69,7 @@ private:
     bool outputRedirected = true;
     bool silent = false;
     bool forced = false;
+    const wchar_t* lastAnswerSource = L"user";
     HANDLE output = INVALID_HANDLE_VALUE;
     HANDLE input = INVALID_HANDLE_VALUE;
     WORD attribute = color::Normal;

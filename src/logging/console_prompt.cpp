@@ -39,12 +39,15 @@ struct Answer {
 bool ConsoleHandler::Ask(const std::wstring& headline, const std::wstring& message, PromptKind kind,
                          PromptStyle style) {
     if (forced) {
+        lastAnswerSource = L"forced mode";
         return true;
     }
     if (silent) {
+        lastAnswerSource = L"silent mode";
         return false;
     }
     if (outputRedirected) {
+        lastAnswerSource = L"output redirected";
         (void)Render(headline + L"\r\n"); // plain output cannot fail
         (void)Render(message + L" [YES]\r\n");
         return true;
@@ -64,6 +67,7 @@ bool ConsoleHandler::Ask(const std::wstring& headline, const std::wstring& messa
     attribute = OnBackground(colors.background, color::Emphasis);
     messageRow.DrawText(message);
 
+    lastAnswerSource = L"user";
     Answer answer = {L" [Ok] ", color::Normal, false};
     if (kind == PromptKind::YesNo) {
         messageRow.DrawRight(L" [Yes / No] ");
@@ -94,6 +98,7 @@ bool ConsoleHandler::WaitForYes() {
     for (;;) {
         const std::optional<wchar_t> key = ReadKey();
         if (!key) {
+            lastAnswerSource = L"no console input";
             return false; // nobody can answer: nothing is overwritten, nothing runs on
         }
         const wint_t lower = std::towlower(*key);

@@ -42,6 +42,14 @@ uint32_t FileStreamMod::Write(const void* buffer, uint32_t length) {
     return result;
 }
 
+bool FileStreamMod::Flush() {
+    const bool result = RawFile::Flush();
+    if (!result) {
+        LogFailure(L"Can't flush file [", true);
+    }
+    return result;
+}
+
 bool FileStreamMod::SetPosition(uint64_t offset) {
     if ((offset >> 63) == 0 && Seek(offset, 0) != FailedOffset) {
         return true;

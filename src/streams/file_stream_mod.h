@@ -16,9 +16,13 @@ public:
     uint64_t Seek(uint64_t offset, uint32_t origin) override;
     uint32_t Read(void* buffer, uint32_t length) override;
     uint32_t Write(const void* buffer, uint32_t length) override;
+    bool Flush() override;
 
     /// Seeks from the start; offsets with the top bit set are refused.
     [[nodiscard]] bool SetPosition(uint64_t offset);
+
+    /// The path as its creator gave it.
+    const std::wstring& Path() const { return path; }
 
 private:
     void LogFailure(const wchar_t* what, bool withLastError) const;

@@ -56,6 +56,8 @@ protected:
 
     bool EndFileHere() { return SetEndOfFile(handle.file.get()) != FALSE; }
 
+    bool FlushToDisk() { return FlushFileBuffers(handle.file.get()) != FALSE; }
+
     Handle handle;
     bool readOnly = false;
     Allocator allocator;

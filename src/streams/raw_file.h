@@ -59,6 +59,18 @@ public:
         return Seek(newSize, 0) != FailedOffset;
     }
 
+    /// Hands everything written to the disk itself, not only to the system's cache.
+    virtual bool Flush() {
+        if (error != StreamError::None) {
+            return false;
+        }
+        if (this->readOnly || !this->FlushToDisk()) {
+            SetError(StreamError::WriteFailed);
+            return false;
+        }
+        return true;
+    }
+
     uint64_t Seek(uint64_t offset, uint32_t origin) override {
         if (error != StreamError::None) {
             return FailedOffset;

@@ -11,7 +11,8 @@ from samples import run_writer
 
 DEMO_KEY_LIST = os.path.join(BUILD, "key_database", "key_blobs.txt")
 FILE_HELPER = os.path.join(BUILD, "tests", "file_helper.exe")
-PARTIAL = ".partial_decryption"
+# The tool's own short names for a file's partial output and the record of its cleaning.
+WORK_FILE = re.compile(r"^~[0-9A-F]{8}\.(partial|cleaning)_by_ovix$")
 NOT_CLEANED = "ERROR: Not cleaned"
 CLEANED = "INFO: Cleaned"
 SECTION = re.compile(r"^INFO: Cleaning file \[(.*)\]$")
@@ -85,11 +86,38 @@ def sections(run):
     return result
 
 
+def tag(name):
+    """The tag the tool gives a file name: FNV-1a over its UTF-16 units, ASCII letters upper."""
+    upper = "".join(c.upper() if "a" <= c <= "z" else c for c in name)
+    value = 2166136261
+    for byte in upper.encode("utf-16-le"):
+        value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
+    return "~%08X" % value
+
+
+def partial_path(encrypted):
+    """Where the tool writes the decrypted data of an encrypted file until it is complete."""
+    return os.path.join(os.path.dirname(encrypted), tag(os.path.basename(encrypted)) +
+                        ".partial_by_ovix")
+
+
+def record_path(encrypted):
+    """The record of an encrypted file's cleaning while it is under way."""
+    return os.path.join(os.path.dirname(encrypted), tag(os.path.basename(encrypted)) +
+                        ".cleaning_by_ovix")
+
+
+def work_files(root):
+    """Partial outputs and cleaning records anywhere under root."""
+    return sorted(os.path.join(d, n) for d, _, names in os.walk(root) for n in names
+                  if WORK_FILE.match(n))
+
+
 def leftovers(root):
-    """Partial outputs and backups anywhere under root."""
-    return sorted(glob.glob(os.path.join(root, "**", "*" + PARTIAL), recursive=True) +
-                  glob.glob(os.path.join(root, "**", "*by_ovix"), recursive=True) +
-                  glob.glob(os.path.join(root, "**", ".*by_ovix"), recursive=True))
+    """Partial outputs, cleaning records and backups anywhere under root."""
+    return sorted(work_files(root) +
+                  glob.glob(os.path.join(root, "**", "*.backup_*by_ovix"), recursive=True) +
+                  glob.glob(os.path.join(root, "**", ".*.backup_*by_ovix"), recursive=True))
 
 
 class DecryptionTestCase(ToolTestCase):

@@ -5,7 +5,7 @@ moved to its place, which may be deeper than the writer could reach, under any n
 it recognisable."""
 import os
 
-from decryption import CLEANED, DEMO_KEY_LIST, NOT_CLEANED, PARTIAL, read, sections
+from decryption import CLEANED, DEMO_KEY_LIST, NOT_CLEANED, read, sections
 from samples import run_writer
 
 
@@ -71,9 +71,3 @@ def verdicts(run):
 def cleaning_lines(run):
     """How many files the run set out to clean, a file met twice counted twice."""
     return len([t for t in run.texts() if t.startswith("INFO: Cleaning file [")])
-
-
-def partial_outputs(root):
-    """Half-written outputs anywhere under root."""
-    return [os.path.join(d, n) for d, _, names in os.walk(root) for n in names
-            if n.endswith(PARTIAL)]

@@ -6,9 +6,9 @@ import random
 import shutil
 import threading
 
-from decryption import CLEANED, backup_suffix, read
+from decryption import CLEANED, backup_suffix, read, work_files
 from harness import ToolTestCase, main, win_path
-from planting import Planted, assert_cleaned, partial_outputs, plant, verdicts
+from planting import Planted, assert_cleaned, plant, verdicts
 
 OTHERS = 6000
 STABLE = 12
@@ -124,7 +124,7 @@ class ChangingTreeTests(ToolTestCase):
                 else:
                     self.assertIn(path, churn.deleted, "lost")
                 self.assertFalse(os.path.exists(output))
-        self.assertEqual(partial_outputs(root), [])
+        self.assertEqual(work_files(root), [])
 
 
 if __name__ == "__main__":

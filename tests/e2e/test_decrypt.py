@@ -8,8 +8,9 @@ import subprocess
 import tempfile
 
 from harness import main, win_path
-from decryption import (ARCHIVE, CLEANED, HIDDEN, PARTIAL, READONLY, SYSTEM,
+from decryption import (ARCHIVE, CLEANED, HIDDEN, READONLY, SYSTEM,
                         DecryptionTestCase, backup_suffix, digest, file_attributes, leftovers,
+                        partial_path, work_files,
                         read, sections, set_attributes, summary, write)
 from samples import MAGIC, write_blob_list
 
@@ -112,7 +113,7 @@ class RoundTripTests(DecryptionTestCase):
                 self.assertEqual(attributes[len(paths) + index], attributes[index])
         for path, value in marked.items():
             self.assertEqual(attributes[paths.index(path)], value)
-        self.assertEqual([p for p in leftovers(root) if p.endswith(PARTIAL)], [])
+        self.assertEqual(work_files(root), [])
         self.assertEqual(summary(run), (len(expected), len(expected)))
 
 
@@ -156,18 +157,19 @@ class FailureTests(DecryptionTestCase):
             # The output cannot be given a size of 2^63 bytes: a negative file position.
             (sample("size-out-of-reach.dat.QOVY", "--variant", "4", "--plain-size", str(2 ** 63)),
              "Can't set size of file [%s], GLE(0x00000083)" %
-             win_path(os.path.join(root, "size-out-of-reach.dat" + PARTIAL))),
-            (sample("name-is-a-directory.dat.BRSK"), "Can't move decrypted file to [%s], " %
+             win_path(partial_path(os.path.join(root, "size-out-of-reach.dat.QOVY")))),
+            (sample("name-is-a-directory.dat.BRSK"),
+             "Can't write the decrypted file to [%s], it is a directory." %
              win_path(os.path.join(root, "name-is-a-directory.dat"))),
-            (sample("partial-name-taken.dat.BRSK"),
-             "Can't create file [%s], the name is taken." %
-             win_path(os.path.join(root, "partial-name-taken.dat" + PARTIAL))),
         ]
         directory_output = os.path.join(root, "name-is-a-directory.dat")
         write(os.path.join(directory_output, "inside.txt"), b"inside")
-        users_partial = write(os.path.join(root, "partial-name-taken.dat" + PARTIAL), b"mine")
+        # A file under the tool's own name for another file's partial output: the file is
+        # refused before it is moved, and that file stays.
+        name_taken = sample("partial-name-taken.dat.BRSK")
+        users_partial = write(partial_path(name_taken), b"mine")
         good = sample("good.dat.BRSK")
-        contents = {path: read(path) for path, _ in cases}
+        contents = {path: read(path) for path, _ in cases + [(name_taken, None)]}
 
         run = self.run_tool("/s", win_path(root))
 
@@ -180,10 +182,14 @@ class FailureTests(DecryptionTestCase):
                 output = path[:path.rindex(".")]
                 if output not in (directory_output, os.path.join(root, "nameless", "")):
                     self.assertFalse(os.path.exists(output), output)
+        self.assertEqual(sections(run)[win_path(name_taken)][-1],
+                         "INFO: Can't create file [%s], the name is taken." %
+                         win_path(users_partial))
+        self.assertEqual(read(name_taken), contents[name_taken])
         self.assertEqual(read(os.path.join(directory_output, "inside.txt")), b"inside")
         self.assertEqual(read(users_partial), b"mine")
         self.assertEqual(leftovers(root), sorted([users_partial, good + backup_suffix(run)]))
-        self.assertEqual(summary(run), (len(cases) + 1, 1))
+        self.assertEqual(summary(run), (len(cases) + 2, 1))
 
 
 class KeySearchTests(DecryptionTestCase):

@@ -5,9 +5,9 @@ import os
 import subprocess
 
 from harness import main, wine_env, win_path
-from decryption import (ARCHIVE, CLEANED, FILE_HELPER, HIDDEN, NOT_CLEANED, PARTIAL, READONLY,
-                        DecryptionTestCase, backup_suffix, file_attributes, leftovers, read,
-                        sections, set_attributes, summary)
+from decryption import (ARCHIVE, CLEANED, FILE_HELPER, HIDDEN, NOT_CLEANED, READONLY,
+                        DecryptionTestCase, backup_suffix, file_attributes, leftovers,
+                        partial_path, read, record_path, sections, set_attributes, summary, work_files)
 
 MIB = 1024 * 1024
 
@@ -28,10 +28,12 @@ class FaultTestCase(DecryptionTestCase):
 
 
 class ExistingOutputTests(FaultTestCase):
-    def test_ExistingOutput_SilentKeepsItForcedAndUnaskedReplaceIt(self):
-        # (switches, replaced); with output redirected the question is printed and answered yes.
-        cases = [(["/s"], False), (["/f"], True), ([], True)]
-        for switches, replaced in cases:
+    def test_ExistingOutput_SilentKeepsItForcedAndUnaskedReplaceItKeepingTheOldFile(self):
+        # (switches, replaced, who answered); with output redirected the question is printed and
+        # answered yes.
+        cases = [(["/s"], False, "No (silent mode)"), (["/f"], True, "Yes (forced mode)"),
+                 ([], True, "Yes (output redirected)")]
+        for switches, replaced, answer in cases:
             with self.subTest(switches=switches):
                 directory = os.path.join(self.tmp, "data-%s" % "".join(switches).strip("/"))
                 encrypted = self.sample(directory, "report.dat.BRSK")
@@ -45,9 +47,18 @@ class ExistingOutputTests(FaultTestCase):
                 run = self.run_tool(*switches, win_path(encrypted))
                 self.assertEqual(run.rc, 0)
                 self.assertEqual(summary(run), (1, 1 if replaced else 0))
+                lines = sections(run)[win_path(encrypted)]
+                self.assertIn("INFO: Do you want to overwrite the following file? [%s] %s" %
+                              (win_path(output), answer), lines)
                 if replaced:
                     self.assert_cleaned(run, encrypted, self.hundred)
                     self.assertEqual(file_attributes(output), [ARCHIVE])
+                    # The replaced file is kept, content and attributes, under a backup name.
+                    kept = output + backup_suffix(run)
+                    self.assertIn("INFO: Replaced file [%s] kept as [%s]" %
+                                  (win_path(output), win_path(kept)), lines)
+                    self.assertEqual(read(kept), b"the user's own report")
+                    self.assertEqual(file_attributes(kept), [ARCHIVE | READONLY | HIDDEN])
                 else:
                     self.assert_not_cleaned(
                         run, encrypted, content,
@@ -56,7 +67,7 @@ class ExistingOutputTests(FaultTestCase):
                     self.assertEqual(file_attributes(output), [ARCHIVE | READONLY | HIDDEN])
                 self.assertEqual("Do you want to overwrite the following file?" in run.stdout,
                                  not switches)
-                self.assertEqual([p for p in leftovers(directory) if p.endswith(PARTIAL)], [])
+                self.assertEqual(work_files(directory), [])
 
 
     def test_ExistingOutput_ReplaceAgreedButDecryptionFails_KeptWithItsAttributes(self):
@@ -90,7 +101,7 @@ class DiskFullTests(FaultTestCase):
         # The log is written elsewhere (the current directory), where there is room.
         run = self.run_tool("/s", win_path(disk))
         self.assertEqual(run.rc, 0)
-        partial = win_path(os.path.join(disk, "big.dat" + PARTIAL))
+        partial = win_path(partial_path(big))
         self.assert_not_cleaned(run, big, content, "Can't write data to file [%s]" % partial)
         self.assertFalse(os.path.exists(os.path.join(disk, "big.dat")))
         self.assert_cleaned(run, small, self.hundred)
@@ -130,21 +141,24 @@ class ObstacleTests(FaultTestCase):
 
         self.assertEqual(run.rc, 0)
         logged = sections(run)
-        # (encrypted file, its last log line, which is enough to say why)
-        cases = [
-            (held, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000020)"),
-            (locked, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000005)"),
-        ]
         suffix = backup_suffix(run)
+        # (encrypted file, its last log line, which is enough to say why): nothing can be
+        # created in the immutable directory, not even the record of the cleaning.
+        cases = [
+            (held, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000020)" %
+             (win_path(held), win_path(held + suffix))),
+            (locked, "INFO: Can't create file [%s], GLE(0x00000005)" %
+             win_path(record_path(locked))),
+        ]
         for path, line in cases:
             with self.subTest(file=os.path.basename(path)):
-                self.assertEqual(logged[win_path(path)][-1],
-                                 line % (win_path(path), win_path(path + suffix)))
+                self.assertEqual(logged[win_path(path)][-1], line)
                 self.assertEqual(read(path), contents[path])
                 self.assertFalse(os.path.exists(os.path.splitext(path)[0]))
+        # The file to be replaced cannot be moved aside while it is held: it stays as it was.
         self.assert_not_cleaned(run, output_held, contents[output_held],
-                                "Can't move decrypted file to [%s], " % win_path(held_output),
-                                whole=False)
+                                "Can't move file [%s] to [%s], GLE(0x00000020)" %
+                                (win_path(held_output), win_path(held_output + suffix)))
         self.assertEqual(read(held_output), b"open elsewhere")
         self.assert_cleaned(run, read_only, self.hundred)
         output = os.path.splitext(read_only)[0]

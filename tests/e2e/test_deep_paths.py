@@ -4,8 +4,8 @@ the "\\\\?\\" form keeps (trailing dots and spaces), non-ASCII names and names s
 import os
 
 from harness import ToolTestCase, main, wine_env, win_path
-from decryption import CLEANED, backup_suffix, read
-from planting import Planted, cleaning_lines, partial_outputs, plant, verdicts
+from decryption import CLEANED, backup_suffix, read, work_files
+from planting import Planted, cleaning_lines, plant, verdicts
 
 # Wine builds a Unix path of its prefix's dosdevices link and the rest of the Windows path,
 # and Linux refuses paths of 4,096 bytes and more: that is the deepest a file can lie here.
@@ -84,7 +84,7 @@ class DeepPathTests(ToolTestCase):
                 self.assertFalse(os.path.exists(item.path))
         self.assertEqual([brief(path) for path in seen], [])
         self.assertEqual(read(self.bystander), b"not encrypted" * 100)
-        self.assertEqual(partial_outputs(self.root), [])
+        self.assertEqual(work_files(self.root), [])
         summary = ["INFO: %d infected files found." % len(self.files),
                    "INFO: %d file(s) cleaned." % len(self.files)]
         self.assertEqual([t for t in run.texts() if t in summary], summary)

@@ -11,8 +11,7 @@ import tempfile
 
 from harness import BUILD, ToolTestCase, main, wine_env, win_path
 from key_resources import give_resource
-from decryption import DEMO_KEY_LIST, backup_suffix, read
-from planting import partial_outputs
+from decryption import DEMO_KEY_LIST, backup_suffix, read, work_files
 from samples import run_writer
 
 RUNNER = os.path.join(BUILD, "tests", "mutation_runner.exe")
@@ -109,7 +108,7 @@ class HostileInputTests(ToolTestCase):
                 self.assertEqual(len(backups), 1, after)
                 self.assertEqual(read(os.path.join(cases, case, backups[0])), content)
                 cleaned += 1
-        self.assertEqual(partial_outputs(cases), [])
+        self.assertEqual(work_files(cases), [])
         self.assertIn("INFO: %d file(s) cleaned." % cleaned, run.texts())
 
     def test_MutatedKeyDatabases_ToolRuns_EndWithoutACrashAndLeaveTheFileWhole(self):

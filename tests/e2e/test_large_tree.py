@@ -6,9 +6,9 @@ e2e.large_tree.100k, labelled long, runs 100,000)."""
 import os
 import random
 
-from decryption import CLEANED, backup_suffix, read
+from decryption import CLEANED, backup_suffix, read, work_files
 from harness import ToolTestCase, main, win_path
-from planting import (Planted, assert_cleaned, cleaning_lines, partial_outputs, plant,
+from planting import (Planted, assert_cleaned, cleaning_lines, plant,
                       verdicts)
 
 FILES = int(os.environ.get("BRISTOKE_TREE_FILES", "10000"))
@@ -85,7 +85,7 @@ class LargeTreeTests(ToolTestCase):
         self.assertEqual(after, expected)
         for index in range(0, FILES, 7):
             self.assertEqual(read(self.others[index]), other_content(index))
-        self.assertEqual(partial_outputs(self.root), [])
+        self.assertEqual(work_files(self.root), [])
 
 
 if __name__ == "__main__":

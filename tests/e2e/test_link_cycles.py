@@ -3,8 +3,8 @@ inside ends there: every real file is listed and cleaned once, and the walk ends
 import os
 
 from harness import ToolTestCase, main, win_path
-from decryption import CLEANED, backup_suffix
-from planting import (Planted, assert_cleaned, cleaning_lines, partial_outputs, plant,
+from decryption import CLEANED, backup_suffix, work_files
+from planting import (Planted, assert_cleaned, cleaning_lines, plant,
                       verdicts)
 
 # Relative to the tree's root: the files, then the links (name, target; a target starting with
@@ -44,7 +44,7 @@ class LinkCycleTests(ToolTestCase):
         self.assertEqual(run.rc, 0)
         self.assertEqual(cleaning_lines(run), len(self.files))
         assert_cleaned(self, self.files, backup_suffix(run))
-        self.assertEqual(partial_outputs(self.root), [])
+        self.assertEqual(work_files(self.root), [])
         return run
 
     def test_Cleaning_EveryFileCleanedOnceWhereItLies(self):

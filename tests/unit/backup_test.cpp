@@ -113,7 +113,7 @@ TEST_CASE("InitBackup_StoredCounters") {
     }
 }
 
-TEST_CASE("BackupFile_MovesTheFileToItsBackupName") {
+TEST_CASE("MakeBackupName_TheFilesDirectoryTheCounterAndTheMarker") {
     struct Case {
         int32_t counter;
         const wchar_t* source;
@@ -128,53 +128,102 @@ TEST_CASE("BackupFile_MovesTheFileToItsBackupName") {
         INFO(c.backup);
         const TempDir dir;
         const CounterScope counter(c.counter);
-        WriteBytes(dir / c.source, {1, 2, 3});
-        LogCapture log;
         std::wstring backup;
-        REQUIRE(BackupFile(dir / c.source, backup));
+        REQUIRE(MakeBackupName(dir / c.source, backup));
         CHECK(backup == dir / c.backup);
-        CHECK_FALSE(Exists(dir / c.source));
-        CHECK(ReadBytes(backup) == std::vector<unsigned char>{1, 2, 3});
-        CHECK(log.Text().empty());
     }
 }
 
-TEST_CASE("BackupFile_Failures") {
+TEST_CASE("MakeBackupName_NamesNearTheLimitKeepTheirStartAndTag") {
+    // (name length, counter): the whole name fits up to 255 characters with its suffix.
+    struct Case {
+        size_t length;
+        int32_t counter;
+        bool whole;
+    };
+    const Case cases[] = {
+        {236, 0, true},    {240, 0, true},  {241, 0, false},          {237, 99, true},
+        {237, 100, false}, {250, 1, false}, {255, 2147483647, false}, {229, 2147483647, true},
+    };
+    for (const Case& c : cases) {
+        INFO(c.length << " characters, counter " << c.counter);
+        const CounterScope counter(c.counter);
+        const std::wstring name = std::wstring(c.length - 5, L'n') + L".BRSK";
+        std::wstring backup;
+        REQUIRE(MakeBackupName(L"C:\\data\\" + name, backup));
+        REQUIRE(backup.rfind(L"C:\\data\\", 0) == 0);
+        const std::wstring backupName = FileNameOf(backup);
+        CHECK(backupName.size() <= MaxFileNameLength);
+        CHECK(IsBackupName(backupName));
+        CHECK(IsOwnFileName(backupName));
+        if (c.whole) {
+            CHECK(backupName.rfind(name + L".backup_", 0) == 0);
+        } else {
+            // The start of the name, its tag, and the suffix that makes it a backup.
+            const std::wstring tagged = TagOf(name) + L".backup_";
+            const size_t at = backupName.find(tagged);
+            REQUIRE(at != std::wstring::npos);
+            CHECK(name.rfind(backupName.substr(0, at), 0) == 0);
+            CHECK(at > 200);
+        }
+    }
+}
+
+TEST_CASE("MakeBackupName_Refusals") {
     const TempDir dir;
     const std::wstring source = dir / L"a.txt.BRSK";
     const std::wstring backupName = dir / L"a.txt.BRSK.backup_3_by_ovix";
     std::wstring backup;
 
-    SUBCASE("not initialised: no line") {
+    SUBCASE("not initialised") {
         const CounterScope counter(BackupNotInitialised);
-        TouchFile(source);
+        CHECK_FALSE(MakeBackupName(source, backup));
+    }
+    SUBCASE("backup name taken by a file") {
+        const CounterScope counter(3);
+        TouchFile(backupName);
+        CHECK_FALSE(MakeBackupName(source, backup));
+    }
+    SUBCASE("backup name taken by a directory: the name is given, the move will say why") {
+        const CounterScope counter(3);
+        REQUIRE(CreateDirectoryW(backupName.c_str(), nullptr));
+        CHECK(MakeBackupName(source, backup));
+        CHECK(backup == backupName);
+    }
+}
+
+TEST_CASE("MoveToBackup_MovesTheFileNeverOverAnother") {
+    const TempDir dir;
+    const std::wstring source = dir / L"a.txt.BRSK";
+    const std::wstring backup = dir / L"a.txt.BRSK.backup_3_by_ovix";
+    WriteBytes(source, {1});
+
+    SUBCASE("name free: moved, nothing logged") {
         LogCapture log;
-        CHECK_FALSE(BackupFile(source, backup));
-        CHECK(Exists(source));
+        CHECK(MoveToBackup(source, backup));
+        CHECK_FALSE(Exists(source));
+        CHECK(ReadBytes(backup) == std::vector<unsigned char>{1});
         CHECK(log.Text().empty());
     }
-    SUBCASE("backup name taken by a file: both files stay") {
-        const CounterScope counter(3);
-        WriteBytes(source, {1});
-        WriteBytes(backupName, {2});
+    SUBCASE("a file took the name since it was chosen: both stay") {
+        WriteBytes(backup, {2});
         LogCapture log;
-        CHECK_FALSE(BackupFile(source, backup));
+        CHECK_FALSE(MoveToBackup(source, backup));
         CHECK(ReadBytes(source) == std::vector<unsigned char>{1});
-        CHECK(ReadBytes(backupName) == std::vector<unsigned char>{2});
+        CHECK(ReadBytes(backup) == std::vector<unsigned char>{2});
         CHECK(log.Lines() ==
-              std::vector<std::wstring>{L"INFO: Can't get backup filename of file " + source});
+              std::vector<std::wstring>{L"INFO: Can't move (backup) file [" + source + L"] to [" +
+                                        backup + L"], GLE(0x000000b7)"});
     }
-    SUBCASE("backup name taken by a directory: the move fails") {
-        const CounterScope counter(3);
-        TouchFile(source);
-        REQUIRE(CreateDirectoryW(backupName.c_str(), nullptr));
+    SUBCASE("a directory has the name: the move fails with its line") {
+        REQUIRE(CreateDirectoryW(backup.c_str(), nullptr));
         LogCapture log;
-        CHECK_FALSE(BackupFile(source, backup));
+        CHECK_FALSE(MoveToBackup(source, backup));
         CHECK(Exists(source));
         const std::vector<std::wstring> lines = log.Lines();
         REQUIRE(lines.size() == 1);
         const std::wstring head =
-            L"INFO: Can't move (backup) file [" + source + L"] to [" + backupName + L"], GLE(0x";
+            L"INFO: Can't move (backup) file [" + source + L"] to [" + backup + L"], GLE(0x";
         CHECK(lines[0].rfind(head, 0) == 0);
         CHECK(lines[0] != head + L"00000000)");
     }
@@ -192,9 +241,10 @@ TEST_CASE("BackupAndRestore_PathLongerThanMaxPath") {
     WriteBytes(L"\\\\?\\" + source, {9});
     const CounterScope counter(0);
     std::wstring backup;
-    REQUIRE(BackupFile(source, backup));
+    REQUIRE(MakeBackupName(source, backup));
+    REQUIRE(MoveToBackup(source, backup));
     CHECK(ReadBytes(L"\\\\?\\" + backup) == std::vector<unsigned char>{9});
-    REQUIRE(RestoreBackup(backup));
+    REQUIRE(RestoreBackup(backup, source));
     CHECK(ReadBytes(L"\\\\?\\" + source) == std::vector<unsigned char>{9});
     // TempDir cannot remove what lies beyond MAX_PATH.
     DeleteFileW((L"\\\\?\\" + source).c_str());
@@ -206,12 +256,13 @@ TEST_CASE("BackupAndRestore_PathLongerThanMaxPath") {
 TEST_CASE("RestoreBackup_MovesTheBackupBackUnlessTheSourceNameIsTaken") {
     const TempDir dir;
     const std::wstring source = dir / L"a.txt.BRSK";
-    const std::wstring backup = dir / L"a.txt.BRSK.backup_3_by_ovix";
+    // A backup of a name near the limit does not spell its source: the source is given.
+    const std::wstring backup = dir / L"a.tx~0123ABCD.backup_3_by_ovix";
     WriteBytes(backup, {1});
 
     SUBCASE("source name free") {
         LogCapture log;
-        CHECK(RestoreBackup(backup));
+        CHECK(RestoreBackup(backup, source));
         CHECK(ReadBytes(source) == std::vector<unsigned char>{1});
         CHECK_FALSE(Exists(backup));
         CHECK(log.Text().empty());
@@ -219,44 +270,80 @@ TEST_CASE("RestoreBackup_MovesTheBackupBackUnlessTheSourceNameIsTaken") {
     SUBCASE("a file of the source name has appeared: it stays, and so does the backup") {
         WriteBytes(source, {2});
         LogCapture log;
-        CHECK_FALSE(RestoreBackup(backup));
+        CHECK_FALSE(RestoreBackup(backup, source));
         CHECK(ReadBytes(source) == std::vector<unsigned char>{2});
         CHECK(ReadBytes(backup) == std::vector<unsigned char>{1});
         CHECK(log.Lines() ==
               std::vector<std::wstring>{L"INFO: Can't revert backup of file [" + source +
                                         L"] from [" + backup + L"], GLE(0x000000b7)"});
     }
-    SUBCASE("not a backup name: nothing moves, no line") {
-        LogCapture log;
-        CHECK_FALSE(RestoreBackup(source));
-        CHECK(Exists(backup));
-        CHECK(log.Text().empty());
-    }
 }
 
-TEST_CASE("IsBackupName_And_SourceNameOf") {
+TEST_CASE("IsBackupName") {
     struct Case {
         const wchar_t* path;
-        const wchar_t* source; // empty: not a backup name
+        bool backup;
     };
     const Case cases[] = {
-        {L"C:\\d\\a.txt.BRSK.backup_by_ovix", L"C:\\d\\a.txt.BRSK"},
-        {L"C:\\d\\a.txt.BRSK.backup_7_by_ovix", L"C:\\d\\a.txt.BRSK"},
-        {L"C:\\d\\a.txt.BRSK.backup_3_by_ovix", L"C:\\d\\a.txt.BRSK"},
-        {L"a.backup_12_by_ovix", L"a"},
-        {L"C:\\d\\a.txt.by_ovix", L""},
-        {L"C:\\d\\a.txt.backup_x", L""},
-        {L"C:\\d\\a.txt.BACKUP_by_ovix", L""},
-        {L"C:\\d\\a.txt.backup_BY_OVIX", L""},
-        {L"C:\\d\\a.txt.backup_by_ovi", L""},
-        {L"C:\\d.backup_by_ovix\\a.txt", L""},
-        {L"C:\\d\\a.txt", L""},
-        {L"C:\\d\\noextension", L""},
+        {L"C:\\d\\a.txt.BRSK.backup_by_ovix", true},
+        {L"C:\\d\\a.txt.BRSK.backup_7_by_ovix", true},
+        {L"a.backup_12_by_ovix", true},
+        {L"C:\\d\\a.tx~0123ABCD.backup_3_by_ovix", true},
+        {L"C:\\d\\a.txt.by_ovix", false},
+        {L"C:\\d\\a.txt.backup_x", false},
+        {L"C:\\d\\a.txt.BACKUP_by_ovix", false},
+        {L"C:\\d\\a.txt.backup_BY_OVIX", false},
+        {L"C:\\d\\a.txt.backup_by_ovi", false},
+        {L"C:\\d.backup_by_ovix\\a.txt", false},
+        {L"C:\\d\\a.txt", false},
+        {L"C:\\d\\noextension", false},
     };
     for (const Case& c : cases) {
         INFO(std::wstring(c.path));
-        CHECK(IsBackupName(c.path) == (c.source[0] != 0));
-        CHECK(SourceNameOf(c.path) == c.source);
+        CHECK(IsBackupName(c.path) == c.backup);
+    }
+}
+
+TEST_CASE("OwnFileNames_PartialAndRecordNamesAreShortTaggedAndRecognised") {
+    const std::wstring longName = std::wstring(250, L'x') + L".BRSK";
+    for (const std::wstring& name : {std::wstring(L"a.BRSK"), longName}) {
+        const std::wstring partial = PartialNameOf(name);
+        const std::wstring record = RecordNameOf(name);
+        CHECK(partial == TagOf(name) + L".partial_by_ovix");
+        CHECK(record == TagOf(name) + L".cleaning_by_ovix");
+        CHECK(IsPartialName(partial));
+        CHECK(IsRecordName(record));
+        CHECK_FALSE(IsPartialName(record));
+        CHECK_FALSE(IsRecordName(partial));
+        CHECK(IsOwnFileName(partial));
+        CHECK(IsOwnFileName(record));
+        CHECK_FALSE(IsBackupName(partial));
+    }
+    // The letters' case does not count, as on the file systems; anything else does.
+    CHECK(TagOf(L"Report.Docx.BRSK") == TagOf(L"report.docx.brsk"));
+    CHECK(TagOf(L"a.BRSK") != TagOf(L"b.BRSK"));
+    CHECK(TagOf(L"a.BRSK") != TagOf(L"a.BRSK "));
+    struct Case {
+        const wchar_t* name;
+        bool own;
+    };
+    const Case cases[] = {
+        {L"~0123ABCD.partial_by_ovix", true},
+        {L"~0123ABCD.cleaning_by_ovix", true},
+        {L"a.doc.BRSK.backup_12_by_ovix", true},
+        // Scan's rule for backups: both markers anywhere in the last extension.
+        {L"a.doc.xbackup_by_ovixy", false},
+        {L"a.doc.y.backup_x_by_ovix_z", true},
+        {L"~0123abcd.partial_by_ovix", false},
+        {L"~0123ABC.partial_by_ovix", false},
+        {L"0123ABCDE.partial_by_ovix", false},
+        {L"~0123ABCD.partial_by_ovix.BRSK", false},
+        {L"report.partial_decryption", false},
+        {L"a.doc.BRSK", false},
+    };
+    for (const Case& c : cases) {
+        INFO(std::wstring(c.name));
+        CHECK(IsOwnFileName(c.name) == c.own);
     }
 }
 
@@ -286,20 +373,24 @@ TEST_CASE("MayOverwrite") {
         const PromptModeScope silent(true, false);
         CHECK(MayOverwrite(dir.path()));
     }
-    SUBCASE("silent: no, with its line") {
+    SUBCASE("silent: no, with the question and its line") {
         const PromptModeScope silent(true, false);
         LogCapture log;
         CHECK_FALSE(MayOverwrite(existing));
         CHECK(log.Lines() ==
-              std::vector<std::wstring>{L"INFO: User doesn't allow modification of file [" +
-                                        existing + L"]"});
+              std::vector<std::wstring>{L"INFO: Do you want to overwrite the following file? [" +
+                                            existing + L"] No (silent mode)",
+                                        L"INFO: User doesn't allow modification of file [" +
+                                            existing + L"]"});
     }
-    SUBCASE("forced, also with silent: yes, nothing written") {
+    SUBCASE("forced, also with silent: yes, and the log says who answered") {
         for (const bool silent : {false, true}) {
             const PromptModeScope forced(silent, true);
             LogCapture log;
             CHECK(MayOverwrite(existing));
-            CHECK(log.Text().empty());
+            CHECK(log.Lines() == std::vector<std::wstring>{
+                                     L"INFO: Do you want to overwrite the following file? [" +
+                                     existing + L"] Yes (forced mode)"});
         }
     }
 }
