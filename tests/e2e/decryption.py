@@ -52,9 +52,8 @@ def set_attributes(path, attributes):
 
 
 def backup_suffix(run):
-    """The backup extension of the run's counter, from its "Backup: N" line."""
-    [counter] = [int(t[len("INFO: Backup: "):]) for t in run.texts()
-                 if t.startswith("INFO: Backup: ")]
+    """The backup extension of the run's counter."""
+    counter = run_counter(run)
     return ".backup_by_ovix" if counter == 0 else ".backup_%d_by_ovix" % counter
 
 
@@ -93,6 +92,22 @@ def tag(name):
     for byte in upper.encode("utf-16-le"):
         value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
     return "~%08X" % value
+
+
+def backup_name(name, counter):
+    """The tool's backup name for a file name: the whole name and its suffix when they fit in 255
+    characters, otherwise the name's start, its tag and the suffix."""
+    suffix = ".backup_%s_by_ovix" % counter if counter else ".backup_by_ovix"
+    if len(name) + len(suffix) <= 255:
+        return name + suffix
+    return name[:255 - len(suffix) - 9] + tag(name) + suffix
+
+
+def run_counter(run):
+    """The run's backup counter, from its "Backup: N" line."""
+    [counter] = [int(t[len("INFO: Backup: "):]) for t in run.texts()
+                 if t.startswith("INFO: Backup: ")]
+    return counter
 
 
 def partial_path(encrypted):

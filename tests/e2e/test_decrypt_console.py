@@ -1,9 +1,11 @@
 """The question before an existing file is replaced, in a real console (tmux): the output path
-shortened to the console width less 16, replaced on yes and kept on no."""
+shortened to the console width less 16, replaced (and kept under a backup name) on yes, left on
+no, and the answer recorded in the log; no question at all when the file there is encrypted."""
 import os
 
 from harness import Run, main, read_log, win_path
-from decryption import CLEANED, DecryptionTestCase, backup_suffix, read, sections
+from decryption import (CLEANED, DecryptionTestCase, backup_suffix, read, sections,
+                        summary)
 from tmux_console import TmuxConsole
 
 WIDTH = 100
@@ -48,12 +50,37 @@ class OverwritePromptTests(DecryptionTestCase):
         [log] = [n for n in os.listdir(self.cwd) if n.startswith(os.path.basename(exe) + "_")]
         run = Run(0, "", [read_log(os.path.join(self.cwd, log))])
         logged = sections(run)
+        for output, answer in zip(outputs, ("Yes", "No")):
+            self.assertIn("INFO: %s [%s] %s (user)" % (QUESTION, win_path(output), answer),
+                          run.texts())
         self.assertEqual(logged[win_path(encrypted[0])][-1], CLEANED)
         self.assertEqual(read(outputs[0]), read(plain))
         self.assertTrue(os.path.exists(encrypted[0] + backup_suffix(run)))
+        self.assertEqual(read(outputs[0] + backup_suffix(run)), b"the user's own file")
         self.assert_not_cleaned(run, encrypted[1], read(encrypted[1]),
                                 "User doesn't allow modification of file [%s]" % win_path(outputs[1]))
         self.assertEqual(read(outputs[1]), b"the user's own file")
+
+    def test_OutputIsAnEncryptedFileToo_NoQuestionFileRefused(self):
+        data = os.path.join(self.tmp, "data")
+        plain = self.plain("plain.dat", os.urandom(100))
+        twice = self.write_samples(data, [plain], "--name", "a.BRSK.BRSK")[0]
+        single = self.write_samples(data, [plain], "--name", "a.BRSK")[0]
+        content = read(twice)
+        exe = self.tool_copy()
+        console = TmuxConsole(self, self.tmp, exe, [win_path(twice), win_path(single)],
+                              width=WIDTH, height=50, cwd=self.cwd)
+        screen = console.wait_for_prompt("[Press Any Key]")
+        self.assertNotIn(QUESTION, str(screen))
+        console.send("Enter")
+        self.assertEqual(console.wait_exit(), 0)
+        [log] = [n for n in os.listdir(self.cwd) if n.startswith(os.path.basename(exe) + "_")]
+        run = Run(0, "", [read_log(os.path.join(self.cwd, log))])
+        self.assert_not_cleaned(run, twice, content,
+                                "Can't replace [%s], it is an encrypted file too." %
+                                win_path(single))
+        self.assertEqual(sections(run)[win_path(single)][-1], CLEANED)
+        self.assertEqual(summary(run), (2, 1))
 
 if __name__ == "__main__":
     main()

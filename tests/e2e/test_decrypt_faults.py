@@ -125,6 +125,7 @@ class ObstacleTests(FaultTestCase):
         held_output = os.path.join(self.tmp, "output-held", "other.dat")
         with open(held_output, "wb") as f:
             f.write(b"open elsewhere")
+        set_attributes(held_output, ARCHIVE | READONLY | HIDDEN)
         locked_dir = os.path.join(self.tmp, "immutable")
         locked = self.sample(locked_dir, "locked.dat.BRSK")
         read_only = self.sample(os.path.join(self.tmp, "read-only"), "read-only.dat.QOVY",
@@ -160,6 +161,7 @@ class ObstacleTests(FaultTestCase):
                                 "Can't move file [%s] to [%s], GLE(0x00000020)" %
                                 (win_path(held_output), win_path(held_output + suffix)))
         self.assertEqual(read(held_output), b"open elsewhere")
+        self.assertEqual(file_attributes(held_output), [ARCHIVE | READONLY | HIDDEN])
         self.assert_cleaned(run, read_only, self.hundred)
         output = os.path.splitext(read_only)[0]
         self.assertEqual(file_attributes(output), [ARCHIVE | READONLY])

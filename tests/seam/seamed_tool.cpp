@@ -9,7 +9,10 @@
 //                                        mutex) until standard input ends
 //   --seam-fail-new=BYTES                every non-throwing array allocation of exactly BYTES
 //                                        fails, as when the process has no room left for it
+//   --seam-fail-aes-final=HEX            the last CryptDecrypt call of an AES file decrypts its
+//                                        data, then reports failure with this error code
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +33,20 @@ bool versionMissing = false;
 bool versionPlayed = false;
 std::set<std::string> missingFunctions;
 size_t failingArraySize = 0; // 0: none fails
+DWORD aesFinalError = 0;     // 0: every decryption goes through
+
+BOOL WINAPI FailingAesFinalDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags,
+                                   BYTE* data, DWORD* length) {
+    const BOOL result = CryptDecrypt(key, hash, final, flags, data, length);
+    ALG_ID algorithm = 0;
+    DWORD size = sizeof algorithm;
+    if (final && CryptGetKeyParam(key, KP_ALGID, reinterpret_cast<BYTE*>(&algorithm), &size, 0) &&
+        algorithm == CALG_AES_256) {
+        SetLastError(aesFinalError);
+        return FALSE;
+    }
+    return result;
+}
 
 LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     const DWORD size = info->dwOSVersionInfoSize;
@@ -45,6 +62,9 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
     }
     if (missingFunctions.count(function) != 0) {
         return nullptr;
+    }
+    if (function == "CryptDecrypt" && aesFinalError != 0) {
+        return reinterpret_cast<FARPROC>(&FailingAesFinalDecrypt);
     }
     return GetProcAddress(module, name);
 }
@@ -119,6 +139,8 @@ int wmain(int argc, wchar_t** argv) {
             hold = true;
         } else if (StartsWith(option, L"--seam-fail-new=")) {
             failingArraySize = std::wcstoul(option + 16, nullptr, 10);
+        } else if (StartsWith(option, L"--seam-fail-aes-final=")) {
+            aesFinalError = std::wcstoul(option + 22, nullptr, 16);
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;
