@@ -10,9 +10,13 @@ bool IsDotEntry(const wchar_t* name) {
     return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0;
 }
 
-bool EndsWith(const std::wstring& text, const wchar_t* tail) {
-    const size_t length = wcslen(tail);
-    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+/// Where a path's directory part ends: the system takes "/" for a separator as well.
+size_t LastSeparator(const std::wstring& path) {
+    return path.find_last_of(L"\\/");
 }
 
 /// The system form of a root, without a trailing backslash. A bare drive such as "C:" stands for
@@ -43,13 +47,13 @@ bool DirWalker::Prepare(const std::wstring& argument) {
         return false;
     }
     path = argument;
-    if (EndsWith(path, L"\\*")) {
+    if (path.size() >= 2 && path.back() == L'*' && IsSeparator(path[path.size() - 2])) {
         path.resize(path.size() - 2);
     }
     if (path.empty()) {
         return false;
     }
-    while (!path.empty() && path.back() == L'\\') {
+    while (!path.empty() && IsSeparator(path.back())) {
         path.pop_back();
     }
     recursive = true;
@@ -73,10 +77,10 @@ DirWalkerIterator::DirWalkerIterator(const std::wstring& path, bool recursive)
         root.systemDirectory = systemPath;
         root.hasDirectory = true;
     } else {
-        root.systemDirectory = systemPath.substr(0, systemPath.rfind(L'\\'));
-        const size_t lastSlash = path.rfind(L'\\');
-        if (lastSlash != std::wstring::npos) {
-            root.directory = path.substr(0, lastSlash);
+        root.systemDirectory = systemPath.substr(0, LastSeparator(systemPath));
+        const size_t lastSeparator = LastSeparator(path);
+        if (lastSeparator != std::wstring::npos) {
+            root.directory = path.substr(0, lastSeparator);
             root.hasDirectory = true;
         }
     }

@@ -143,6 +143,8 @@ TEST_CASE("DirWalker_PatternRoot_FiltersTopLevelOnlyAndWalksMatchingDirectoriesW
 TEST_CASE("DirWalker_SingleRoots_YieldTheirOneEntry") {
     const WalkTree tree;
     const CurrentDirectoryScope inTree(tree.root());
+    std::wstring slashed = tree.root();
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
     struct Case {
         const char* what;
         std::wstring argument;
@@ -159,6 +161,18 @@ TEST_CASE("DirWalker_SingleRoots_YieldTheirOneEntry") {
         {"directory with \\*",
          tree / L"sub\\deeper\\*",
          {tree / L"sub\\deeper\\.", tree / L"sub\\deeper\\..", tree / L"sub\\deeper\\c.txt"}},
+        // "/" separates as "\\" does, and a doubled separator names what a single one does;
+        // the directory part stays as given.
+        {"file path with forward slashes", slashed + L"/sub/b.doc", {slashed + L"/sub\\b.doc"}},
+        {"file path with mixed separators", tree / L"sub/b.doc", {tree / L"sub\\b.doc"}},
+        {"file path with a doubled separator", tree / L"sub\\\\b.doc", {tree / L"sub\\\\b.doc"}},
+        {"relative file path with a forward slash", L"sub/b.doc", {L"sub\\b.doc"}},
+        {"directory with /*",
+         slashed + L"/sub/deeper/*",
+         {slashed + L"/sub/deeper\\.", slashed + L"/sub/deeper\\..",
+          slashed + L"/sub/deeper\\c.txt"}},
+        {"directory with a trailing /", L"sub/deeper/",
+         {L"sub/deeper\\.", L"sub/deeper\\..", L"sub/deeper\\c.txt"}},
     };
     for (const Case& c : cases) {
         INFO(c.what);
@@ -175,6 +189,7 @@ TEST_CASE("DirWalker_Prepare_RefusesEmptyAndLoneStar") {
     DirWalker walker;
     CHECK_FALSE(walker.Prepare(L""));
     CHECK_FALSE(walker.Prepare(L"\\*"));
+    CHECK_FALSE(walker.Prepare(L"/*"));
     CHECK(walker.Prepare(L"\\\\"));
     CHECK(walker.Prepare(L"C:\\"));
 }
