@@ -33,6 +33,12 @@ std::wstring SystemRootOf(const std::wstring& path) {
     return system;
 }
 
+/// A subdirectory left out of the walk is said on the console and in the log: its files are
+/// neither listed nor cleaned.
+void WarnSkipped(const std::wstring& text) {
+    PrintAndLogLine(text, color::Warning, prefix::Warning);
+}
+
 /// A directory's own system path for calls on the directory itself: "\\?\C:" without its
 /// backslash would name the volume, not its root directory.
 std::wstring AsDirectory(const std::wstring& systemDirectory) {
@@ -154,14 +160,18 @@ DirWalkerIterator& DirWalkerIterator::operator++() {
         child.identity = IdentityOf(child.systemDirectory);
         // Links and junctions are followed, but never back into a directory the walk is
         // already inside: its content is being walked, and the circle would have no end.
-        if (!IsOnCurrentDescent(child.identity)) {
+        if (const WalkFrame* inside = FrameOnCurrentDescent(child.identity)) {
+            WarnSkipped(L"Not descending into [" + child.directory + L"], it leads back into [" +
+                        (inside->hasDirectory ? inside->directory : std::wstring(L".")) + L"]");
+        } else {
             const std::wstring pattern = child.systemDirectory + L"\\*";
             child.findHandle.reset(FindFirstFileW(pattern.c_str(), &child.findData));
-        }
-        if (child.findHandle) {
-            child.hasDirectory = true;
-            frames.push_back(std::move(child));
-            return *this;
+            if (child.findHandle) {
+                child.hasDirectory = true;
+                frames.push_back(std::move(child));
+                return *this;
+            }
+            WarnSkipped(L"Can't search directory [" + child.directory + L"], " + FormatLastError());
         }
     }
     MoveOn();
@@ -178,13 +188,13 @@ void DirWalkerIterator::MoveOn() {
     }
 }
 
-bool DirWalkerIterator::IsOnCurrentDescent(const DirectoryIdentity& identity) const {
+const WalkFrame* DirWalkerIterator::FrameOnCurrentDescent(const DirectoryIdentity& identity) const {
     for (const WalkFrame& frame : frames) {
         if (frame.identity.SameAs(identity)) {
-            return true;
+            return &frame;
         }
     }
-    return false;
+    return nullptr;
 }
 
 bool DirWalkerIterator::operator==(const DirWalkerIterator& other) const {

@@ -248,7 +248,7 @@ TEST_CASE("DirWalker_RootsThatCannotBeSearched_OneInvalidEntry") {
     }
 }
 
-TEST_CASE("DirWalker_SubdirectoryThatCannotBeSearched_IsSkippedSilently") {
+TEST_CASE("DirWalker_SubdirectoryThatVanishes_SkippedWithAWarning") {
     const WalkTree tree;
     REQUIRE(CreateDirectoryW((tree / L"gone").c_str(), nullptr));
     TouchFile(tree / L"gone\\lost.txt");
@@ -273,7 +273,9 @@ TEST_CASE("DirWalker_SubdirectoryThatCannotBeSearched_IsSkippedSilently") {
     CHECK(paths.count(tree / L"sub\\deeper\\c.txt") == 1);
     CHECK(paths.count(tree / L"x.doc\\inner.txt") == 1);
     CHECK(paths.size() == 22);
-    CHECK(log.Text().empty());
+    const std::vector<std::wstring> lines = log.Lines();
+    CHECK(lines == std::vector<std::wstring>{L"WARNING: Can't search directory [" + tree / L"gone" +
+                                             L"], GLE(0x00000003)"});
 }
 
 TEST_CASE("DirWalker_AbandonedWalk_LogsEachOpenSearchFromTheRoot") {
@@ -370,6 +372,38 @@ TEST_CASE("DirWalker_TreeFarDeeperThanPlainPaths_EveryEntryInTheCallersForm") {
             CHECK(entry.isValid);
         }
         CHECK(log.Text().empty());
+    }
+}
+
+TEST_CASE("DirectoryIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
+    // A file system without file indexes reports zeros for every directory: taken as known,
+    // every subdirectory would look like the root and be skipped as a circle.
+    struct Case {
+        const char* what;
+        DWORD volume;
+        DWORD indexHigh;
+        DWORD indexLow;
+        bool known;
+    };
+    const Case cases[] = {
+        {"index of zeros", 0x1234ABCD, 0, 0, false},
+        {"index of zeros on a volume without a serial", 0, 0, 0, false},
+        {"low part only", 0x1234ABCD, 0, 5, true},
+        {"high part only", 0x1234ABCD, 7, 0, true},
+        {"volume without a serial", 0, 0, 5, true},
+    };
+    for (const Case& c : cases) {
+        INFO(c.what);
+        BY_HANDLE_FILE_INFORMATION information = {};
+        information.dwVolumeSerialNumber = c.volume;
+        information.nFileIndexHigh = c.indexHigh;
+        information.nFileIndexLow = c.indexLow;
+        const DirectoryIdentity identity = IdentityFrom(information);
+        CHECK(identity.known == c.known);
+        CHECK(identity.SameAs(IdentityFrom(information)) == c.known);
+        BY_HANDLE_FILE_INFORMATION other = information;
+        other.nFileIndexLow += 1;
+        CHECK_FALSE(identity.SameAs(IdentityFrom(other)));
     }
 }
 
