@@ -9,6 +9,13 @@
 //                                        mutex) until standard input ends
 //   --seam-fail-new=BYTES                every non-throwing array allocation of exactly BYTES
 //                                        fails, as when the process has no room left for it
+//   --seam-fault-in=NAME                 a call of the system function NAME, when looked up by
+//                                        name, writes through a null pointer (an access
+//                                        violation)
+//   --seam-fault-new=BYTES               so does a non-throwing array allocation of exactly
+//                                        BYTES (65,536: an output file's first large write)
+//   --seam-console-width=COLUMNS         before the run, the console's screen buffer is made
+//                                        COLUMNS wide, as a user may do between two writes
 #include <windows.h>
 
 #include <cstdio>
@@ -30,6 +37,17 @@ bool versionMissing = false;
 bool versionPlayed = false;
 std::set<std::string> missingFunctions;
 size_t failingArraySize = 0; // 0: none fails
+size_t faultingArraySize = 0; // 0: none faults
+std::string faultingFunction;
+SHORT consoleWidth = 0; // 0: left as it is
+
+// Read at run time, so the compiler cannot turn the write below into a trap instruction.
+int* volatile nowhere = nullptr;
+
+// Never returns, so it may stand in for a function of any signature.
+void WINAPI WriteThroughNull() {
+    *nowhere = 0;
+}
 
 LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     const DWORD size = info->dwOSVersionInfoSize;
@@ -45,6 +63,9 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
     }
     if (missingFunctions.count(function) != 0) {
         return nullptr;
+    }
+    if (function == faultingFunction) {
+        return reinterpret_cast<FARPROC>(&WriteThroughNull);
     }
     return GetProcAddress(module, name);
 }
@@ -80,6 +101,14 @@ bool ParseVersion(const wchar_t* text) {
     return true;
 }
 
+void WidenConsole(SHORT columns) {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(output, &info)) {
+        SetConsoleScreenBufferSize(output, COORD{columns, info.dwSize.Y});
+    }
+}
+
 void WaitForEndOfInput() {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     char chunk[64];
@@ -94,6 +123,9 @@ void WaitForEndOfInput() {
 void* operator new[](size_t size, const std::nothrow_t&) noexcept {
     if (failingArraySize != 0 && size == failingArraySize) {
         return nullptr;
+    }
+    if (faultingArraySize != 0 && size == faultingArraySize) {
+        WriteThroughNull();
     }
     try {
         return ::operator new[](size);
@@ -119,6 +151,12 @@ int wmain(int argc, wchar_t** argv) {
             hold = true;
         } else if (StartsWith(option, L"--seam-fail-new=")) {
             failingArraySize = std::wcstoul(option + 16, nullptr, 10);
+        } else if (StartsWith(option, L"--seam-fault-in=")) {
+            faultingFunction = Narrow(option + 16);
+        } else if (StartsWith(option, L"--seam-fault-new=")) {
+            faultingArraySize = std::wcstoul(option + 17, nullptr, 10);
+        } else if (StartsWith(option, L"--seam-console-width=")) {
+            consoleWidth = static_cast<SHORT>(std::wcstol(option + 21, nullptr, 10));
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;
@@ -127,6 +165,9 @@ int wmain(int argc, wchar_t** argv) {
     arguments.insert(arguments.end(), argv + first, argv + argc);
     arguments.push_back(nullptr);
     ReplaceSystemFunctionLookup(SeamedLookup);
+    if (consoleWidth != 0) {
+        WidenConsole(consoleWidth);
+    }
     const int result =
         RunEntry(static_cast<int>(arguments.size() - 1), arguments.data(), RunCleaner);
     if (hold) {
