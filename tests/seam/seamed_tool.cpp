@@ -36,7 +36,7 @@ RTL_OSVERSIONINFOEXW playedVersion = {};
 bool versionMissing = false;
 bool versionPlayed = false;
 std::set<std::string> missingFunctions;
-size_t failingArraySize = 0; // 0: none fails
+size_t failingArraySize = 0;  // 0: none fails
 size_t faultingArraySize = 0; // 0: none faults
 std::string faultingFunction;
 SHORT consoleWidth = 0; // 0: left as it is

@@ -171,7 +171,8 @@ TEST_CASE("DirWalker_SingleRoots_YieldTheirOneEntry") {
          slashed + L"/sub/deeper/*",
          {slashed + L"/sub/deeper\\.", slashed + L"/sub/deeper\\..",
           slashed + L"/sub/deeper\\c.txt"}},
-        {"directory with a trailing /", L"sub/deeper/",
+        {"directory with a trailing /",
+         L"sub/deeper/",
          {L"sub/deeper\\.", L"sub/deeper\\..", L"sub/deeper\\c.txt"}},
     };
     for (const Case& c : cases) {

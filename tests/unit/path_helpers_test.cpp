@@ -75,8 +75,7 @@ TEST_CASE("ToSystemPath_AbsolutePathsLiterallyOthersResolvedFirst") {
         {"forward slashes only", L"C:/data/a.txt", L"\\\\?\\C:\\data\\a.txt"},
         // The "\\?\" form would keep the empty name between them and name no file.
         {"doubled separator", L"C:\\data\\\\a.txt", L"\\\\?\\C:\\data\\a.txt"},
-        {"doubled separator after the drive", L"C:\\\\data\\a.txt",
-         L"\\\\?\\C:\\data\\a.txt"},
+        {"doubled separator after the drive", L"C:\\\\data\\a.txt", L"\\\\?\\C:\\data\\a.txt"},
         {"doubled separator in a share path", L"\\\\srv\\share\\\\a.txt",
          L"\\\\?\\UNC\\srv\\share\\a.txt"},
         {"mixed and doubled separators", L"C:\\data/\\a.txt", L"\\\\?\\C:\\data\\a.txt"},
