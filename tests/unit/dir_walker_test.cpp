@@ -80,6 +80,15 @@ void CheckDepthFirstPreOrder(const std::vector<WalkEntry>& entries, const std::w
     }
 }
 
+/// The identity of a directory for which the system reports this volume and file index.
+DirectoryIdentity Reported(DWORD volume, uint64_t index) {
+    BY_HANDLE_FILE_INFORMATION information = {};
+    information.dwVolumeSerialNumber = volume;
+    information.nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    information.nFileIndexLow = static_cast<DWORD>(index);
+    return IdentityFrom(information);
+}
+
 } // namespace
 
 TEST_CASE("DirWalker_DirectoryRoot_DepthFirstPreOrderOfEverything") {
@@ -379,32 +388,21 @@ TEST_CASE("DirWalker_TreeFarDeeperThanPlainPaths_EveryEntryInTheCallersForm") {
 TEST_CASE("DirectoryIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
     // A file system without file indexes reports zeros for every directory: taken as known,
     // every subdirectory would look like the root and be skipped as a circle.
-    struct Case {
-        const char* what;
-        DWORD volume;
-        DWORD indexHigh;
-        DWORD indexLow;
-        bool known;
-    };
-    const Case cases[] = {
-        {"index of zeros", 0x1234ABCD, 0, 0, false},
-        {"index of zeros on a volume without a serial", 0, 0, 0, false},
-        {"low part only", 0x1234ABCD, 0, 5, true},
-        {"high part only", 0x1234ABCD, 7, 0, true},
-        {"volume without a serial", 0, 0, 5, true},
-    };
-    for (const Case& c : cases) {
-        INFO(c.what);
-        BY_HANDLE_FILE_INFORMATION information = {};
-        information.dwVolumeSerialNumber = c.volume;
-        information.nFileIndexHigh = c.indexHigh;
-        information.nFileIndexLow = c.indexLow;
-        const DirectoryIdentity identity = IdentityFrom(information);
-        CHECK(identity.known == c.known);
-        CHECK(identity.SameAs(IdentityFrom(information)) == c.known);
-        BY_HANDLE_FILE_INFORMATION other = information;
-        other.nFileIndexLow += 1;
-        CHECK_FALSE(identity.SameAs(IdentityFrom(other)));
+    const DWORD volume = 0x1234ABCD;
+    const DirectoryIdentity zeros = Reported(volume, 0);
+    CHECK_FALSE(zeros.known);
+    CHECK_FALSE(zeros.SameAs(Reported(volume, 0)));
+    CHECK_FALSE(Reported(0, 0).known);
+    // Either half of the index makes it known; a volume without a serial number does not
+    // matter.
+    for (const uint64_t index : {5ull, 7ull << 32}) {
+        CAPTURE(index);
+        const DirectoryIdentity identity = Reported(volume, index);
+        CHECK(identity.known);
+        CHECK(identity.SameAs(Reported(volume, index)));
+        CHECK_FALSE(identity.SameAs(Reported(volume, index + 1)));
+        CHECK_FALSE(identity.SameAs(Reported(volume + 1, index)));
+        CHECK(Reported(0, index).SameAs(Reported(0, index)));
     }
 }
 
