@@ -171,7 +171,8 @@ DirWalkerIterator& DirWalkerIterator::operator++() {
                 frames.push_back(std::move(child));
                 return *this;
             }
-            WarnSkipped(L"Can't search directory [" + child.directory + L"], " + FormatLastError());
+            const std::wstring reason = FormatLastError();
+            WarnSkipped(L"Can't search directory [" + child.directory + L"], " + reason);
         }
     }
     MoveOn();
