@@ -13,15 +13,47 @@
 namespace {
 
 int ReportCrash() {
+    // The log first, and each on its own: a console that can no longer draw, or that faults
+    // while drawing, must not keep the crash out of the log.
     try {
-        PrintLine(L"Fatal error occured, consult support.", color::Error);
         LogLine(prefix::Error, L"Fatal error occured, consult support.");
         LogLine(prefix::None, L"End (crash)");
     } catch (...) {
-        // The log's disk is full or gone: nothing more can be reported.
+        // The log's disk is full or gone: the console may still say it.
+    }
+    try {
+        PrintLine(L"Fatal error occured, consult support.", color::Error);
+    } catch (...) {
     }
     return ExitCode::Crashed;
 }
+
+bool faultReported = false;
+
+/// A fault that no handler took (an access violation, say) ends the run as an escaped exception
+/// does, instead of calling for the system's error dialog, which an unattended run would wait
+/// on for ever. The run's objects are not unwound: the stack is not to be trusted.
+LONG WINAPI EndRunOnFault(EXCEPTION_POINTERS*) {
+    // A second fault while the first is being reported ends the process at once.
+    if (!faultReported) {
+        faultReported = true;
+        ReportCrash();
+    }
+    TerminateProcess(GetCurrentProcess(), ExitCode::Crashed);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+/// Puts the fault filter in place for the run and the previous one back after it.
+class FaultFilterScope {
+public:
+    FaultFilterScope() : previous(SetUnhandledExceptionFilter(EndRunOnFault)) {}
+    ~FaultFilterScope() { SetUnhandledExceptionFilter(previous); }
+    FaultFilterScope(const FaultFilterScope&) = delete;
+    FaultFilterScope& operator=(const FaultFilterScope&) = delete;
+
+private:
+    LPTOP_LEVEL_EXCEPTION_FILTER previous;
+};
 
 } // namespace
 
@@ -31,6 +63,7 @@ int RunEntry(int argc, wchar_t** argv, RunFunction run) {
         wprintf(L"Couldn't create logfile!");
         return ExitCode::Finished;
     }
+    const FaultFilterScope faultFilter;
     try {
         LogLine(prefix::None, L"Begin");
         const int result = run(argc, argv);

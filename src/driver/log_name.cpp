@@ -6,7 +6,8 @@
 #include <cwchar>
 
 std::wstring GetExecutableName() {
-    wchar_t path[MAX_PATH] = {};
+    // Windows 2000 and XP leave a cut-off path unterminated: the last character stays NUL.
+    wchar_t path[MAX_PATH + 1] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     const wchar_t* slash = wcsrchr(path, L'\\');
     return slash ? std::wstring(slash + 1) : std::wstring();

@@ -1,5 +1,6 @@
 #include "logging/logger.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cwchar>
 
@@ -23,15 +24,18 @@ ILogger& ILogger::operator<<(int32_t value) {
 }
 
 bool ILogger::WriteFormatted(const wchar_t* format, ...) {
-    wchar_t buffer[1000];
+    constexpr int capacity = 1000;
+    wchar_t buffer[capacity];
     va_list args;
     va_start(args, format);
-    const int length = vswprintf(buffer, 1000, format, args);
+    const int length = vswprintf(buffer, capacity, format, args);
     va_end(args);
     if (length < 1) {
         return false;
     }
-    return Write(std::wstring(buffer, static_cast<size_t>(length)));
+    // A cut-off text reports the length it would have had: only what the buffer holds is
+    // written.
+    return Write(std::wstring(buffer, static_cast<size_t>(std::min(length, capacity - 1))));
 }
 
 ILogger& ILogger::StreamItemText(const ILoggable& item) {

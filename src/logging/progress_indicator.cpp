@@ -6,9 +6,10 @@
 
 ProgressIndicator::ProgressIndicator(const std::wstring& text)
     : line(TheConsole.NewRow()), text(text) {
-    // Plain output cannot come back to a row: the text once, and the updates print nothing.
+    // Plain output cannot come back to a row: the text once as a line of its own, and the
+    // updates print nothing.
     if (TheConsole.outputRedirected) {
-        TheConsole << text;
+        TheConsole << text << L"\r\n";
     }
 }
 

@@ -50,9 +50,10 @@ std::vector<std::wstring> NamesOf(const std::wstring& path, size_t start) {
 
 /// True when the "\\?\" form names the same file: a drive or share path whose names are all
 /// plain. With that prefix the system no longer resolves "." and ".." nor reads "/" as a
-/// separator.
+/// separator, and it keeps the empty name between two backslashes.
 bool NeedsNoResolving(const std::wstring& path) {
-    if (ToExtendedLengthPath(path) == path || path.find(L'/') != std::wstring::npos) {
+    if (ToExtendedLengthPath(path) == path || path.find(L'/') != std::wstring::npos ||
+        path.find(L"\\\\", 2) != std::wstring::npos) {
         return false;
     }
     for (const std::wstring& name : NamesOf(path, 0)) {

@@ -10,9 +10,13 @@ bool IsDotEntry(const wchar_t* name) {
     return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0;
 }
 
-bool EndsWith(const std::wstring& text, const wchar_t* tail) {
-    const size_t length = wcslen(tail);
-    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+/// Where a path's directory part ends: the system takes "/" for a separator as well.
+size_t LastSeparator(const std::wstring& path) {
+    return path.find_last_of(L"\\/");
 }
 
 /// The system form of a root, without a trailing backslash. A bare drive such as "C:" stands for
@@ -29,6 +33,12 @@ std::wstring SystemRootOf(const std::wstring& path) {
     return system;
 }
 
+/// A subdirectory left out of the walk is said on the console and in the log: its files are
+/// neither listed nor cleaned.
+void WarnSkipped(const std::wstring& text) {
+    PrintAndLogLine(text, color::Warning, prefix::Warning);
+}
+
 /// A directory's own system path for calls on the directory itself: "\\?\C:" without its
 /// backslash would name the volume, not its root directory.
 std::wstring AsDirectory(const std::wstring& systemDirectory) {
@@ -43,13 +53,13 @@ bool DirWalker::Prepare(const std::wstring& argument) {
         return false;
     }
     path = argument;
-    if (EndsWith(path, L"\\*")) {
+    if (path.size() >= 2 && path.back() == L'*' && IsSeparator(path[path.size() - 2])) {
         path.resize(path.size() - 2);
     }
     if (path.empty()) {
         return false;
     }
-    while (!path.empty() && path.back() == L'\\') {
+    while (!path.empty() && IsSeparator(path.back())) {
         path.pop_back();
     }
     recursive = true;
@@ -73,10 +83,10 @@ DirWalkerIterator::DirWalkerIterator(const std::wstring& path, bool recursive)
         root.systemDirectory = systemPath;
         root.hasDirectory = true;
     } else {
-        root.systemDirectory = systemPath.substr(0, systemPath.rfind(L'\\'));
-        const size_t lastSlash = path.rfind(L'\\');
-        if (lastSlash != std::wstring::npos) {
-            root.directory = path.substr(0, lastSlash);
+        root.systemDirectory = systemPath.substr(0, LastSeparator(systemPath));
+        const size_t lastSeparator = LastSeparator(path);
+        if (lastSeparator != std::wstring::npos) {
+            root.directory = path.substr(0, lastSeparator);
             root.hasDirectory = true;
         }
     }
@@ -150,14 +160,19 @@ DirWalkerIterator& DirWalkerIterator::operator++() {
         child.identity = IdentityOf(child.systemDirectory);
         // Links and junctions are followed, but never back into a directory the walk is
         // already inside: its content is being walked, and the circle would have no end.
-        if (!IsOnCurrentDescent(child.identity)) {
+        if (const WalkFrame* inside = FrameOnCurrentDescent(child.identity)) {
+            WarnSkipped(L"Not descending into [" + child.directory + L"], it leads back into [" +
+                        (inside->hasDirectory ? inside->directory : std::wstring(L".")) + L"]");
+        } else {
             const std::wstring pattern = child.systemDirectory + L"\\*";
             child.findHandle.reset(FindFirstFileW(pattern.c_str(), &child.findData));
-        }
-        if (child.findHandle) {
-            child.hasDirectory = true;
-            frames.push_back(std::move(child));
-            return *this;
+            if (child.findHandle) {
+                child.hasDirectory = true;
+                frames.push_back(std::move(child));
+                return *this;
+            }
+            const std::wstring reason = FormatLastError();
+            WarnSkipped(L"Can't search directory [" + child.directory + L"], " + reason);
         }
     }
     MoveOn();
@@ -174,13 +189,13 @@ void DirWalkerIterator::MoveOn() {
     }
 }
 
-bool DirWalkerIterator::IsOnCurrentDescent(const DirectoryIdentity& identity) const {
+const WalkFrame* DirWalkerIterator::FrameOnCurrentDescent(const DirectoryIdentity& identity) const {
     for (const WalkFrame& frame : frames) {
         if (frame.identity.SameAs(identity)) {
-            return true;
+            return &frame;
         }
     }
-    return false;
+    return nullptr;
 }
 
 bool DirWalkerIterator::operator==(const DirWalkerIterator& other) const {

@@ -47,9 +47,9 @@ private:
     friend class DirWalker;
     explicit DirWalkerIterator(bool recursive) : recursive(recursive) {}
     void MoveOn();
-    /// True when the directory is one of those the walk is inside: a link back to it would
-    /// lead round in a circle.
-    bool IsOnCurrentDescent(const DirectoryIdentity& identity) const;
+    /// The frame of the directory, when it is one of those the walk is inside: a link back to
+    /// it would lead round in a circle. Null otherwise.
+    const WalkFrame* FrameOnCurrentDescent(const DirectoryIdentity& identity) const;
 
     std::vector<WalkFrame> frames;
     bool recursive = false;

@@ -16,6 +16,8 @@ WORK_FILE = re.compile(r"^~[0-9A-F]{8}\.(partial|cleaning)_by_ovix$")
 NOT_CLEANED = "ERROR: Not cleaned"
 CLEANED = "INFO: Cleaned"
 SECTION = re.compile(r"^INFO: Cleaning file \[(.*)\]$")
+# What the walker says between two files about a subdirectory it leaves out.
+WALK_WARNINGS = ("WARNING: Can't search directory [", "WARNING: Not descending into [")
 ARCHIVE, READONLY, HIDDEN, SYSTEM = 0x20, 0x1, 0x2, 0x4
 
 
@@ -67,7 +69,8 @@ def summary(run):
 
 def sections(run):
     """The lines the cleaner logged for each file, by the path it was given, from its "Cleaning
-    file [" line to the next one or to the rule that closes the walk."""
+    file [" line to the next one or to the rule that closes the walk; the walker's warnings
+    about subdirectories are left out."""
     result, current = {}, None
     for text in run.texts():
         match = SECTION.match(text)
@@ -76,7 +79,7 @@ def sections(run):
         elif current is not None and (text.startswith("INFO: ") and text.endswith(
                 " infected files found.")):
             break
-        if current is not None:
+        if current is not None and not text.startswith(WALK_WARNINGS):
             current.append(text)
     for lines in result.values():
         # The walk's closing rule and the blank line before the next file are not the file's.

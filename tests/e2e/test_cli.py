@@ -1,7 +1,10 @@
-"""The command line as a user meets it: usage, mode notices, exit codes."""
+"""The command line as a user meets it: usage, mode notices, exit codes, and what a script
+that redirects the output captures."""
 import os
 
 from harness import TOOL_NAME, ToolTestCase, main, win_path
+from decryption import CLEANED, NOT_CLEANED, write
+from planting import Planted, plant, verdicts
 
 RULE = "-" * 80
 
@@ -70,6 +73,39 @@ class WalkTests(ToolTestCase):
         self.assertEqual(run.rc, 0)
         self.assertIn("WARNING: Invalid Path [%s]" % missing[:missing.rfind("\\")], run.texts())
         self.assertNotIn("Invalid Path", run.stdout)
+
+
+class RedirectedOutputTests(ToolTestCase):
+    def test_CleaningRun_OneLinePerFileAndTheRestAsItWas(self):
+        # One argument a file, so the order is the arguments'. The third file cannot be
+        # decrypted; the fourth's output name is taken, so its run asks before replacing it.
+        cleaned = plant(self.tmp, [
+            Planted(os.path.join(self.tmp, "one", "a.doc.BRSK"), os.urandom(3000), 1),
+            Planted(os.path.join(self.tmp, "two", "b.xls.QOVY"), os.urandom(2000), 4),
+            Planted(os.path.join(self.tmp, "four", "d.txt.BRSK"), os.urandom(1000), 3)])
+        broken = write(os.path.join(self.tmp, "three", "c.doc.BRSK"), os.urandom(4000))
+        write(cleaned[2].output, b"an older d.txt")
+        paths = [win_path(p) for p in (cleaned[0].path, cleaned[1].path, broken, cleaned[2].path)]
+        run = self.run_tool(*paths)
+        self.assertEqual(run.rc, 0)
+        self.assertEqual(verdicts(run), {paths[0]: CLEANED, paths[1]: CLEANED,
+                                         paths[2]: NOT_CLEANED, paths[3]: CLEANED})
+        lines = stdout_lines(run)
+        walk = lines[lines.index("Looking for infected files...") + 1:]
+        self.assertEqual(walk[:walk.index(RULE, 1) + 1], [
+            RULE,
+            "",
+            "Cleaning [%s]" % paths[0],
+            "Cleaning [%s]" % paths[1],
+            "Cleaning [%s]" % paths[2],
+            "Cleaning [%s]" % paths[3],
+            "Do you want to overwrite the following file?",
+            "%s [YES]" % win_path(cleaned[2].output),
+            RULE,
+        ])
+        self.assertEqual(walk[walk.index(RULE, 1) + 1:], [
+            "4 infected files found.", "3 file(s) cleaned.", "Cleaning Finished.",
+            "The cleaner has successfully finished cleaning your system. [YES]", ""])
 
 
 if __name__ == "__main__":

@@ -243,9 +243,9 @@ class RedirectedTests(unittest.TestCase):
             "scene end\r\n",
         ]))
 
-    def test_Progress_TextPrintedOnceAndUpdatesPrintNothing(self):
+    def test_Progress_TextPrintedOnceAsALineAndUpdatesPrintNothing(self):
         self.assertEqual(self.run_demo("progress"), "progress scene\r\n"
-                         "Cleaning [first.BRSK]Cleaning [second.BRSK]scene end\r\n")
+                         "Cleaning [first.BRSK]\r\nCleaning [second.BRSK]\r\nscene end\r\n")
 
     def test_Ask_PrintsTheQuestionAndAnswersYesUnlessASwitchDecides(self):
         question = "".join([

@@ -70,6 +70,8 @@ class RefusalTests(ProducerTestCase):
         small_blob = base64.b64encode(private_key_blob(self.small_pem)).decode()
         good_blob = bytearray(private_key_blob(DEMO_KEYS[0]))
         good_blob[100] ^= 0x01  # a modulus byte: the header still says PRIVATEKEYBLOB
+        signature_blob = bytearray(private_key_blob(DEMO_KEYS[0]))
+        signature_blob[4:8] = struct.pack("<I", 0x2400)  # aiKeyAlg: CALG_RSA_SIGN
         # (entry, reason in the message)
         cases = [
             (self.notes, "not an RSA private key"),
@@ -82,6 +84,9 @@ class RefusalTests(ProducerTestCase):
             (base64.b64encode(b"hello world, no key blob").decode(), "not an RSA PRIVATEKEYBLOB"),
             (base64.b64encode(self.public_blob).decode(), "not an RSA PRIVATEKEYBLOB"),
             (base64.b64encode(bytes(good_blob)).decode(), "not a valid RSA private key"),
+            # A sound key in every other respect.
+            (base64.b64encode(bytes(signature_blob)).decode(),
+             "a signature-only key (CALG_RSA_SIGN), which cannot decrypt"),
         ]
         for entry, reason in cases:
             with self.subTest(entry=entry[:40], reason=reason):

@@ -1,9 +1,10 @@
 """Symbolic links to directories are followed, but a link back to a directory the walk is
-inside ends there: every real file is listed and cleaned once, and the walk ends."""
+inside ends there, with a warning that names both: every real file is listed and cleaned once,
+and the walk ends."""
 import os
 
 from harness import ToolTestCase, main, win_path
-from decryption import CLEANED, backup_suffix, work_files
+from decryption import CLEANED, WALK_WARNINGS, backup_suffix, work_files
 from planting import (Planted, assert_cleaned, cleaning_lines, plant,
                       verdicts)
 
@@ -13,8 +14,16 @@ FILES = [("a.doc.BRSK", 1), ("sub\\b.xls.QOVY", 4), ("sub\\deeper\\c.jpg.q1w2e3"
          ("other\\d.txt.BRSK", 3)]
 CYCLES = [("sub\\up", ".."), ("sub\\deeper\\self", "."), ("sub\\deeper\\loop", "/sub"),
           ("sub\\deeper\\top", "/")]
-# Not a cycle: what the link leads to is reached twice, by two paths.
+# (link, the directory it leads back into), relative to the root ("" is the root itself).
+CYCLE_WARNINGS = [("sub\\up", ""), ("sub\\deeper\\self", "sub\\deeper"),
+                  ("sub\\deeper\\loop", "sub"), ("sub\\deeper\\top", "")]
+# Not a cycle: what the link leads to is reached twice, by two paths, and its cycles are met
+# again on the second.
 SIBLING = [("other\\to-sub", "../sub")]
+SIBLING_WARNINGS = [("other\\to-sub\\up", ""),
+                    ("other\\to-sub\\deeper\\self", "other\\to-sub\\deeper"),
+                    ("other\\to-sub\\deeper\\loop", "other\\to-sub"),
+                    ("other\\to-sub\\deeper\\top", "")]
 
 
 class LinkCycleTests(ToolTestCase):
@@ -28,6 +37,19 @@ class LinkCycleTests(ToolTestCase):
                 target = os.path.join(self.root, target[1:])
             os.symlink(target, os.path.join(self.root, *name.split("\\")))
 
+    def assert_warnings(self, run, expected):
+        """One warning for each link back, in the log and on the console, and no other warning
+        about a subdirectory."""
+        root = win_path(self.root)
+        under = lambda relative: root + ("\\" + relative if relative else "")
+        texts = ["Not descending into [%s], it leads back into [%s]" % (under(link), under(into))
+                 for link, into in expected]
+        self.assertEqual(sorted(t for t in run.texts() if t.startswith(WALK_WARNINGS)),
+                         sorted("WARNING: " + text for text in texts))
+        console = run.stdout.replace("\r\n", "\n").split("\n")
+        self.assertEqual(sorted(line for line in console if line.startswith("Not descending")),
+                         sorted(texts))
+
     def test_ListOnly_EveryFileListedOnce(self):
         self.plant_tree(CYCLES)
         run = self.run_tool("/n", win_path(self.root), timeout=60)
@@ -35,6 +57,8 @@ class LinkCycleTests(ToolTestCase):
         listed = [t for t in run.texts() if t.startswith("INFO: Skipping [")]
         self.assertEqual(sorted(listed), sorted("INFO: Skipping [%s]..." % win_path(item.path)
                                                 for item in self.files))
+        self.assertIn("INFO: %d infected files found." % len(self.files), run.texts())
+        self.assert_warnings(run, CYCLE_WARNINGS)
         self.assertEqual(run.texts()[-1], "End")
 
     def clean(self, links):
@@ -50,11 +74,13 @@ class LinkCycleTests(ToolTestCase):
     def test_Cleaning_EveryFileCleanedOnceWhereItLies(self):
         run = self.clean(CYCLES)
         self.assertEqual(verdicts(run), {win_path(item.path): CLEANED for item in self.files})
+        self.assert_warnings(run, CYCLE_WARNINGS)
 
     def test_LinkToASibling_ReachedTwiceButCleanedOnce(self):
         # The second visit finds the decrypted files and the backups, which are no victims.
         run = self.clean(CYCLES + SIBLING)
         self.assertEqual(sorted(verdicts(run).values()), [CLEANED] * len(self.files))
+        self.assert_warnings(run, CYCLE_WARNINGS + SIBLING_WARNINGS)
 
 
 if __name__ == "__main__":

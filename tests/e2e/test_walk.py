@@ -3,6 +3,7 @@
 import ctypes
 import os
 import re
+import shutil
 
 from harness import ToolTestCase, main, win_path
 
@@ -88,16 +89,43 @@ class WalkTests(ToolTestCase):
         self.assertFalse([t for t in run.texts() if "consistency error" in t])
         self.assert_walk_ended_normally(run, 0)
 
-    def test_UnreadableSubdirectory_SkippedSilently(self):
+    def stage_locked(self):
+        """A subdirectory with a file that no one may list; returns its warning and the undo."""
         locked = os.path.join(self.root, "sub", "locked")
         make_tree(locked, ["hidden-away.txt"])
         os.chmod(locked, 0)
-        self.addCleanup(os.chmod, locked, 0o755)
-        run = self.run_tool("/f", "/n", self.win_root, preexec=drop_file_access_override)
-        self.assertEqual(sorted(self.listed(run)), self.under_root(*self.TREE))
-        self.assertEqual(self.walk_problems(run), [])
-        self.assert_walk_ended_normally(run, len(self.TREE))
 
+        def undo():
+            os.chmod(locked, 0o755)
+            shutil.rmtree(locked)
+        return "Can't search directory [%s\\sub\\locked], GLE(0x00000005)" % self.win_root, undo
+
+    def stage_link_back(self):
+        link = os.path.join(self.root, "sub", "up")
+        os.symlink("..", link)
+        return ("Not descending into [%s\\sub\\up], it leads back into [%s]" % (
+            self.win_root, self.win_root), lambda: os.remove(link))
+
+    def test_SkippedSubdirectories_OneWarningEachInTheLogAndOnTheConsole(self):
+        # (what, staging, run's preexec). Root ignores permission bits: as root the locked
+        # directory is listed like any other. A run whose capability bounding set lacks
+        # CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH is held to them, and there FindFirstFileW on
+        # a directory of mode 000 fails with access denied (GLE 5).
+        cases = [
+            ("no right to list it", self.stage_locked, drop_file_access_override),
+            ("a link back into the root", self.stage_link_back, None),
+        ]
+        for what, stage, preexec in cases:
+            with self.subTest(what):
+                warning, undo = stage()
+                try:
+                    run = self.run_tool("/f", "/n", self.win_root, preexec=preexec)
+                finally:
+                    undo()
+                self.assertEqual(sorted(self.listed(run)), self.under_root(*self.TREE))
+                self.assertEqual(self.walk_problems(run), ["WARNING: " + warning])
+                self.assertIn(warning, run.stdout.replace("\r\n", "\n").split("\n"))
+                self.assert_walk_ended_normally(run, len(self.TREE))
 
 if __name__ == "__main__":
     main()

@@ -11,6 +11,13 @@
 //                                        fails, as when the process has no room left for it
 //   --seam-fail-aes-final=HEX            the last CryptDecrypt call of an AES file decrypts its
 //                                        data, then reports failure with this error code
+//   --seam-fault-in=NAME                 a call of the system function NAME, when looked up by
+//                                        name, writes through a null pointer (an access
+//                                        violation)
+//   --seam-fault-new=BYTES               so does a non-throwing array allocation of exactly
+//                                        BYTES (65,536: an output file's first large write)
+//   --seam-console-width=COLUMNS         before the run, the console's screen buffer is made
+//                                        COLUMNS wide, as a user may do between two writes
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -32,8 +39,20 @@ RTL_OSVERSIONINFOEXW playedVersion = {};
 bool versionMissing = false;
 bool versionPlayed = false;
 std::set<std::string> missingFunctions;
-size_t failingArraySize = 0; // 0: none fails
-DWORD aesFinalError = 0;     // 0: every decryption goes through
+size_t failingArraySize = 0;  // 0: none fails
+size_t faultingArraySize = 0; // 0: none faults
+std::string faultingFunction;
+SHORT consoleWidth = 0; // 0: left as it is
+
+// Read at run time, so the compiler cannot turn the write below into a trap instruction.
+int* volatile nowhere = nullptr;
+
+// Never returns, so it may stand in for a function of any signature.
+void WINAPI WriteThroughNull() {
+    *nowhere = 0;
+}
+
+DWORD aesFinalError = 0; // 0: every decryption goes through
 
 BOOL WINAPI FailingAesFinalDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags,
                                    BYTE* data, DWORD* length) {
@@ -65,6 +84,9 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
     }
     if (function == "CryptDecrypt" && aesFinalError != 0) {
         return reinterpret_cast<FARPROC>(&FailingAesFinalDecrypt);
+    }
+    if (function == faultingFunction) {
+        return reinterpret_cast<FARPROC>(&WriteThroughNull);
     }
     return GetProcAddress(module, name);
 }
@@ -100,6 +122,14 @@ bool ParseVersion(const wchar_t* text) {
     return true;
 }
 
+void WidenConsole(SHORT columns) {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(output, &info)) {
+        SetConsoleScreenBufferSize(output, COORD{columns, info.dwSize.Y});
+    }
+}
+
 void WaitForEndOfInput() {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     char chunk[64];
@@ -114,6 +144,9 @@ void WaitForEndOfInput() {
 void* operator new[](size_t size, const std::nothrow_t&) noexcept {
     if (failingArraySize != 0 && size == failingArraySize) {
         return nullptr;
+    }
+    if (faultingArraySize != 0 && size == faultingArraySize) {
+        WriteThroughNull();
     }
     try {
         return ::operator new[](size);
@@ -141,6 +174,12 @@ int wmain(int argc, wchar_t** argv) {
             failingArraySize = std::wcstoul(option + 16, nullptr, 10);
         } else if (StartsWith(option, L"--seam-fail-aes-final=")) {
             aesFinalError = std::wcstoul(option + 22, nullptr, 16);
+        } else if (StartsWith(option, L"--seam-fault-in=")) {
+            faultingFunction = Narrow(option + 16);
+        } else if (StartsWith(option, L"--seam-fault-new=")) {
+            faultingArraySize = std::wcstoul(option + 17, nullptr, 10);
+        } else if (StartsWith(option, L"--seam-console-width=")) {
+            consoleWidth = static_cast<SHORT>(std::wcstol(option + 21, nullptr, 10));
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;
@@ -149,6 +188,9 @@ int wmain(int argc, wchar_t** argv) {
     arguments.insert(arguments.end(), argv + first, argv + argc);
     arguments.push_back(nullptr);
     ReplaceSystemFunctionLookup(SeamedLookup);
+    if (consoleWidth != 0) {
+        WidenConsole(consoleWidth);
+    }
     const int result =
         RunEntry(static_cast<int>(arguments.size() - 1), arguments.data(), RunCleaner);
     if (hold) {

@@ -80,6 +80,15 @@ void CheckDepthFirstPreOrder(const std::vector<WalkEntry>& entries, const std::w
     }
 }
 
+/// The identity of a directory for which the system reports this volume and file index.
+DirectoryIdentity Reported(DWORD volume, uint64_t index) {
+    BY_HANDLE_FILE_INFORMATION information = {};
+    information.dwVolumeSerialNumber = volume;
+    information.nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    information.nFileIndexLow = static_cast<DWORD>(index);
+    return IdentityFrom(information);
+}
+
 } // namespace
 
 TEST_CASE("DirWalker_DirectoryRoot_DepthFirstPreOrderOfEverything") {
@@ -143,6 +152,8 @@ TEST_CASE("DirWalker_PatternRoot_FiltersTopLevelOnlyAndWalksMatchingDirectoriesW
 TEST_CASE("DirWalker_SingleRoots_YieldTheirOneEntry") {
     const WalkTree tree;
     const CurrentDirectoryScope inTree(tree.root());
+    std::wstring slashed = tree.root();
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
     struct Case {
         const char* what;
         std::wstring argument;
@@ -159,6 +170,19 @@ TEST_CASE("DirWalker_SingleRoots_YieldTheirOneEntry") {
         {"directory with \\*",
          tree / L"sub\\deeper\\*",
          {tree / L"sub\\deeper\\.", tree / L"sub\\deeper\\..", tree / L"sub\\deeper\\c.txt"}},
+        // "/" separates as "\\" does, and a doubled separator names what a single one does;
+        // the directory part stays as given.
+        {"file path with forward slashes", slashed + L"/sub/b.doc", {slashed + L"/sub\\b.doc"}},
+        {"file path with mixed separators", tree / L"sub/b.doc", {tree / L"sub\\b.doc"}},
+        {"file path with a doubled separator", tree / L"sub\\\\b.doc", {tree / L"sub\\\\b.doc"}},
+        {"relative file path with a forward slash", L"sub/b.doc", {L"sub\\b.doc"}},
+        {"directory with /*",
+         slashed + L"/sub/deeper/*",
+         {slashed + L"/sub/deeper\\.", slashed + L"/sub/deeper\\..",
+          slashed + L"/sub/deeper\\c.txt"}},
+        {"directory with a trailing /",
+         L"sub/deeper/",
+         {L"sub/deeper\\.", L"sub/deeper\\..", L"sub/deeper\\c.txt"}},
     };
     for (const Case& c : cases) {
         INFO(c.what);
@@ -175,6 +199,7 @@ TEST_CASE("DirWalker_Prepare_RefusesEmptyAndLoneStar") {
     DirWalker walker;
     CHECK_FALSE(walker.Prepare(L""));
     CHECK_FALSE(walker.Prepare(L"\\*"));
+    CHECK_FALSE(walker.Prepare(L"/*"));
     CHECK(walker.Prepare(L"\\\\"));
     CHECK(walker.Prepare(L"C:\\"));
 }
@@ -233,7 +258,7 @@ TEST_CASE("DirWalker_RootsThatCannotBeSearched_OneInvalidEntry") {
     }
 }
 
-TEST_CASE("DirWalker_SubdirectoryThatCannotBeSearched_IsSkippedSilently") {
+TEST_CASE("DirWalker_SubdirectoryThatVanishes_SkippedWithAWarning") {
     const WalkTree tree;
     REQUIRE(CreateDirectoryW((tree / L"gone").c_str(), nullptr));
     TouchFile(tree / L"gone\\lost.txt");
@@ -258,7 +283,9 @@ TEST_CASE("DirWalker_SubdirectoryThatCannotBeSearched_IsSkippedSilently") {
     CHECK(paths.count(tree / L"sub\\deeper\\c.txt") == 1);
     CHECK(paths.count(tree / L"x.doc\\inner.txt") == 1);
     CHECK(paths.size() == 22);
-    CHECK(log.Text().empty());
+    const std::vector<std::wstring> lines = log.Lines();
+    CHECK(lines == std::vector<std::wstring>{L"WARNING: Can't search directory [" + tree / L"gone" +
+                                             L"], GLE(0x00000003)"});
 }
 
 TEST_CASE("DirWalker_AbandonedWalk_LogsEachOpenSearchFromTheRoot") {
@@ -355,6 +382,27 @@ TEST_CASE("DirWalker_TreeFarDeeperThanPlainPaths_EveryEntryInTheCallersForm") {
             CHECK(entry.isValid);
         }
         CHECK(log.Text().empty());
+    }
+}
+
+TEST_CASE("DirectoryIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
+    // A file system without file indexes reports zeros for every directory: taken as known,
+    // every subdirectory would look like the root and be skipped as a circle.
+    const DWORD volume = 0x1234ABCD;
+    const DirectoryIdentity zeros = Reported(volume, 0);
+    CHECK_FALSE(zeros.known);
+    CHECK_FALSE(zeros.SameAs(Reported(volume, 0)));
+    CHECK_FALSE(Reported(0, 0).known);
+    // Either half of the index makes it known; a volume without a serial number does not
+    // matter.
+    for (const uint64_t index : {5ull, 7ull << 32}) {
+        CAPTURE(index);
+        const DirectoryIdentity identity = Reported(volume, index);
+        CHECK(identity.known);
+        CHECK(identity.SameAs(Reported(volume, index)));
+        CHECK_FALSE(identity.SameAs(Reported(volume, index + 1)));
+        CHECK_FALSE(identity.SameAs(Reported(volume + 1, index)));
+        CHECK(Reported(0, index).SameAs(Reported(0, index)));
     }
 }
 

@@ -88,3 +88,32 @@ TEST_CASE("WriteFormatted_NeverRaises") {
     CHECK(logger.WriteFormatted(L"%d-%ls", 7, L"x"));
     CHECK(logger.pieces == std::vector<std::wstring>{L"7-x"});
 }
+
+TEST_CASE("WriteFormatted_TextLongerThanTheBuffer_CutToTheBuffer") {
+    // This runtime's vswprintf returns the length it would have written, not what fits.
+    struct Case {
+        size_t length;
+        bool written;
+        size_t kept;
+    };
+    const Case cases[] = {
+        {0, false, 0},
+        {999, true, 999},
+        {1500, true, 999},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.length);
+        std::wstring text(c.length, L'x');
+        for (size_t i = 0; i < text.size(); i += 100) {
+            text[i] = L'0' + static_cast<wchar_t>(i / 100 % 10);
+        }
+        RecordingLogger logger;
+        CHECK(logger.WriteFormatted(L"%ls", text.c_str()) == c.written);
+        if (c.written) {
+            REQUIRE(logger.pieces.size() == 1);
+            CHECK(logger.pieces[0] == text.substr(0, c.kept));
+        } else {
+            CHECK(logger.pieces.empty());
+        }
+    }
+}

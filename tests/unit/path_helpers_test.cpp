@@ -72,6 +72,14 @@ TEST_CASE("ToSystemPath_AbsolutePathsLiterallyOthersResolvedFirst") {
         {"relative path going up", L"..\\a.txt", parent + L"\\a.txt"},
         {"dot components", dir.path() + L"\\x\\.\\..\\a.txt", cwd + L"\\a.txt"},
         {"forward slashes", dir.path() + L"/sub/a.txt", cwd + L"\\sub\\a.txt"},
+        {"forward slashes only", L"C:/data/a.txt", L"\\\\?\\C:\\data\\a.txt"},
+        // The "\\?\" form would keep the empty name between them and name no file.
+        {"doubled separator", L"C:\\data\\\\a.txt", L"\\\\?\\C:\\data\\a.txt"},
+        {"doubled separator after the drive", L"C:\\\\data\\a.txt", L"\\\\?\\C:\\data\\a.txt"},
+        {"doubled separator in a share path", L"\\\\srv\\share\\\\a.txt",
+         L"\\\\?\\UNC\\srv\\share\\a.txt"},
+        {"mixed and doubled separators", L"C:\\data/\\a.txt", L"\\\\?\\C:\\data\\a.txt"},
+        {"relative path with a doubled separator", L"sub\\\\a.txt", cwd + L"\\sub\\a.txt"},
         // The system's own resolution would drop these and name other files.
         {"relative names with trailing dots and spaces", L"dir.\\sp \\a.",
          cwd + L"\\dir.\\sp \\a."},

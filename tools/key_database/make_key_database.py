@@ -4,8 +4,9 @@
 A key list is a text file with one entry a line; blank lines and lines starting with "#" are
 skipped. An entry is either the path of a PEM file holding an RSA private key (relative to the
 list's folder) or the Base64 text of a CryptoAPI PRIVATEKEYBLOB
-(`openssl rsa -in key.pem -outform MSBLOB | base64 -w0`). Every key must have a 2048-bit modulus.
-Anything else stops the build with a message that names the entry.
+(`openssl rsa -in key.pem -outform MSBLOB | base64 -w0`). Every key must have a 2048-bit modulus
+and be an exchange key (a signature-only blob cannot decrypt). Anything else stops the build
+with a message that names the entry.
 """
 import argparse
 import base64
@@ -24,7 +25,8 @@ MODULUS_BITS = 2048
 
 PRIVATEKEYBLOB = 7
 CUR_BLOB_VERSION = 2
-RSA_KEY_ALGORITHMS = (0xA400, 0x2400)  # CALG_RSA_KEYX, CALG_RSA_SIGN
+CALG_RSA_KEYX = 0xA400
+CALG_RSA_SIGN = 0x2400
 BLOB_HEAD = struct.Struct("<BBHI4sII")  # BLOBHEADER + RSAPUBKEY
 
 
@@ -89,8 +91,11 @@ def blob_from_base64(entry, where):
         raise KeyListError("%s: not a PRIVATEKEYBLOB (%d bytes)" % (where, len(blob)))
     blob_type, blob_version, _, algorithm, magic, _, _ = BLOB_HEAD.unpack_from(blob)
     if (blob_type, blob_version, magic) != (PRIVATEKEYBLOB, CUR_BLOB_VERSION, b"RSA2") or \
-            algorithm not in RSA_KEY_ALGORITHMS:
+            algorithm not in (CALG_RSA_KEYX, CALG_RSA_SIGN):
         raise KeyListError("%s: not an RSA PRIVATEKEYBLOB" % where)
+    # The system imports such a key, but CryptDecrypt refuses it: no file would ever open.
+    if algorithm == CALG_RSA_SIGN:
+        raise KeyListError("%s: a signature-only key (CALG_RSA_SIGN), which cannot decrypt" % where)
     rc, verdict, error = run_openssl(["rsa", "-inform", "MSBLOB", "-check", "-noout"], blob)
     # openssl 3.0 exits with 0 even when the check fails; its verdict is on standard output.
     if rc != 0 or verdict.strip() != b"RSA key ok":
