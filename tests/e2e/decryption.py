@@ -163,3 +163,26 @@ class DecryptionTestCase(ToolTestCase):
         directory = os.path.dirname(encrypted)
         self.assertFalse([n for n in os.listdir(directory)
                           if n.startswith(os.path.basename(encrypted) + ".backup_")])
+
+
+class SmallSampleTestCase(DecryptionTestCase):
+    """Samples of 100 random bytes under chosen names, and what a cleaned one leaves."""
+
+    def setUp(self):
+        super().setUp()
+        self.hundred = self.plain("hundred.dat", os.urandom(100))
+
+    def sample(self, directory, name, *options, plain=None):
+        [path] = self.write_samples(directory, [plain or self.hundred], "--name", name, *options)
+        return path
+
+    def assert_cleaned(self, run, encrypted, plain):
+        """The file's section ends "Cleaned", its output is the plain content and its backup
+        lies beside it; returns the backup's path."""
+        self.assertEqual(sections(run)[win_path(encrypted)][-1], CLEANED)
+        self.assertEqual(read(os.path.splitext(encrypted)[0]), read(plain))
+        backup = os.path.join(os.path.dirname(encrypted),
+                              backup_name(os.path.basename(encrypted), run_counter(run)))
+        self.assertTrue(os.path.exists(backup), backup)
+        self.assertFalse(os.path.exists(encrypted))
+        return backup

@@ -5,29 +5,15 @@ import os
 import subprocess
 
 from harness import main, wine_env, win_path
-from decryption import (ARCHIVE, CLEANED, FILE_HELPER, HIDDEN, NOT_CLEANED, READONLY,
-                        DecryptionTestCase, backup_suffix, file_attributes, leftovers,
-                        partial_path, read, record_path, sections, set_attributes, summary, work_files)
+from decryption import (ARCHIVE, FILE_HELPER, HIDDEN, READONLY,
+                        SmallSampleTestCase, backup_suffix, file_attributes, leftovers,
+                        partial_path, read, record_path, sections, set_attributes, summary,
+                        work_files)
 
 MIB = 1024 * 1024
 
 
-class FaultTestCase(DecryptionTestCase):
-    def setUp(self):
-        super().setUp()
-        self.hundred = self.plain("hundred.dat", os.urandom(100))
-
-    def sample(self, directory, name, *options, plain=None):
-        [path] = self.write_samples(directory, [plain or self.hundred], "--name", name, *options)
-        return path
-
-    def assert_cleaned(self, run, encrypted, plain):
-        self.assertEqual(sections(run)[win_path(encrypted)][-1], CLEANED)
-        self.assertEqual(read(os.path.splitext(encrypted)[0]), read(plain))
-        self.assertTrue(os.path.exists(encrypted + backup_suffix(run)))
-
-
-class ExistingOutputTests(FaultTestCase):
+class ExistingOutputTests(SmallSampleTestCase):
     def test_ExistingOutput_SilentKeepsItForcedAndUnaskedReplaceItKeepingTheOldFile(self):
         # (switches, replaced, who answered); with output redirected the question is printed and
         # answered yes.
@@ -87,7 +73,7 @@ class ExistingOutputTests(FaultTestCase):
         self.assertEqual(file_attributes(output), [ARCHIVE | READONLY | HIDDEN])
 
 
-class DiskFullTests(FaultTestCase):
+class DiskFullTests(SmallSampleTestCase):
     def test_DiskFullDuringDecryption_OutputDeletedEncryptedFileBack(self):
         disk = os.path.join(self.tmp, "disk")
         os.makedirs(disk)
@@ -109,7 +95,7 @@ class DiskFullTests(FaultTestCase):
         self.assertEqual(summary(run), (2, 1))
 
 
-class ObstacleTests(FaultTestCase):
+class ObstacleTests(SmallSampleTestCase):
     def hold(self, *paths):
         """Another Windows program holds the files open without sharing until the test ends."""
         holder = subprocess.Popen(["wine", FILE_HELPER, "hold"] + [win_path(p) for p in paths],

@@ -4,33 +4,14 @@ at its last chunk; and files the family encrypted twice, which come back in one 
 import os
 
 from harness import SEAMED_EXE, main, win_path
-from decryption import (CLEANED, HIDDEN, NOT_CLEANED, READONLY, SYSTEM,
-                        DecryptionTestCase, backup_name, file_attributes, leftovers, read,
+from decryption import (HIDDEN, NOT_CLEANED, READONLY, SYSTEM,
+                        SmallSampleTestCase, backup_name, file_attributes, leftovers, read,
                         run_counter, sections, set_attributes, summary, write)
 
 QUESTION = "INFO: Do you want to overwrite the following file?"
 
 
-class OutputNameTestCase(DecryptionTestCase):
-    def setUp(self):
-        super().setUp()
-        self.hundred = self.plain("hundred.dat", os.urandom(100))
-
-    def sample(self, directory, name, *options, plain=None):
-        [path] = self.write_samples(directory, [plain or self.hundred], "--name", name, *options)
-        return path
-
-    def assert_cleaned(self, run, encrypted, plain):
-        self.assertEqual(sections(run)[win_path(encrypted)][-1], CLEANED)
-        self.assertEqual(read(os.path.splitext(encrypted)[0]), read(plain))
-        name = os.path.basename(encrypted)
-        backup = os.path.join(os.path.dirname(encrypted), backup_name(name, run_counter(run)))
-        self.assertTrue(os.path.exists(backup), backup)
-        self.assertFalse(os.path.exists(encrypted))
-        return backup
-
-
-class EncryptedOutputTests(OutputNameTestCase):
+class EncryptedOutputTests(SmallSampleTestCase):
     def test_OutputNameHeldByAnotherEncryptedFile_NeverReplacedInAnyMode(self):
         # a.BRSK.BRSK would decrypt to a.BRSK, itself encrypted (its only copy, say). Forced
         # and redirected runs answer yes to every question; no question is even asked here.
@@ -57,7 +38,7 @@ class EncryptedOutputTests(OutputNameTestCase):
                                  sorted(["a", "a.BRSK.BRSK", os.path.basename(backup)]))
 
 
-class NearTheLimitTests(OutputNameTestCase):
+class NearTheLimitTests(SmallSampleTestCase):
     def test_NamesOf236To250Characters_CleanedWithBackupNamesThatFit(self):
         directory = os.path.join(self.tmp, "data")
         encrypted = [self.sample(directory, "n" * (length - 5) + ".BRSK")
@@ -86,7 +67,7 @@ class NearTheLimitTests(OutputNameTestCase):
         self.assertEqual(read(kept), b"the user's own file")
 
 
-class DirectoryOutputTests(OutputNameTestCase):
+class DirectoryOutputTests(SmallSampleTestCase):
     def test_OutputNameIsADirectory_RefusedBeforeDecryptingDirectoryUntouched(self):
         root = os.path.join(self.tmp, "data")
         # (encrypted file, the directory its output name is, or resolves to)
@@ -117,7 +98,7 @@ class DirectoryOutputTests(OutputNameTestCase):
         self.assertEqual(os.listdir(os.path.join(root, "sub")), ["..BRSK"])
 
 
-class LastChunkTests(OutputNameTestCase):
+class LastChunkTests(SmallSampleTestCase):
     def test_LastAesChunkFails_KeptInFullOnlyOnAPaddingFailure(self):
         # The seamed tool decrypts the last AES chunk, then reports the error given.
         # (error, cleaned)
@@ -144,7 +125,7 @@ class LastChunkTests(OutputNameTestCase):
                 self.assertFalse(os.path.exists(os.path.join(directory, "report.dat")))
 
 
-class EncryptedTwiceTests(OutputNameTestCase):
+class EncryptedTwiceTests(SmallSampleTestCase):
     def test_EncryptedTwice_BothLayersCleanedInOneRunEachKeepingItsBackup(self):
         plain = self.plain("a.doc", os.urandom(5000))
         # (inner variant and extension, outer variant and extension)
