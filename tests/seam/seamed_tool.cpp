@@ -9,6 +9,8 @@
 //                                        mutex) until standard input ends
 //   --seam-fail-new=BYTES                every non-throwing array allocation of exactly BYTES
 //                                        fails, as when the process has no room left for it
+//   --seam-crash-on=TEXT                 opening a file whose path holds TEXT raises an
+//                                        exception, as a fault in the middle of a run would
 #include <windows.h>
 
 #include <cstdio>
@@ -16,12 +18,14 @@
 #include <cwchar>
 #include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "driver/entry.h"
 #include "driver/run_cleaner.h"
 #include "driver/system_lookup.h"
+#include "platform/system_functions.h"
 
 namespace {
 
@@ -30,6 +34,8 @@ bool versionMissing = false;
 bool versionPlayed = false;
 std::set<std::string> missingFunctions;
 size_t failingArraySize = 0; // 0: none fails
+std::wstring crashingPath;
+decltype(sys::CreateFileW) realCreateFileW = nullptr;
 
 LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     const DWORD size = info->dwOSVersionInfoSize;
@@ -47,6 +53,23 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
         return nullptr;
     }
     return GetProcAddress(module, name);
+}
+
+HANDLE WINAPI CrashingCreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE templateFile) {
+    if (std::wcsstr(name, crashingPath.c_str()) != nullptr) {
+        throw std::runtime_error("played fault");
+    }
+    return realCreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
+// Resolved first, so that the library's first use does not put the real function back.
+void CrashOnOpening(const wchar_t* text) {
+    crashingPath = text;
+    ResolveModule(ImportModuleOf(SystemLibrary::kernel32));
+    realCreateFileW = sys::CreateFileW;
+    sys::CreateFileW = &CrashingCreateFileW;
 }
 
 bool StartsWith(const wchar_t* text, const wchar_t* head) {
@@ -119,6 +142,8 @@ int wmain(int argc, wchar_t** argv) {
             hold = true;
         } else if (StartsWith(option, L"--seam-fail-new=")) {
             failingArraySize = std::wcstoul(option + 16, nullptr, 10);
+        } else if (StartsWith(option, L"--seam-crash-on=")) {
+            CrashOnOpening(option + 16);
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;
