@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace report {
+
+/// Where the report's own messages go: the console, or a capture in tests.
+class IConsole {
+public:
+    virtual ~IConsole() = default;
+    /// Writes the text and a line end.
+    virtual void Line(const std::wstring& text) = 0;
+};
+
+/// Standard output: the console itself when it is one, else UTF-8 text.
+class StandardOutput : public IConsole {
+public:
+    StandardOutput();
+    void Line(const std::wstring& text) override;
+
+private:
+    void* handle;
+    bool isConsole;
+};
+
+} // namespace report

@@ -1,0 +1,20 @@
+// BristokeReport.exe: one report from the logs of many runs of the tool.
+#include "command_line.h"
+#include "console.h"
+#include "exit_code.h"
+#include "run_report.h"
+
+int wmain(int argc, wchar_t** argv) {
+    report::StandardOutput console;
+    report::ReportOptions options;
+    std::wstring error;
+    if (!report::ParseCommandLine(argc, argv, options, error)) {
+        console.Line(L"BristokeReport: " + error + L"\n" + report::ReportUsage);
+        return report::exit_bit::NoReport;
+    }
+    if (options.help) {
+        console.Line(report::ReportUsage);
+        return 0;
+    }
+    return report::RunReport(options, console);
+}
