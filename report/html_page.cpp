@@ -25,6 +25,7 @@ th, td { border: 1px solid #ccc; padding: .2em .5em; text-align: left; vertical-
 th { background: #f2f2f2; }
 td.n { text-align: right; }
 .path { font-family: Consolas, "Courier New", monospace; word-break: break-all; }
+.machine { font-family: Consolas, "Courier New", monospace; white-space: nowrap; }
 .verdict { padding: .5em .8em; font-weight: bold; }
 .good { background: #e3f4e4; border-left: 6px solid #2e7d32; }
 .bad { background: #fdecea; border-left: 6px solid #c62828; }
@@ -157,10 +158,10 @@ bool WriteRunRows(SortedSpool& runs, TempFile& chart, TempFile& table, uint64_t&
             ++machines;
             lastMachine = run.machineGuid;
         }
-        chart.Write("<tr>" + Cell(newMachine ? Machine(run.machineGuid) : "", "path") +
+        chart.Write("<tr>" + Cell(newMachine ? Machine(run.machineGuid) : "", "machine") +
                     Cell(H(run.start)) + Cell(Bar(run)) + Cell(Counts(run)) + Cell(Ending(run)) +
                     "</tr>\n");
-        table.Write("<tr>" + Cell(Machine(run.machineGuid), "path") +
+        table.Write("<tr>" + Cell(Machine(run.machineGuid), "machine") +
                     Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType))) +
                     Cell(H(run.start)) + Cell(H(run.logFile), "path") + Cell(Mode(run)) +
                     Cell(N(run.Found()), "n") + Cell(N(run.Cleaned()), "n") +
@@ -252,7 +253,7 @@ bool NotCleanedSection(ITextOut& out, Collector& collector) {
             return count;
         },
         [](const SortedSpool::Record& r) {
-            return "<tr>" + Cell(Machine(r[1]), "path") + Cell(H(r[2])) + Cell(H(r[3]), "path") +
+            return "<tr>" + Cell(Machine(r[1]), "machine") + Cell(H(r[2])) + Cell(H(r[3]), "path") +
                    Cell(H(r[4])) + Cell(H(r[5]), "path") + Cell(H(r[6]), "path") + "</tr>\n";
         });
 }
@@ -273,7 +274,7 @@ bool NoticeSection(ITextOut& out, Collector& collector) {
             return count;
         },
         [](const SortedSpool::Record& r) {
-            return "<tr>" + Cell(Machine(r[2]), "path") + Cell(H(r[3])) + Cell(H(r[4]), "path") +
+            return "<tr>" + Cell(Machine(r[2]), "machine") + Cell(H(r[3])) + Cell(H(r[4]), "path") +
                    Cell(H(r[5]), "path") + "</tr>\n";
         });
 }
