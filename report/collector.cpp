@@ -92,21 +92,10 @@ bool NeedsAttention(Outcome outcome) {
 } // namespace
 
 const wchar_t* ProblemName(Problem problem) {
-    switch (problem) {
-    case Problem::NotFound:
-        return L"not found";
-    case Problem::Unreadable:
-        return L"unreadable";
-    case Problem::Empty:
-        return L"empty";
-    case Problem::NotUtf16:
-        return L"not UTF-16";
-    case Problem::NotALog:
-        return L"not a log of the tool";
-    case Problem::Damaged:
-        return L"damaged";
-    }
-    return L"";
+    // In the order of the enumeration.
+    static constexpr const wchar_t* Names[] = {
+        L"not found", L"unreadable", L"empty", L"not UTF-16", L"not a log of the tool", L"damaged"};
+    return Names[static_cast<int>(problem)];
 }
 
 SortedSpool::Record RunRecord(const RunInfo& run) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "console.h"
+#include "outputs.h"
 #include "csv_writer.h"
 #include "run_parser.h"
 #include "run_record.h"

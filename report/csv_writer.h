@@ -3,7 +3,7 @@
 #include <string>
 
 #include "run_record.h"
-#include "text_out.h"
+#include "outputs.h"
 
 namespace report {
 

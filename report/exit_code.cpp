@@ -4,17 +4,13 @@ namespace report {
 
 namespace {
 
-struct BitMeaning {
-    int bit;
-    const wchar_t* text;
-};
-
-constexpr BitMeaning Meanings[] = {
-    {exit_bit::NotCleaned, L"infected files were not cleaned"},
-    {exit_bit::RunsNotEnded, L"runs crashed, were cut off or stopped before their walk"},
-    {exit_bit::Damaged, L"logs are damaged"},
-    {exit_bit::NotLogs, L"files are not logs of the tool, or no log was found"},
-    {exit_bit::NoReport, L"the report could not be made in full"},
+/// What each bit says, from bit 0 up.
+constexpr const wchar_t* BitMeanings[] = {
+    L"infected files were not cleaned",
+    L"runs crashed, were cut off or stopped before their walk",
+    L"logs are damaged",
+    L"files are not logs of the tool, or no log was found",
+    L"the report could not be made in full",
 };
 
 } // namespace
@@ -38,9 +34,10 @@ int ExitCodeOf(const Totals& totals) {
 
 std::vector<std::wstring> ExitCodeMeaning(int code) {
     std::vector<std::wstring> texts;
-    for (const BitMeaning& meaning : Meanings) {
-        if ((code & meaning.bit) != 0) {
-            texts.push_back(std::to_wstring(meaning.bit) + L": " + meaning.text);
+    for (int i = 0; i < static_cast<int>(sizeof BitMeanings / sizeof BitMeanings[0]); ++i) {
+        const int bit = 1 << i;
+        if ((code & bit) != 0) {
+            texts.push_back(std::to_wstring(bit) + L": " + BitMeanings[i]);
         }
     }
     if (texts.empty()) {

@@ -17,6 +17,9 @@ void BufferedWriter::Write(const void* data, size_t size) {
     if (Failed()) {
         return;
     }
+    if (buffer.capacity() < BufferSize) {
+        buffer.reserve(BufferSize);
+    }
     const char* bytes = static_cast<const char*>(data);
     buffer.insert(buffer.end(), bytes, bytes + size);
     if (buffer.size() >= BufferSize) {
@@ -41,6 +44,12 @@ bool BufferedWriter::Flush() {
     return !Failed();
 }
 
+bool BufferedWriter::Finish() {
+    const bool flushed = Flush();
+    std::vector<char>().swap(buffer);
+    return flushed;
+}
+
 bool OutputFile::Create(const std::wstring& path) {
     file.reset(CreateFileW(ToSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -49,7 +58,7 @@ bool OutputFile::Create(const std::wstring& path) {
 }
 
 bool OutputFile::Close() {
-    const bool flushed = writer.Flush();
+    const bool flushed = writer.Finish();
     file.reset();
     return flushed;
 }
@@ -90,7 +99,7 @@ bool TempFile::Create() {
 bool TempFile::Rewind() {
     readPosition = readAvailable = 0;
     LARGE_INTEGER start = {};
-    if (!writer.Flush() || !SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+    if (!writer.Finish() || !SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
         failed = true;
     }
     return !Failed();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "line_reader.h"
-#include "text_out.h"
+#include "outputs.h"
 #include "platform/unique_handle.h"
 
 namespace report {
@@ -20,6 +20,8 @@ public:
     void Write(const void* data, size_t size);
     void Write(const std::string& text) { Write(text.data(), text.size()); }
     [[nodiscard]] bool Flush();
+    /// Flushes and gives the buffer's memory back, for a file that is written no more.
+    [[nodiscard]] bool Finish();
     bool Failed() const { return error != ERROR_SUCCESS; }
     DWORD Error() const { return error; }
 

@@ -202,81 +202,58 @@ void TotalsTable(ITextOut& out, const Totals& totals, uint64_t machines) {
     out.Write("</table>\n");
 }
 
-/// Rows of a spool sorted by group, under one heading per group with its count.
-template <typename Heading, typename Row>
-bool GroupedTables(ITextOut& out, SortedSpool& spool, size_t groupFields, const char* columns,
-                   Heading heading, Row row) {
+/// A record's cells from the first one after the key: 'm' a machine, 'p' a path, 't' text.
+std::string Row(const SortedSpool::Record& record, size_t keyFields, const char* cells) {
+    std::string row = "<tr>";
+    for (size_t i = 0; cells[i] != 0 && keyFields + i < record.size(); ++i) {
+        const std::wstring& field = record[keyFields + i];
+        row += cells[i] == 'm'   ? Cell(Machine(field), "machine")
+               : cells[i] == 'p' ? Cell(H(field), "path")
+                                 : Cell(H(field));
+    }
+    return row + "</tr>\n";
+}
+
+/// Ends a table that shows only the first of its rows.
+void EndTable(ITextOut& out, uint64_t count, uint64_t shown) {
+    out.Write("</table>\n");
+    if (count > shown) {
+        out.Write("<p>... and " + N(count - shown) + " more, in the CSV.</p>\n");
+    }
+}
+
+/// A section of a spool sorted by group (its first one or two fields, whose counts the
+/// collector keeps): a heading per group with its count, then a table of the rows kept.
+bool GroupedSection(ITextOut& out, const char* title, SortedSpool& spool, const GroupCounts& counts,
+                    size_t keyFields, const char* columns, const char* cells) {
+    out.Write("<h2>" + std::string(title) + "</h2>\n");
+    if (spool.Size() == 0) {
+        out.Write("<p>None.</p>\n");
+        return true;
+    }
     SortedSpool::Record record;
     SortedSpool::Record group;
     uint64_t shown = 0;
     uint64_t count = 0;
-    const auto close = [&]() {
-        out.Write("</table>\n");
-        if (count > shown) {
-            out.Write("<p>... and " + N(count - shown) + " more, in the CSV.</p>\n");
-        }
-    };
     while (spool.Next(record)) {
-        const SortedSpool::Record key(record.begin(), record.begin() + groupFields);
+        const SortedSpool::Record key(record.begin(), record.begin() + keyFields);
         if (key != group) {
             if (!group.empty()) {
-                close();
+                EndTable(out, count, shown);
             }
             group = key;
             shown = 0;
-            count = heading(key);
-            out.Write("<table>\n<tr>" + std::string(columns) + "</tr>\n");
+            count = counts.at({key[0], keyFields > 1 ? key[1] : std::wstring()});
+            out.Write("<h3>" + H(keyFields > 1 ? key[0] + L": " + key[1] : key[0]) + " (" +
+                      N(count) + ")</h3>\n<table>\n<tr>" + columns + "</tr>\n");
         }
         ++shown;
-        out.Write(row(record));
+        out.Write(Row(record, keyFields, cells));
     }
     if (!group.empty()) {
-        close();
+        EndTable(out, count, shown);
     }
     return !spool.Failed();
-}
-
-bool NotCleanedSection(ITextOut& out, Collector& collector) {
-    out.Write("<h2>Files not cleaned, by reason</h2>\n");
-    if (collector.NotCleaned().Size() == 0) {
-        out.Write("<p>None.</p>\n");
-        return true;
-    }
-    const GroupCounts& counts = collector.NotCleanedGroups();
-    return GroupedTables(
-        out, collector.NotCleaned(), 1,
-        "<th>Machine</th><th>Run start</th><th>File</th><th>Outcome</th><th>Reason</th>"
-        "<th>Log file</th>",
-        [&](const SortedSpool::Record& key) {
-            const uint64_t count = counts.at({key[0], std::wstring()});
-            out.Write("<h3>" + H(key[0]) + " (" + N(count) + ")</h3>\n");
-            return count;
-        },
-        [](const SortedSpool::Record& r) {
-            return "<tr>" + Cell(Machine(r[1]), "machine") + Cell(H(r[2])) + Cell(H(r[3]), "path") +
-                   Cell(H(r[4])) + Cell(H(r[5]), "path") + Cell(H(r[6]), "path") + "</tr>\n";
-        });
-}
-
-bool NoticeSection(ITextOut& out, Collector& collector) {
-    out.Write("<h2>Warnings and errors</h2>\n");
-    if (collector.Notices().Size() == 0) {
-        out.Write("<p>None.</p>\n");
-        return true;
-    }
-    const GroupCounts& counts = collector.NoticeGroups();
-    return GroupedTables(
-        out, collector.Notices(), 2,
-        "<th>Machine</th><th>Run start</th><th>Line</th><th>Log file</th>",
-        [&](const SortedSpool::Record& key) {
-            const uint64_t count = counts.at({key[0], key[1]});
-            out.Write("<h3>" + H(key[0]) + ": " + H(key[1]) + " (" + N(count) + ")</h3>\n");
-            return count;
-        },
-        [](const SortedSpool::Record& r) {
-            return "<tr>" + Cell(Machine(r[2]), "machine") + Cell(H(r[3])) + Cell(H(r[4]), "path") +
-                   Cell(H(r[5]), "path") + "</tr>\n";
-        });
 }
 
 bool ProblemSection(ITextOut& out, Collector& collector) {
@@ -286,17 +263,11 @@ bool ProblemSection(ITextOut& out, Collector& collector) {
         return true;
     }
     out.Write("<table>\n<tr><th>File</th><th>Problem</th><th>Detail</th></tr>\n");
-    SortedSpool::Record r;
-    while (collector.Problems().Next(r)) {
-        out.Write("<tr>" + Cell(H(r[0]), "path") + Cell(H(r[1])) + Cell(H(r[2]), "path") +
-                  "</tr>\n");
+    SortedSpool::Record record;
+    while (collector.Problems().Next(record)) {
+        out.Write(Row(record, 0, "ptp"));
     }
-    out.Write("</table>\n");
-    const uint64_t listed = collector.Problems().Size();
-    if (collector.GetTotals().problems > listed) {
-        out.Write("<p>... and " + N(collector.GetTotals().problems - listed) +
-                  " more, in the CSV.</p>\n");
-    }
+    EndTable(out, collector.GetTotals().problems, collector.Problems().Size());
     return !collector.Problems().Failed();
 }
 
@@ -358,8 +329,16 @@ bool WriteHtmlPage(ITextOut& out, Collector& collector, const PageFacts& facts) 
         return false;
     }
     out.Write("</table>\n");
-    const bool listed = NotCleanedSection(out, collector) && NoticeSection(out, collector) &&
-                        ProblemSection(out, collector);
+    const bool listed =
+        GroupedSection(out, "Files not cleaned, by reason", collector.NotCleaned(),
+                       collector.NotCleanedGroups(), 1,
+                       "<th>Machine</th><th>Run start</th><th>File</th><th>Outcome</th>"
+                       "<th>Reason</th><th>Log file</th>",
+                       "mtptpp") &&
+        GroupedSection(out, "Warnings and errors", collector.Notices(), collector.NoticeGroups(), 2,
+                       "<th>Machine</th><th>Run start</th><th>Line</th><th>Log file</th>",
+                       "mtpp") &&
+        ProblemSection(out, collector);
     out.Write("</body>\n</html>\n");
     return listed;
 }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "collector.h"
-#include "text_out.h"
+#include "outputs.h"
 
 namespace report {
 

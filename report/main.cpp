@@ -1,6 +1,6 @@
 // BristokeReport.exe: one report from the logs of many runs of the tool.
 #include "command_line.h"
-#include "console.h"
+#include "outputs.h"
 #include "exit_code.h"
 #include "run_report.h"
 

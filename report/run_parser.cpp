@@ -118,24 +118,15 @@ void RunParser::AddLine(const std::wstring& line, bool complete) {
         return;
     }
     LogLine parsed;
-    if (endSeen || line.find(L'\0') != std::wstring::npos || !ParseLogLine(line, parsed)) {
+    if (endLine != EndLine::None || line.find(L'\0') != std::wstring::npos ||
+        !ParseLogLine(line, parsed)) {
         CountDamaged();
         return;
     }
-    switch (parsed.prefix) {
-    case LinePrefix::Info:
-        AddInfo(parsed.text);
-        break;
-    case LinePrefix::Warning:
-        AddWarning(parsed.text);
-        break;
-    case LinePrefix::Error:
-        AddError(parsed.text);
-        break;
-    case LinePrefix::None:
-        AddPlain(parsed.text);
-        break;
-    }
+    // In the order of LinePrefix.
+    static constexpr void (RunParser::*Handlers[])(const std::wstring&) = {
+        &RunParser::AddPlain, &RunParser::AddInfo, &RunParser::AddWarning, &RunParser::AddError};
+    (this->*Handlers[static_cast<int>(parsed.prefix)])(parsed.text);
 }
 
 void RunParser::AddOverlongLine() {
@@ -150,9 +141,10 @@ void RunParser::CountDamaged() {
 }
 
 void RunParser::AddPlain(const std::wstring& text) {
-    if (text == L"End" || text == L"End (crash)") {
-        endSeen = true;
-        crashEnd = text != L"End";
+    if (text == L"End") {
+        endLine = EndLine::End;
+    } else if (text == L"End (crash)") {
+        endLine = EndLine::Crash;
     } else if (text == L"Usage:") {
         usageSeen = true;
     }
@@ -272,13 +264,13 @@ void RunParser::StartSection(const std::wstring& path) {
     section = Section();
     section.open = true;
     section.path = path;
-    if (hasPending && path == OutputOf(pending.path)) {
+    if (pending && path == OutputOf(pending->path)) {
         // Encrypted twice: the second section cleans what the first one wrote, and the two
         // are one infected file.
-        section.path = pending.path;
-        section.notes = pending.reason;
+        section.path = pending->path;
+        section.notes = pending->reason;
         Append(section.notes, L"Encrypted twice: the inner layer was [" + path + L"]");
-        hasPending = false;
+        pending.reset();
         return;
     }
     FlushPending();
@@ -295,7 +287,6 @@ void RunParser::CloseSection(Outcome outcome) {
     }
     if (outcome == Outcome::Cleaned) {
         pending = record;
-        hasPending = true;
         return;
     }
     Emit(record);
@@ -308,9 +299,10 @@ void RunParser::AbandonSection() {
 }
 
 void RunParser::FlushPending() {
-    if (hasPending) {
-        hasPending = false;
-        Emit(pending);
+    if (pending) {
+        const FileRecord record = *pending;
+        pending.reset();
+        Emit(record);
     }
 }
 
@@ -321,9 +313,10 @@ void RunParser::Emit(const FileRecord& record) {
 
 const RunInfo& RunParser::Finish(bool halfCharacter) {
     run.cutMidLine = run.cutMidLine || halfCharacter;
-    if (section.open && !(endSeen && !crashEnd)) {
-        section.reason = crashEnd ? L"The run crashed while cleaning this file."
-                                  : L"The log ends while this file was being cleaned.";
+    if (section.open && endLine != EndLine::End) {
+        section.reason = endLine == EndLine::Crash
+                             ? L"The run crashed while cleaning this file."
+                             : L"The log ends while this file was being cleaned.";
         CloseSection(Outcome::Interrupted);
     }
     AbandonSection();
@@ -333,12 +326,12 @@ const RunInfo& RunParser::Finish(bool halfCharacter) {
 }
 
 void RunParser::SettleState() {
-    if (!endSeen) {
+    if (endLine == EndLine::None) {
         run.state = RunState::CutOff;
         return;
     }
     run.exitCodeInferred = run.loggedExitCode < 0;
-    if (crashEnd) {
+    if (endLine == EndLine::Crash) {
         run.state = RunState::Crashed;
     } else if (run.loggedExitCode >= 0) {
         run.state = StateOfExitCode(run.loggedExitCode);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "log_line.h"
@@ -56,12 +57,10 @@ private:
     RunInfo run;
     Section section;
     /// A cleaned file, held back while the next section may be its second layer.
-    FileRecord pending;
-    bool hasPending = false;
+    std::optional<FileRecord> pending;
+    enum class EndLine { None, End, Crash } endLine = EndLine::None;
     bool summarySeen = false;
     bool usageSeen = false;
-    bool endSeen = false;
-    bool crashEnd = false;
     bool headerDone = false;
     RunState hintedState = RunState::Finished;
     std::wstring lastError;

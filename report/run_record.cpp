@@ -2,48 +2,36 @@
 
 namespace report {
 
+namespace {
+
+// In the order of the enumerations.
+constexpr const wchar_t* OutcomeNames[] = {L"cleaned", L"failed", L"skipped", L"listed",
+                                           L"interrupted"};
+constexpr const wchar_t* RunStateNames[] = {
+    L"finished",
+    L"crashed",
+    L"cut off",
+    L"usage shown",
+    L"another instance running",
+    L"Windows not supported",
+    L"initialisation failed",
+    L"stopped at the environment check",
+    L"other exit code",
+};
+constexpr const wchar_t* NoticeKindNames[] = {L"warning", L"error"};
+
+} // namespace
+
 const wchar_t* OutcomeName(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Cleaned:
-        return L"cleaned";
-    case Outcome::Failed:
-        return L"failed";
-    case Outcome::Skipped:
-        return L"skipped";
-    case Outcome::Listed:
-        return L"listed";
-    case Outcome::Interrupted:
-        return L"interrupted";
-    }
-    return L"";
+    return OutcomeNames[static_cast<int>(outcome)];
 }
 
 const wchar_t* RunStateName(RunState state) {
-    switch (state) {
-    case RunState::Finished:
-        return L"finished";
-    case RunState::Crashed:
-        return L"crashed";
-    case RunState::CutOff:
-        return L"cut off";
-    case RunState::UsageShown:
-        return L"usage shown";
-    case RunState::AnotherInstance:
-        return L"another instance running";
-    case RunState::UnsupportedWindows:
-        return L"Windows not supported";
-    case RunState::InitFailed:
-        return L"initialisation failed";
-    case RunState::EnvironmentRefused:
-        return L"stopped at the environment check";
-    case RunState::OtherExit:
-        return L"other exit code";
-    }
-    return L"";
+    return RunStateNames[static_cast<int>(state)];
 }
 
 const wchar_t* NoticeKindName(NoticeKind kind) {
-    return kind == NoticeKind::Warning ? L"warning" : L"error";
+    return NoticeKindNames[static_cast<int>(kind)];
 }
 
 uint64_t RunInfo::Found() const {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "command_line.h"
-#include "console.h"
+#include "outputs.h"
 
 namespace report {
 

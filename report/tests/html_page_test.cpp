@@ -7,10 +7,7 @@
 #include "report_fixture.h"
 
 using namespace report;
-using fixtures::Join;
-using fixtures::LogBytes;
-using fixtures::RunHead;
-using fixtures::RunTail;
+using namespace fixtures;
 
 namespace {
 

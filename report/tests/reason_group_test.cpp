@@ -1,14 +1,14 @@
 #include "doctest.h"
 
+#include <utility>
+
 #include "reason_group.h"
 
 using report::ReasonGroup;
 
 TEST_CASE("ReasonGroup_PathsAndNumbersLeftOut_ErrorCodesKept") {
-    struct Case {
-        const wchar_t* reason;
-        const wchar_t* group;
-    } cases[] = {
+    // A reason and its group.
+    const std::pair<std::wstring, std::wstring> cases[] = {
         {L"Not valid Bristoke file.", L"Not valid Bristoke file."},
         {L"Can't open file [C:\\a\\b.BRSK.backup_by_ovix], GLE(0x00000020)",
          L"Can't open file [\u2026], GLE(0x00000020)"},
@@ -26,7 +26,7 @@ TEST_CASE("ReasonGroup_PathsAndNumbersLeftOut_ErrorCodesKept") {
         {L"Win32 error 5x and x5 and 7", L"Win32 error 5x and x5 and #"},
         {L"", L""},
     };
-    for (const auto& c : cases) {
-        CHECK(ReasonGroup(c.reason) == c.group);
+    for (const auto& [reason, group] : cases) {
+        CHECK(ReasonGroup(reason) == group);
     }
 }

@@ -5,7 +5,7 @@
 
 #include "collector.h"
 #include "csv_writer.h"
-#include "text_out.h"
+#include "outputs.h"
 
 namespace fixtures {
 

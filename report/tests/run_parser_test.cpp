@@ -3,11 +3,7 @@
 #include "fixtures.h"
 
 using namespace report;
-using fixtures::Capture;
-using fixtures::Join;
-using fixtures::ParseRun;
-using fixtures::RunHead;
-using fixtures::RunTail;
+using namespace fixtures;
 
 namespace {
 

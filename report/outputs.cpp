@@ -1,4 +1,4 @@
-#include "console.h"
+#include "outputs.h"
 
 #include <windows.h>
 

@@ -12,6 +12,13 @@ public:
     virtual void Line(const std::wstring& text) = 0;
 };
 
+/// Where the CSV and the page are written: a file, or a string in tests.
+class ITextOut {
+public:
+    virtual ~ITextOut() = default;
+    virtual void Write(const std::string& text) = 0;
+};
+
 /// Standard output: the console itself when it is one, else UTF-8 text.
 class StandardOutput : public IConsole {
 public:
