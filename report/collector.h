@@ -2,12 +2,11 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <utility>
 
-#include "outputs.h"
 #include "csv_writer.h"
+#include "outputs.h"
 #include "run_parser.h"
 #include "run_record.h"
 #include "sorted_spool.h"

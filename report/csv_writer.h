@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "run_record.h"
 #include "outputs.h"
+#include "run_record.h"
 
 namespace report {
 

@@ -1,7 +1,7 @@
 // BristokeReport.exe: one report from the logs of many runs of the tool.
 #include "command_line.h"
-#include "outputs.h"
 #include "exit_code.h"
+#include "outputs.h"
 #include "run_report.h"
 
 int wmain(int argc, wchar_t** argv) {

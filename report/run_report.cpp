@@ -82,7 +82,8 @@ bool WritePage(const ReportOptions& options, Collector& collector, int code, ICo
         console.Line(L"Can't create " + options.htmlPath + L", " + FormatLastError());
         return false;
     }
-    if (!SortSpools(collector) || !WriteHtmlPage(page, collector, facts)) {
+    if (collector.SpoolsFailed() || !SortSpools(collector) ||
+        !WriteHtmlPage(page, collector, facts)) {
         console.Line(L"Can't make the page: no room for its temporary files, " + FormatLastError());
         return false;
     }
@@ -130,8 +131,7 @@ int RunReport(const ReportOptions& options, IConsole& console) {
         console.Line(L"Can't write " + options.csvPath + L", " + FormatLastError());
         code |= exit_bit::NoReport;
     }
-    if (!options.htmlPath.empty() &&
-        (collector.SpoolsFailed() || !WritePage(options, collector, code, console))) {
+    if (!options.htmlPath.empty() && !WritePage(options, collector, code, console)) {
         code |= exit_bit::NoReport;
     }
     PrintSummary(console, collector.GetTotals(), options, code);

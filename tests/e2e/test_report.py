@@ -14,6 +14,7 @@ import unittest
 import chromium
 from harness import BUILD, main, wine_env, win_path
 from report_fleet import AWKWARD_FAILING, Fleet, Summary, begin_stamp
+from test_import_table import SYSTEM_DLLS, imports
 from test_release_matrix import PrivatePrefix
 
 REPORT = os.path.join(BUILD, "BristokeReport.exe")
@@ -175,6 +176,16 @@ class ReportTests(unittest.TestCase):
         files, ends = expected_rows(log)
         self.assertEqual(len(rows), 1 + len(files) + len(ends))
         self.assertEqual({row[3] for row in rows[1:]}, {win_path(copy)})
+
+    def test_ImportTable_SystemDllsOnlyNothingWindowsXpLacks(self):
+        # The report runs on the administrator's machine, whatever its release.
+        table = imports(REPORT)
+        self.assertLessEqual(set(table), SYSTEM_DLLS)
+        functions = {f for names in table.values() for f in names}
+        self.assertIn("FindFirstFileW", functions)  # the listing was read
+        with open(os.path.join(os.path.dirname(__file__), "xp_missing_functions.txt")) as f:
+            denied = {l.strip() for l in f if l.strip() and not l.startswith("#")}
+        self.assertEqual(functions & denied, set())
 
     def test_CommandLineOrOutputRefused_16(self):
         cases = [
