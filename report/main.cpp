@@ -1,4 +1,6 @@
 // BristokeReport.exe: one report from the logs of many runs of the tool.
+#include <exception>
+
 #include "command_line.h"
 #include "exit_code.h"
 #include "outputs.h"
@@ -16,5 +18,11 @@ int wmain(int argc, wchar_t** argv) {
         console.Line(report::ReportUsage);
         return 0;
     }
-    return report::RunReport(options, console);
+    try {
+        return report::RunReport(options, console);
+    } catch (const std::exception&) {
+        // Only an allocation can throw; the report stops without its files in full.
+        console.Line(L"BristokeReport: out of memory");
+        return report::exit_bit::NoReport;
+    }
 }

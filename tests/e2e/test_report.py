@@ -16,6 +16,7 @@ from harness import BUILD, main, wine_env, win_path
 from report_fleet import AWKWARD_FAILING, Fleet, Summary, begin_stamp
 from test_import_table import SYSTEM_DLLS, imports
 from test_release_matrix import PrivatePrefix
+from tmux_console import TmuxConsole
 
 REPORT = os.path.join(BUILD, "BristokeReport.exe")
 OUTPUT = os.path.join(BUILD, "tests", "report")
@@ -176,6 +177,20 @@ class ReportTests(unittest.TestCase):
         files, ends = expected_rows(log)
         self.assertEqual(len(rows), 1 + len(files) + len(ends))
         self.assertEqual({row[3] for row in rows[1:]}, {win_path(copy)})
+
+    def test_InAConsole_PathsBeyondAsciiShownAsTheyAre(self):
+        folder = tempfile.mkdtemp(prefix="bristoke-report-console-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        logs = os.path.join(folder, "r\u00e9sum\u00e9 \u03bb\u00fc")
+        os.makedirs(logs)
+        killed = next(log for log in self.runs if log.ends[-1][0] == "cut off")
+        copy = os.path.join(logs, "cut \u00e9.log")
+        shutil.copy(killed.path, copy)
+        console = TmuxConsole(self, folder, REPORT, [win_path(logs)], width=160, height=20)
+        self.assertEqual(console.wait_exit(), RUNS_NOT_ENDED | NOT_CLEANED)
+        screen = console.screen()
+        screen.row_with("  cut off: " + win_path(copy))
+        screen.row_with("Exit code 3:")
 
     def test_ImportTable_SystemDllsOnlyNothingWindowsXpLacks(self):
         # The report runs on the administrator's machine, whatever its release.
