@@ -52,6 +52,11 @@ std::wstring OutputOf(const std::wstring& path) {
     return dot == std::wstring::npos ? path : path.substr(0, dot);
 }
 
+/// Lines that tell what else happened to a file, whether it was cleaned or not.
+bool IsNote(const std::wstring& text) {
+    return StartsWith(text, L"Resuming the cleaning of [") || StartsWith(text, L"Replaced file [");
+}
+
 void Append(std::wstring& notes, const std::wstring& note) {
     if (!notes.empty()) {
         notes += L"; ";
@@ -176,13 +181,11 @@ void RunParser::AddInfo(const std::wstring& text) {
         run.loggedCleaned = number;
     } else if (Between(text, L"Exit code: ", L"", inner) && ParseNumber(inner, number)) {
         run.loggedExitCode = number;
+    } else if (IsNote(text) && (section.open || pending)) {
+        // After "Cleaned" a note still belongs to the file just cleaned.
+        Append(section.open ? section.notes : pending->reason, text);
     } else if (section.open) {
         if (StartsWith(text, L"Decrypting [")) {
-            return;
-        }
-        if (StartsWith(text, L"Resuming the cleaning of [") ||
-            StartsWith(text, L"Replaced file [")) {
-            Append(section.notes, text);
             return;
         }
         const bool question = StartsWith(text, L"Do you want to overwrite the following file? [");

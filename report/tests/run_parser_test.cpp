@@ -172,6 +172,20 @@ TEST_CASE("RunParser_LinesOfNewerVersions_OverwriteAnswersResumesAndSpaceCheck")
     }
 }
 
+TEST_CASE("RunParser_NoteAfterTheVerdict_KeptWithTheCleanedFile") {
+    const std::wstring replaced = L"Replaced file [C:\\d\\a.txt] kept as [C:\\d\\a.txt.old]";
+    Capture capture;
+    ParseRun(Join({RunHead(),
+                   Section(L"C:\\d\\a.txt.BRSK", {}, L"INFO: Cleaned"),
+                   {L"INFO: " + replaced},
+                   Section(L"C:\\d\\b.txt.BRSK", {}, L"INFO: Cleaned"),
+                   RunTail(2, 2)}),
+             capture);
+    REQUIRE(capture.files.size() == 2);
+    CheckFile(capture.files[0], L"C:\\d\\a.txt.BRSK", Outcome::Cleaned, replaced);
+    CheckFile(capture.files[1], L"C:\\d\\b.txt.BRSK", Outcome::Cleaned, L"");
+}
+
 TEST_CASE("RunParser_EncryptedTwice_OneFileForTwoSectionsInARow") {
     const std::wstring outer = L"C:\\d\\a.txt.BRSK.QOVY";
     const std::wstring inner = L"C:\\d\\a.txt.BRSK";
