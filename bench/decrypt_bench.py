@@ -302,14 +302,20 @@ def main():
     return 0
 
 
-if __name__ == "__main__":
+def run_bench(name, bench_main):
+    """Runs a benchmark's main with the test prefix's wineserver kept up, and exits with 1 and
+    the message of a BenchError."""
     start_script = os.path.join(ROOT, "tests", "wine-prefix.sh")
     subprocess.run([start_script, "start"], env=wine_env(), check=True)
     try:
-        sys.exit(main())
+        sys.exit(bench_main())
     except BenchError as error:
-        print("decrypt_bench: %s" % error, file=sys.stderr)
+        print("%s: %s" % (name, error), file=sys.stderr)
         sys.exit(1)
     finally:
         subprocess.run([start_script, "stop"], env=wine_env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
+
+
+if __name__ == "__main__":
+    run_bench("decrypt_bench", main)

@@ -24,8 +24,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     apt_updated=0
 fi
 
+# chromium: the report tests open the report's page in it, headless.
 PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 cmake ninja-build
-          doctest-dev openssl tmux python3 make xz-utils dpkg-dev)
+          doctest-dev openssl tmux python3 make xz-utils dpkg-dev chromium)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then

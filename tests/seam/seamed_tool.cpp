@@ -18,6 +18,8 @@
 //                                        BYTES (65,536: an output file's first large write)
 //   --seam-console-width=COLUMNS         before the run, the console's screen buffer is made
 //                                        COLUMNS wide, as a user may do between two writes
+//   --seam-crash-on=TEXT                 opening a file whose path holds TEXT raises an
+//                                        exception, as a fault in the middle of a run would
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -26,11 +28,13 @@
 #include <cwchar>
 #include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "driver/entry.h"
 #include "driver/run_cleaner.h"
+#include "platform/system_functions.h"
 #include "platform/system_lookup.h"
 
 namespace {
@@ -67,6 +71,9 @@ BOOL WINAPI FailingAesFinalDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, D
     return result;
 }
 
+std::wstring crashingPath;
+decltype(sys::CreateFileW) realCreateFileW = nullptr;
+
 LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     const DWORD size = info->dwOSVersionInfoSize;
     *info = playedVersion;
@@ -89,6 +96,23 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
         return reinterpret_cast<FARPROC>(&WriteThroughNull);
     }
     return GetProcAddress(module, name);
+}
+
+HANDLE WINAPI CrashingCreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE templateFile) {
+    if (std::wcsstr(name, crashingPath.c_str()) != nullptr) {
+        throw std::runtime_error("played fault");
+    }
+    return realCreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
+// Resolved first, so that the library's first use does not put the real function back.
+void CrashOnOpening(const wchar_t* text) {
+    crashingPath = text;
+    ResolveModule(ImportModuleOf(SystemLibrary::kernel32));
+    realCreateFileW = sys::CreateFileW;
+    sys::CreateFileW = &CrashingCreateFileW;
 }
 
 bool StartsWith(const wchar_t* text, const wchar_t* head) {
@@ -180,6 +204,8 @@ int wmain(int argc, wchar_t** argv) {
             faultingArraySize = std::wcstoul(option + 17, nullptr, 10);
         } else if (StartsWith(option, L"--seam-console-width=")) {
             consoleWidth = static_cast<SHORT>(std::wcstol(option + 21, nullptr, 10));
+        } else if (StartsWith(option, L"--seam-crash-on=")) {
+            CrashOnOpening(option + 16);
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/unique_handle.h"
+
+namespace report {
+
+/// Every file under the paths given, folders searched depth first, one open search per level.
+/// Links to folders are not followed, so a link back up the tree cannot lead round in circles.
+class LogFinder {
+public:
+    enum class Found { File, Missing, Unreadable };
+
+    explicit LogFinder(std::vector<std::wstring> paths) : paths(std::move(paths)) {}
+
+    /// The next file (or a path that cannot be searched), in the caller's form; false at the end.
+    [[nodiscard]] bool Next(std::wstring& path, Found& found);
+
+private:
+    struct Level {
+        UniqueFind search;
+        std::wstring directory; ///< with its trailing backslash
+        WIN32_FIND_DATAW entry = {};
+        bool pending = false; ///< entry holds a result not yet looked at
+    };
+
+    /// Starts a search of the folder; false when it cannot be searched.
+    [[nodiscard]] bool Enter(const std::wstring& directory);
+
+    std::vector<std::wstring> paths;
+    size_t nextPath = 0;
+    std::vector<Level> levels;
+};
+
+} // namespace report

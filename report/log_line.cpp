@@ -1,0 +1,66 @@
+#include "log_line.h"
+
+namespace report {
+
+namespace {
+
+// "[" + "YYYY.MM.DD hh:mm:ss.mmm" + "] - ": the 'd' places take a digit.
+constexpr wchar_t Head[] = L"[dddd.dd.dd dd:dd:dd.ddd] - ";
+constexpr size_t HeadLength = sizeof Head / sizeof Head[0] - 1;
+constexpr size_t StampLength = 23;
+
+bool HasHead(const std::wstring& line) {
+    if (line.size() < HeadLength) {
+        return false;
+    }
+    for (size_t i = 0; i < HeadLength; ++i) {
+        const wchar_t c = line[i];
+        if (Head[i] == L'd' ? (c < L'0' || c > L'9') : c != Head[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct PrefixText {
+    LinePrefix prefix;
+    const wchar_t* text;
+};
+
+constexpr PrefixText Prefixes[] = {
+    {LinePrefix::Info, L"INFO: "},
+    {LinePrefix::Warning, L"WARNING: "},
+    {LinePrefix::Error, L"ERROR: "},
+};
+
+} // namespace
+
+bool ParseLogLine(const std::wstring& line, LogLine& parsed) {
+    if (!HasHead(line)) {
+        return false;
+    }
+    parsed.stamp.assign(line, 1, StampLength);
+    parsed.prefix = LinePrefix::None;
+    size_t textStart = HeadLength;
+    for (const PrefixText& candidate : Prefixes) {
+        if (line.compare(HeadLength, std::wstring::traits_type::length(candidate.text),
+                         candidate.text) == 0) {
+            parsed.prefix = candidate.prefix;
+            textStart += std::wstring::traits_type::length(candidate.text);
+            break;
+        }
+    }
+    parsed.text.assign(line, textStart, std::wstring::npos);
+    return true;
+}
+
+std::wstring BeginStamp(const std::wstring& line) {
+    LogLine parsed;
+    if (!ParseLogLine(line, parsed) || parsed.prefix != LinePrefix::None ||
+        parsed.text != L"Begin") {
+        return std::wstring();
+    }
+    return parsed.stamp;
+}
+
+} // namespace report

@@ -1,0 +1,78 @@
+#include "read_log.h"
+
+#include <cstdio>
+
+#include "files.h"
+#include "log_line.h"
+#include "run_parser.h"
+#include "streams/path_helpers.h"
+
+namespace report {
+
+namespace {
+
+constexpr size_t ShownStart = 60;
+
+std::wstring FirstBytesText(const std::vector<uint8_t>& bytes) {
+    std::wstring text = L"starts with bytes";
+    for (uint8_t byte : bytes) {
+        wchar_t hex[4];
+        swprintf(hex, 4, L" %02X", byte);
+        text += hex;
+    }
+    return text;
+}
+
+} // namespace
+
+void ReadLog(IByteSource& source, const std::wstring& path, Collector& collector) {
+    Utf16LineReader reader(source);
+    switch (reader.ReadStart()) {
+    case Utf16LineReader::Start::ReadFailed:
+        collector.OnProblem(path, Problem::Unreadable, L"cannot be read, " + FormatLastError());
+        return;
+    case Utf16LineReader::Start::Empty:
+        collector.OnProblem(path, Problem::Empty, L"0 bytes");
+        return;
+    case Utf16LineReader::Start::NotUtf16:
+        collector.OnProblem(path, Problem::NotUtf16, FirstBytesText(reader.FirstBytes()));
+        return;
+    case Utf16LineReader::Start::Utf16:
+        break;
+    }
+    TextLine line;
+    if (!reader.Next(line)) {
+        collector.OnProblem(path, Problem::Empty, L"only a UTF-16 byte-order mark");
+        return;
+    }
+    const std::wstring start = line.complete ? BeginStamp(line.text) : std::wstring();
+    if (start.empty()) {
+        collector.OnProblem(path, Problem::NotALog,
+                            L"its first line is not \"[time] - Begin\": " +
+                                line.text.substr(0, ShownStart));
+        return;
+    }
+    RunParser parser(collector, path, start);
+    while (reader.Next(line)) {
+        if (line.truncated) {
+            parser.AddOverlongLine();
+        } else {
+            parser.AddLine(line.text, line.complete);
+        }
+    }
+    if (reader.ReadFailed()) {
+        collector.OnProblem(path, Problem::Unreadable, L"reading stopped, " + FormatLastError());
+    }
+    collector.OnRunEnd(parser.Finish(reader.OddByteAtEnd()));
+}
+
+void ReadLogFile(const std::wstring& path, Collector& collector) {
+    InputFile file;
+    if (!file.Open(path)) {
+        collector.OnProblem(path, Problem::Unreadable, L"cannot be opened, " + FormatLastError());
+        return;
+    }
+    ReadLog(file, path, collector);
+}
+
+} // namespace report

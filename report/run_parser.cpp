@@ -1,0 +1,358 @@
+#include "run_parser.h"
+
+#include <cwchar>
+
+namespace report {
+
+namespace {
+
+bool StartsWith(const std::wstring& text, const wchar_t* head) {
+    return text.compare(0, std::wcslen(head), head) == 0;
+}
+
+/// The part of text between head and tail, when text has both around it.
+bool Between(const std::wstring& text, const wchar_t* head, const wchar_t* tail,
+             std::wstring& inner) {
+    const size_t headLength = std::wcslen(head);
+    const size_t tailLength = std::wcslen(tail);
+    if (text.size() < headLength + tailLength || !StartsWith(text, head) ||
+        text.compare(text.size() - tailLength, tailLength, tail) != 0) {
+        return false;
+    }
+    inner.assign(text, headLength, text.size() - headLength - tailLength);
+    return true;
+}
+
+/// A decimal number, as the tool prints a 32-bit count or exit code.
+bool ParseNumber(const std::wstring& digits, int64_t& value) {
+    const bool negative = !digits.empty() && digits[0] == L'-';
+    const size_t first = negative ? 1 : 0;
+    if (digits.size() <= first || digits.size() > first + 10) {
+        return false;
+    }
+    int64_t number = 0;
+    for (size_t i = first; i < digits.size(); ++i) {
+        if (digits[i] < L'0' || digits[i] > L'9') {
+            return false;
+        }
+        number = number * 10 + (digits[i] - L'0');
+    }
+    value = negative ? -number : number;
+    return true;
+}
+
+bool NumberThen(const std::wstring& text, const wchar_t* tail, int64_t& value) {
+    std::wstring digits;
+    return Between(text, L"", tail, digits) && ParseNumber(digits, value);
+}
+
+/// The name the tool decrypts a file to: the path without its last extension.
+std::wstring OutputOf(const std::wstring& path) {
+    const size_t dot = path.rfind(L'.');
+    return dot == std::wstring::npos ? path : path.substr(0, dot);
+}
+
+/// Lines that tell what else happened to a file, whether it was cleaned or not.
+bool IsNote(const std::wstring& text) {
+    return StartsWith(text, L"Resuming the cleaning of [") || StartsWith(text, L"Replaced file [");
+}
+
+void Append(std::wstring& notes, const std::wstring& note) {
+    if (!notes.empty()) {
+        notes += L"; ";
+    }
+    notes += note;
+}
+
+struct ExitState {
+    int64_t code;
+    RunState state;
+};
+
+constexpr ExitState ExitStates[] = {
+    {0, RunState::Finished},        {1, RunState::UsageShown},
+    {6, RunState::AnotherInstance}, {8, RunState::UnsupportedWindows},
+    {9, RunState::InitFailed},      {10, RunState::EnvironmentRefused},
+    {255, RunState::Crashed},
+};
+
+RunState StateOfExitCode(int64_t code) {
+    for (const ExitState& known : ExitStates) {
+        if (known.code == code) {
+            return known.state;
+        }
+    }
+    return RunState::OtherExit;
+}
+
+int64_t ExitCodeOfState(RunState state) {
+    for (const ExitState& known : ExitStates) {
+        if (known.state == state) {
+            return known.code;
+        }
+    }
+    return -1;
+}
+
+struct ModeNotice {
+    const wchar_t* text;
+    bool RunInfo::*flag;
+};
+
+constexpr ModeNotice ModeNotices[] = {
+    {L"SilentMode Enabled", &RunInfo::silent},
+    {L"ForcedMode Enabled", &RunInfo::forced},
+    {L"NoCleaningMode Enabled", &RunInfo::listOnly},
+    {L"DebugMode Enabled", nullptr},
+};
+
+} // namespace
+
+RunParser::RunParser(IRunSink& sink, const std::wstring& logFile, const std::wstring& start)
+    : sink(sink) {
+    run.logFile = logFile;
+    run.start = start;
+    run.lines = 1;
+}
+
+void RunParser::AddLine(const std::wstring& line, bool complete) {
+    ++run.lines;
+    if (!complete) {
+        // A disk that lost power may leave the file's end zero-filled.
+        run.cutMidLine = line.find_first_not_of(L'\0') != std::wstring::npos;
+        return;
+    }
+    LogLine parsed;
+    if (endLine != EndLine::None || line.find(L'\0') != std::wstring::npos ||
+        !ParseLogLine(line, parsed)) {
+        CountDamaged();
+        return;
+    }
+    // In the order of LinePrefix.
+    static constexpr void (RunParser::*Handlers[])(const std::wstring&) = {
+        &RunParser::AddPlain, &RunParser::AddInfo, &RunParser::AddWarning, &RunParser::AddError};
+    (this->*Handlers[static_cast<int>(parsed.prefix)])(parsed.text);
+}
+
+void RunParser::AddOverlongLine() {
+    ++run.lines;
+    CountDamaged();
+}
+
+void RunParser::CountDamaged() {
+    if (run.damagedLines++ == 0) {
+        run.firstDamagedLine = run.lines;
+    }
+}
+
+void RunParser::AddPlain(const std::wstring& text) {
+    if (text == L"End") {
+        endLine = EndLine::End;
+    } else if (text == L"End (crash)") {
+        endLine = EndLine::Crash;
+    } else if (text == L"Usage:") {
+        usageSeen = true;
+    }
+}
+
+void RunParser::AddInfo(const std::wstring& text) {
+    std::wstring inner;
+    int64_t number = 0;
+    if (Between(text, L"Cleaning file [", L"]", inner)) {
+        StartSection(inner);
+    } else if (text == L"Cleaned") {
+        if (section.open) {
+            CloseSection(Outcome::Cleaned);
+        }
+    } else if (Between(text, L"Skipping [", L"]... (interrupted)", inner) ||
+               Between(text, L"Skipping [", L"]...", inner)) {
+        AbandonSection();
+        FlushPending();
+        headerDone = true;
+        const bool interrupted = text.back() == L')';
+        Emit(FileRecord{inner, interrupted ? Outcome::Interrupted : Outcome::Listed,
+                        interrupted ? text : std::wstring()});
+    } else if (NumberThen(text, L" infected files found.", number)) {
+        AbandonSection();
+        FlushPending();
+        summarySeen = true;
+        run.loggedFound = number;
+    } else if (NumberThen(text, L" file(s) cleaned.", number)) {
+        run.loggedCleaned = number;
+    } else if (Between(text, L"Exit code: ", L"", inner) && ParseNumber(inner, number)) {
+        run.loggedExitCode = number;
+    } else if (IsNote(text) && (section.open || pending)) {
+        // After "Cleaned" a note still belongs to the file just cleaned.
+        Append(section.open ? section.notes : pending->reason, text);
+    } else if (section.open) {
+        if (StartsWith(text, L"Decrypting [")) {
+            return;
+        }
+        const bool question = StartsWith(text, L"Do you want to overwrite the following file? [");
+        const size_t answer = text.rfind(L"] ");
+        const bool refused =
+            (question && answer != std::wstring::npos && text.compare(answer + 2, 2, L"No") == 0) ||
+            StartsWith(text, L"User doesn't allow modification of file [");
+        if (question && !refused) {
+            Append(section.notes, text);
+            return;
+        }
+        section.refused = section.refused || refused;
+        section.reason = text;
+    } else if (!headerDone) {
+        if (Between(text, L"OS: ", L"", inner)) {
+            run.os = inner;
+        } else if (Between(text, L"Product Type: ", L"", inner)) {
+            run.productType = inner;
+        } else if (Between(text, L"Machine guid: ", L"", inner)) {
+            run.machineGuid = inner;
+        } else if (text == L"Looking for infected files...") {
+            headerDone = true;
+        }
+    }
+}
+
+void RunParser::AddWarning(const std::wstring& text) {
+    for (const ModeNotice& notice : ModeNotices) {
+        if (text == notice.text) {
+            if (notice.flag != nullptr) {
+                run.*notice.flag = true;
+            }
+            return;
+        }
+    }
+    ++run.warnings;
+    sink.OnNotice(run, NoticeKind::Warning, text);
+}
+
+void RunParser::AddError(const std::wstring& text) {
+    std::wstring path;
+    if (text == L"Not cleaned") {
+        if (section.open) {
+            CloseSection(section.refused ? Outcome::Skipped : Outcome::Failed);
+        }
+    } else if (Between(text, L"Internal error while cleaning ", L"", path)) {
+        if (section.open && section.path != path) {
+            AbandonSection();
+        }
+        if (!section.open) {
+            FlushPending();
+            Emit(FileRecord{path, Outcome::Failed, text});
+            return;
+        }
+        section.reason = text;
+        CloseSection(Outcome::Failed);
+    } else if (text == L"Sorry but this Windows version is not supported!") {
+        hintedState = RunState::UnsupportedWindows;
+        run.stateReason = text;
+    } else if (text == L"Cleaner initialization failed!") {
+        hintedState = RunState::InitFailed;
+        run.stateReason = lastError.empty() ? text : lastError;
+    } else if (text == L"The user stopped the run at the environment check.") {
+        hintedState = RunState::EnvironmentRefused;
+        run.stateReason = text;
+    } else if (text == L"Fatal error occured, consult support.") {
+        hintedState = RunState::Crashed;
+        run.stateReason = text;
+    } else {
+        ++run.errors;
+        lastError = text;
+        sink.OnNotice(run, NoticeKind::Error, text);
+    }
+}
+
+void RunParser::StartSection(const std::wstring& path) {
+    AbandonSection();
+    headerDone = true;
+    section = Section();
+    section.open = true;
+    section.path = path;
+    if (pending && path == OutputOf(pending->path)) {
+        // Encrypted twice: the second section cleans what the first one wrote, and the two
+        // are one infected file.
+        section.path = pending->path;
+        section.notes = pending->reason;
+        Append(section.notes, L"Encrypted twice: the inner layer was [" + path + L"]");
+        pending.reset();
+        return;
+    }
+    FlushPending();
+}
+
+void RunParser::CloseSection(Outcome outcome) {
+    section.open = false;
+    FileRecord record{section.path, outcome, section.notes};
+    if (outcome != Outcome::Cleaned) {
+        record.reason = section.reason;
+        if (!section.notes.empty()) {
+            Append(record.reason, section.notes);
+        }
+    }
+    if (outcome == Outcome::Cleaned) {
+        pending = record;
+        return;
+    }
+    Emit(record);
+}
+
+void RunParser::AbandonSection() {
+    if (section.open) {
+        CloseSection(Outcome::Failed);
+    }
+}
+
+void RunParser::FlushPending() {
+    if (pending) {
+        const FileRecord record = *pending;
+        pending.reset();
+        Emit(record);
+    }
+}
+
+void RunParser::Emit(const FileRecord& record) {
+    ++run.outcomes[static_cast<int>(record.outcome)];
+    sink.OnFile(run, record);
+}
+
+const RunInfo& RunParser::Finish(bool halfCharacter) {
+    run.cutMidLine = run.cutMidLine || halfCharacter;
+    if (section.open && endLine != EndLine::End) {
+        section.reason = endLine == EndLine::Crash
+                             ? L"The run crashed while cleaning this file."
+                             : L"The log ends while this file was being cleaned.";
+        CloseSection(Outcome::Interrupted);
+    }
+    AbandonSection();
+    FlushPending();
+    SettleState();
+    return run;
+}
+
+void RunParser::SettleState() {
+    if (endLine == EndLine::None) {
+        run.state = RunState::CutOff;
+        return;
+    }
+    run.exitCodeInferred = run.loggedExitCode < 0;
+    if (endLine == EndLine::Crash) {
+        run.state = RunState::Crashed;
+    } else if (run.loggedExitCode >= 0) {
+        run.state = StateOfExitCode(run.loggedExitCode);
+    } else if (hintedState != RunState::Finished) {
+        run.state = hintedState;
+    } else if (usageSeen) {
+        run.state = RunState::UsageShown;
+    } else if (summarySeen) {
+        run.state = RunState::Finished;
+    } else if (run.os.empty()) {
+        // Only "Begin" and "End": the tool could not read the Windows version.
+        run.state = RunState::UnsupportedWindows;
+        run.stateReason = L"No system report: the Windows version could not be read.";
+    } else {
+        // The one early end that writes no line of its own.
+        run.state = RunState::AnotherInstance;
+    }
+    run.exitCode = run.exitCodeInferred ? ExitCodeOfState(run.state) : run.loggedExitCode;
+}
+
+} // namespace report

@@ -1,0 +1,55 @@
+#include "run_record.h"
+
+namespace report {
+
+namespace {
+
+// In the order of the enumerations.
+constexpr const wchar_t* OutcomeNames[] = {L"cleaned", L"failed", L"skipped", L"listed",
+                                           L"interrupted"};
+constexpr const wchar_t* RunStateNames[] = {
+    L"finished",
+    L"crashed",
+    L"cut off",
+    L"usage shown",
+    L"another instance running",
+    L"Windows not supported",
+    L"initialisation failed",
+    L"stopped at the environment check",
+    L"other exit code",
+};
+constexpr const wchar_t* NoticeKindNames[] = {L"warning", L"error"};
+
+} // namespace
+
+const wchar_t* OutcomeName(Outcome outcome) {
+    return OutcomeNames[static_cast<int>(outcome)];
+}
+
+const wchar_t* RunStateName(RunState state) {
+    return RunStateNames[static_cast<int>(state)];
+}
+
+const wchar_t* NoticeKindName(NoticeKind kind) {
+    return NoticeKindNames[static_cast<int>(kind)];
+}
+
+uint64_t RunInfo::Found() const {
+    if (loggedFound >= 0) {
+        return static_cast<uint64_t>(loggedFound);
+    }
+    uint64_t total = 0;
+    for (uint64_t count : outcomes) {
+        total += count;
+    }
+    return total;
+}
+
+uint64_t RunInfo::Cleaned() const {
+    const uint64_t cleaned =
+        loggedCleaned >= 0 ? static_cast<uint64_t>(loggedCleaned) : Count(Outcome::Cleaned);
+    // A log whose counts disagree must not make "not cleaned" wrap around.
+    return cleaned < Found() ? cleaned : Found();
+}
+
+} // namespace report

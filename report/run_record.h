@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace report {
+
+/// What became of one infected file in one run.
+enum class Outcome { Cleaned, Failed, Skipped, Listed, Interrupted };
+constexpr int OutcomeCount = 5;
+
+/// How a run ended, from its exit-code line or, for older logs, from its lines.
+enum class RunState {
+    Finished,
+    Crashed,
+    CutOff,
+    UsageShown,
+    AnotherInstance,
+    UnsupportedWindows,
+    InitFailed,
+    EnvironmentRefused,
+    OtherExit,
+};
+
+/// A line of a run that is neither about a file nor the run's state.
+enum class NoticeKind { Warning, Error };
+
+const wchar_t* OutcomeName(Outcome outcome);
+const wchar_t* RunStateName(RunState state);
+const wchar_t* NoticeKindName(NoticeKind kind);
+
+/// One infected file as one run met it.
+struct FileRecord {
+    std::wstring path;
+    Outcome outcome = Outcome::Failed;
+    /// The line that explains the outcome (for cleaned files, what else happened to them).
+    std::wstring reason;
+};
+
+/// One run of the tool, as far as its log tells.
+struct RunInfo {
+    std::wstring logFile;
+    std::wstring start; ///< the stamp of "Begin"
+    std::wstring os;
+    std::wstring productType;
+    std::wstring machineGuid;
+    bool listOnly = false;
+    bool forced = false;
+    bool silent = false;
+
+    int64_t loggedFound = -1; ///< from the closing "infected files found." line; -1 without one
+    int64_t loggedCleaned = -1;
+    int64_t loggedExitCode = -1; ///< from the "Exit code:" line; -1 without one
+    uint64_t outcomes[OutcomeCount] = {};
+    uint64_t warnings = 0;
+    uint64_t errors = 0;
+
+    uint64_t lines = 0;
+    uint64_t damagedLines = 0;
+    uint64_t firstDamagedLine = 0;
+    bool cutMidLine = false;
+
+    RunState state = RunState::CutOff;
+    int64_t exitCode = -1; ///< logged or inferred; -1 when the run has none (cut off)
+    bool exitCodeInferred = false;
+    /// The line that says why the run stopped, where one does.
+    std::wstring stateReason;
+
+    uint64_t Count(Outcome outcome) const { return outcomes[static_cast<int>(outcome)]; }
+    /// The tool's own counts where it printed them, else what the log's lines show.
+    uint64_t Found() const;
+    uint64_t Cleaned() const;
+    uint64_t NotCleaned() const { return Found() - Cleaned(); }
+    bool Ended() const { return state != RunState::CutOff; }
+};
+
+} // namespace report

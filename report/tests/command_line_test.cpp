@@ -1,0 +1,58 @@
+#include "doctest.h"
+
+#include "command_line.h"
+
+using report::ReportOptions;
+
+namespace {
+
+bool Parse(std::vector<std::wstring> arguments, ReportOptions& options, std::wstring& error) {
+    arguments.insert(arguments.begin(), L"BristokeReport.exe");
+    std::vector<wchar_t*> argv;
+    for (std::wstring& argument : arguments) {
+        argv.push_back(&argument[0]);
+    }
+    return report::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+} // namespace
+
+TEST_CASE("ParseCommandLine_OptionsAndInputs_InAnyOrder") {
+    ReportOptions options;
+    std::wstring error;
+    REQUIRE(Parse({L"C:\\logs", L"--html", L"r.html", L"D:\\one.log", L"--csv", L"r.csv"}, options,
+                  error));
+    CHECK(options.csvPath == L"r.csv");
+    CHECK(options.htmlPath == L"r.html");
+    CHECK(options.inputs == std::vector<std::wstring>{L"C:\\logs", L"D:\\one.log"});
+    CHECK_FALSE(options.help);
+}
+
+TEST_CASE("ParseCommandLine_Help_AskedForWhereverItStands") {
+    for (const wchar_t* help : {L"--help", L"-h", L"/?"}) {
+        ReportOptions options;
+        std::wstring error;
+        REQUIRE(Parse({L"C:\\logs", help}, options, error));
+        CHECK(options.help);
+    }
+}
+
+TEST_CASE("ParseCommandLine_BadCommandLines_RefusedWithAReason") {
+    struct Case {
+        std::vector<std::wstring> arguments;
+        const wchar_t* error;
+    } cases[] = {
+        {{}, L"no log file or folder given"},
+        {{L"--csv", L"r.csv"}, L"no log file or folder given"},
+        {{L"C:\\logs", L"--csv"}, L"--csv needs a file name"},
+        {{L"C:\\logs", L"--html", L""}, L"--html needs a file name"},
+        {{L"--csv", L"a.csv", L"--csv", L"b.csv", L"C:\\logs"}, L"--csv is given twice"},
+        {{L"--pdf", L"r.pdf", L"C:\\logs"}, L"unknown option --pdf"},
+    };
+    for (const auto& c : cases) {
+        ReportOptions options;
+        std::wstring error;
+        CHECK_FALSE(Parse(c.arguments, options, error));
+        CHECK(error == c.error);
+    }
+}

@@ -1,0 +1,84 @@
+#include "fixtures.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fixtures {
+
+std::wstring Stamped(const std::wstring& text) {
+    return L"[" + std::wstring(Stamp) + L"] - " + text;
+}
+
+std::string Utf16(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+std::string LogBytes(const std::vector<std::wstring>& texts) {
+    std::string bytes = "\xFF\xFE";
+    for (const std::wstring& text : texts) {
+        bytes += Utf16(Stamped(text) + L"\r\n");
+    }
+    return bytes;
+}
+
+std::vector<std::wstring> RunHead(bool listOnly) {
+    std::vector<std::wstring> head = {
+        L"",
+        L"  #######   ######",
+        L"--------------------------------------------------------------------------------",
+        L"INFO: OS: 5.1.2600 SP3",
+        L"INFO: Product Type: Workstation",
+        L"INFO: WoW64: False",
+        L"INFO: Machine guid: 0A1B2C3D-0000-4000-8000-00000000ABCD",
+        L"",
+    };
+    if (listOnly) {
+        head.push_back(L"WARNING: NoCleaningMode Enabled");
+    }
+    const std::vector<std::wstring> rest = {
+        L"INFO: Loading keys, please wait...",
+        L"INFO: Supported file extensions : .BRSK, .QOVE, .QOVY, .%RandomChars%",
+        L"INFO: Backup: 3",
+        L"INFO: Looking for infected files...",
+        L"--------------------------------------------------------------------------------",
+        L"",
+    };
+    head.insert(head.end(), rest.begin(), rest.end());
+    return head;
+}
+
+std::vector<std::wstring> RunTail(int found, int cleaned) {
+    return {L"--------------------------------------------------------------------------------",
+            L"INFO: " + std::to_wstring(found) + L" infected files found.",
+            L"INFO: " + std::to_wstring(cleaned) + L" file(s) cleaned.", L"End"};
+}
+
+std::vector<std::wstring> Join(std::initializer_list<std::vector<std::wstring>> parts) {
+    std::vector<std::wstring> joined;
+    for (const auto& part : parts) {
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    return joined;
+}
+
+bool MemorySource::Read(uint8_t* buffer, uint32_t size, uint32_t& got) {
+    got = static_cast<uint32_t>(std::min<size_t>({size, chunk, bytes.size() - position}));
+    std::memcpy(buffer, bytes.data() + position, got);
+    position += got;
+    return true;
+}
+
+report::RunInfo ParseRun(const std::vector<std::wstring>& texts, Capture& capture) {
+    report::RunParser parser(capture, L"C:\\logs\\a.log", Stamp);
+    for (const std::wstring& text : texts) {
+        parser.AddLine(Stamped(text), true);
+    }
+    return parser.Finish(false);
+}
+
+} // namespace fixtures

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "line_reader.h"
+#include "run_parser.h"
+
+namespace fixtures {
+
+constexpr const wchar_t* Stamp = L"2026.01.02 03:04:05.006";
+
+/// A line as the tool writes it: "[stamp] - " + text.
+std::wstring Stamped(const std::wstring& text);
+
+/// The bytes of a log: a byte-order mark and each text as a stamped UTF-16LE line.
+std::string LogBytes(const std::vector<std::wstring>& texts);
+
+/// UTF-16LE bytes of a text, without a byte-order mark.
+std::string Utf16(const std::wstring& text);
+
+/// The start of a run up to its walk, as the tool logs it; listOnly adds the mode notice.
+std::vector<std::wstring> RunHead(bool listOnly = false);
+
+/// The closing lines of a finished run.
+std::vector<std::wstring> RunTail(int found, int cleaned);
+
+std::vector<std::wstring> Join(std::initializer_list<std::vector<std::wstring>> parts);
+
+/// Bytes handed out in chunks of a chosen size, so that lines cross chunk borders.
+class MemorySource : public report::IByteSource {
+public:
+    explicit MemorySource(std::string bytes, uint32_t chunk = 7)
+        : bytes(std::move(bytes)), chunk(chunk) {}
+    bool Read(uint8_t* buffer, uint32_t size, uint32_t& got) override;
+
+private:
+    std::string bytes;
+    uint32_t chunk;
+    size_t position = 0;
+};
+
+/// What a run handed to its sink.
+struct Capture : report::IRunSink {
+    std::vector<report::FileRecord> files;
+    std::vector<std::pair<report::NoticeKind, std::wstring>> notices;
+    void OnFile(const report::RunInfo&, const report::FileRecord& file) override {
+        files.push_back(file);
+    }
+    void OnNotice(const report::RunInfo&, report::NoticeKind kind,
+                  const std::wstring& text) override {
+        notices.emplace_back(kind, text);
+    }
+};
+
+/// Parses the lines that follow "Begin" (without their stamps); every line is complete.
+report::RunInfo ParseRun(const std::vector<std::wstring>& texts, Capture& capture);
+
+} // namespace fixtures

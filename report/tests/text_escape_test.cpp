@@ -1,0 +1,94 @@
+#include "doctest.h"
+
+#include "csv_writer.h"
+#include "text_escape.h"
+
+using report::CsvField;
+using report::HtmlText;
+using report::ToUtf8;
+
+TEST_CASE("ToUtf8_AnyUtf16_ValidUtf8") {
+    struct Case {
+        std::wstring text;
+        std::string utf8;
+    } cases[] = {
+        {L"C:\\a.txt", "C:\\a.txt"},
+        {L"\u00e9", "\xC3\xA9"},
+        {L"\u65e5", "\xE6\x97\xA5"},
+        {L"\xD83D\xDE00", "\xF0\x9F\x98\x80"}, // a pair: one character
+        {L"a\xD800"
+         L"b",
+         "a\xEF\xBF\xBD"
+         "b"},                                         // lone high surrogate
+        {L"\xDC00", "\xEF\xBF\xBD"},                   // lone low surrogate
+        {L"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"}, // a pair the wrong way round
+        {std::wstring(L"a\0b", 3), "a\xEF\xBF\xBD"
+                                   "b"}, // NUL
+    };
+    for (const auto& c : cases) {
+        CHECK(ToUtf8(c.text) == c.utf8);
+    }
+}
+
+TEST_CASE("CsvField_AnyText_QuotedWithQuotesDoubled") {
+    struct Case {
+        std::wstring text;
+        std::string field;
+    } cases[] = {
+        {L"", "\"\""},
+        {L"plain", "\"plain\""},
+        {L"a,b", "\"a,b\""},
+        {L"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {L"two\r\nlines\n", "\"two\r\nlines\n\""},
+        {L"=1+2", "\"'=1+2\""}, // would be a formula
+        {L"+1", "\"'+1\""},
+        {L"-1", "\"'-1\""},
+        {L"@SUM(A1)", "\"'@SUM(A1)\""},
+        {L"\tx", "\"'\tx\""},
+        {L"a=b", "\"a=b\""}, // only a leading sign counts
+        {L"\u00e9\xD800", "\"\xC3\xA9\xEF\xBF\xBD\""},
+    };
+    for (const auto& c : cases) {
+        CHECK(CsvField(c.text) == c.field);
+    }
+}
+
+TEST_CASE("HtmlText_MarkupAndControls_Escaped") {
+    CHECK(HtmlText(L"<script>alert('x')</script> & \"q\"") ==
+          "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;q&quot;");
+    CHECK(HtmlText(L"a\tb\nc") == "a\tb\nc");
+    CHECK(HtmlText(L"a\x01\x1b\x7f\x85") == "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    CHECK(HtmlText(L"\xFFFF\xD800") == "\xEF\xBF\xBD\xEF\xBF\xBD");
+    CHECK(HtmlText(L"\u65e5 &amp;") == "\xE6\x97\xA5 &amp;amp;");
+}
+
+namespace {
+
+struct StringOut : report::ITextOut {
+    std::string text;
+    void Write(const std::string& piece) override { text += piece; }
+};
+
+} // namespace
+
+TEST_CASE("CsvWriter_Rows_MarkHeaderAndEightColumns") {
+    StringOut out;
+    report::CsvWriter csv(out);
+    report::RunInfo run;
+    run.machineGuid = L"G";
+    run.os = L"5.1.2600 SP3";
+    run.productType = L"Workstation";
+    run.logFile = L"C:\\logs\\a,b.log";
+    run.start = L"2026.01.02 03:04:05.006";
+    csv.RunRow(run, L"C:\\d\\\"x\".BRSK", L"failed", L"Not valid Bristoke file.");
+    csv.ProblemRow(L"C:\\logs\\notes.txt", L"not UTF-16", L"starts with bytes 68");
+    CHECK(out.text ==
+          "\xEF\xBB\xBF"
+          "\"Machine GUID\",\"OS\",\"Product type\",\"Log file\",\"Run start\",\"File\","
+          "\"Outcome\",\"Reason\"\r\n"
+          "\"G\",\"5.1.2600 SP3\",\"Workstation\",\"C:\\logs\\a,b.log\","
+          "\"2026.01.02 03:04:05.006\",\"C:\\d\\\"\"x\"\".BRSK\",\"failed\","
+          "\"Not valid Bristoke file.\"\r\n"
+          "\"\",\"\",\"\",\"C:\\logs\\notes.txt\",\"\",\"\",\"not UTF-16\","
+          "\"starts with bytes 68\"\r\n");
+}
