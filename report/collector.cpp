@@ -20,7 +20,6 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
     visit(run.silent);
     visit(run.loggedFound);
     visit(run.loggedCleaned);
-    visit(run.loggedExitCode);
     for (auto& count : run.outcomes) {
         visit(count);
     }
@@ -32,7 +31,6 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
     visit(run.cutMidLine);
     visit(run.state);
     visit(run.exitCode);
-    visit(run.exitCodeInferred);
     visit(run.stateReason);
 }
 
@@ -72,8 +70,7 @@ std::wstring RunSummaryText(const RunInfo& run) {
     std::wstring text = std::to_wstring(run.Found()) + L" infected files found, " +
                         std::to_wstring(run.Cleaned()) + L" cleaned";
     if (run.exitCode >= 0) {
-        text += L"; exit code " + std::to_wstring(run.exitCode) +
-                (run.exitCodeInferred ? L" (from the log's lines)" : L"");
+        text += L"; exit code " + std::to_wstring(run.exitCode);
     }
     if (!run.stateReason.empty()) {
         text += L"; " + run.stateReason;

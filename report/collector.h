@@ -13,7 +13,7 @@
 
 namespace report {
 
-constexpr int RunStateCount = static_cast<int>(RunState::OtherExit) + 1;
+constexpr int RunStateCount = static_cast<int>(RunState::EnvironmentRefused) + 1;
 
 /// What is wrong with a file that the report could not read as a run of the tool.
 enum class Problem { NotFound, Unreadable, Empty, NotUtf16, NotALog, Damaged };

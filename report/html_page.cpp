@@ -93,9 +93,6 @@ std::string Ending(const RunInfo& run) {
 std::string ExitState(const RunInfo& run) {
     std::string text = run.exitCode >= 0 ? N(static_cast<uint64_t>(run.exitCode)) + " " : "";
     text += H(RunStateName(run.state));
-    if (run.exitCodeInferred) {
-        text += " <small>(from the log's lines)</small>";
-    }
     if (!run.stateReason.empty()) {
         text += "<br><small>" + H(run.stateReason) + "</small>";
     }

@@ -76,15 +76,6 @@ constexpr ExitState ExitStates[] = {
     {255, RunState::Crashed},
 };
 
-RunState StateOfExitCode(int64_t code) {
-    for (const ExitState& known : ExitStates) {
-        if (known.code == code) {
-            return known.state;
-        }
-    }
-    return RunState::OtherExit;
-}
-
 int64_t ExitCodeOfState(RunState state) {
     for (const ExitState& known : ExitStates) {
         if (known.state == state) {
@@ -179,8 +170,6 @@ void RunParser::AddInfo(const std::wstring& text) {
         run.loggedFound = number;
     } else if (NumberThen(text, L" file(s) cleaned.", number)) {
         run.loggedCleaned = number;
-    } else if (Between(text, L"Exit code: ", L"", inner) && ParseNumber(inner, number)) {
-        run.loggedExitCode = number;
     } else if (IsNote(text) && (section.open || pending)) {
         // After "Cleaned" a note still belongs to the file just cleaned.
         Append(section.open ? section.notes : pending->reason, text);
@@ -333,11 +322,8 @@ void RunParser::SettleState() {
         run.state = RunState::CutOff;
         return;
     }
-    run.exitCodeInferred = run.loggedExitCode < 0;
     if (endLine == EndLine::Crash) {
         run.state = RunState::Crashed;
-    } else if (run.loggedExitCode >= 0) {
-        run.state = StateOfExitCode(run.loggedExitCode);
     } else if (hintedState != RunState::Finished) {
         run.state = hintedState;
     } else if (usageSeen) {
@@ -352,7 +338,7 @@ void RunParser::SettleState() {
         // The one early end that writes no line of its own.
         run.state = RunState::AnotherInstance;
     }
-    run.exitCode = run.exitCodeInferred ? ExitCodeOfState(run.state) : run.loggedExitCode;
+    run.exitCode = ExitCodeOfState(run.state);
 }
 
 } // namespace report

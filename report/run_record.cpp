@@ -16,7 +16,6 @@ constexpr const wchar_t* RunStateNames[] = {
     L"Windows not supported",
     L"initialisation failed",
     L"stopped at the environment check",
-    L"other exit code",
 };
 constexpr const wchar_t* NoticeKindNames[] = {L"warning", L"error"};
 

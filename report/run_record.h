@@ -9,7 +9,7 @@ namespace report {
 enum class Outcome { Cleaned, Failed, Skipped, Listed, Interrupted };
 constexpr int OutcomeCount = 5;
 
-/// How a run ended, from its exit-code line or, for older logs, from its lines.
+/// How a run ended, as its lines tell.
 enum class RunState {
     Finished,
     Crashed,
@@ -19,7 +19,6 @@ enum class RunState {
     UnsupportedWindows,
     InitFailed,
     EnvironmentRefused,
-    OtherExit,
 };
 
 /// A line of a run that is neither about a file nor the run's state.
@@ -50,7 +49,6 @@ struct RunInfo {
 
     int64_t loggedFound = -1; ///< from the closing "infected files found." line; -1 without one
     int64_t loggedCleaned = -1;
-    int64_t loggedExitCode = -1; ///< from the "Exit code:" line; -1 without one
     uint64_t outcomes[OutcomeCount] = {};
     uint64_t warnings = 0;
     uint64_t errors = 0;
@@ -61,8 +59,7 @@ struct RunInfo {
     bool cutMidLine = false;
 
     RunState state = RunState::CutOff;
-    int64_t exitCode = -1; ///< logged or inferred; -1 when the run has none (cut off)
-    bool exitCodeInferred = false;
+    int64_t exitCode = -1; ///< the code its end stands for; -1 when the run has none (cut off)
     /// The line that says why the run stopped, where one does.
     std::wstring stateReason;
 

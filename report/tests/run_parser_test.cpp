@@ -64,7 +64,6 @@ TEST_CASE("RunParser_CleaningRun_EveryFileWithItsOutcomeAndReason") {
     CHECK_FALSE(run.listOnly);
     CHECK(run.state == RunState::Finished);
     CHECK(run.exitCode == 0);
-    CHECK(run.exitCodeInferred);
     CHECK(run.Found() == 5);
     CHECK(run.Cleaned() == 1);
     CHECK(run.NotCleaned() == 4);
@@ -228,57 +227,39 @@ TEST_CASE("RunParser_HowTheRunEnded_FromTheExitCodeLineOrFromTheLines") {
         std::vector<std::wstring> lines;
         RunState state;
         int64_t exitCode;
-        bool inferred;
         std::wstring reason;
     } cases[] = {
-        {"finished", Join({RunHead(), RunTail(0, 0)}), RunState::Finished, 0, true, L""},
-        {"finished, with its exit code", Join({RunHead(), RunTail(0, 0)}), RunState::Finished, 0,
-         true, L""},
+        {"finished", Join({RunHead(), RunTail(0, 0)}), RunState::Finished, 0, L""},
         {"usage", Join({report, {L"", L"Usage:", L"x.exe [options]", L"End"}}),
-         RunState::UsageShown, 1, true, L""},
-        {"another instance", Join({report, {L"End"}}), RunState::AnotherInstance, 6, true, L""},
+         RunState::UsageShown, 1, L""},
+        {"another instance", Join({report, {L"End"}}), RunState::AnotherInstance, 6, L""},
         {"no version",
          {L"End"},
          RunState::UnsupportedWindows,
          8,
-         true,
          L"No system report: the Windows version could not be read."},
         {"unsupported",
          Join({report, {L"ERROR: Sorry but this Windows version is not supported!", L"End"}}),
-         RunState::UnsupportedWindows, 8, true,
-         L"Sorry but this Windows version is not supported!"},
+         RunState::UnsupportedWindows, 8, L"Sorry but this Windows version is not supported!"},
         {"init failed, with its cause",
          Join({report,
                {L"INFO: Loading keys, please wait...",
                 L"ERROR: Not enough memory for the decryption buffer.",
                 L"ERROR: Cleaner initialization failed!", L"End"}}),
-         RunState::InitFailed, 9, true, L"Not enough memory for the decryption buffer."},
+         RunState::InitFailed, 9, L"Not enough memory for the decryption buffer."},
         {"environment check",
          Join({report,
                {L"WARNING: Windows update KB2533623 is not installed in your operating system!",
                 L"ERROR: The user stopped the run at the environment check.", L"End"}}),
-         RunState::EnvironmentRefused, 10, true,
-         L"The user stopped the run at the environment check."},
+         RunState::EnvironmentRefused, 10, L"The user stopped the run at the environment check."},
         {"crash",
          Join({RunHead(), {L"ERROR: Fatal error occured, consult support.", L"End (crash)"}}),
-         RunState::Crashed, 255, true, L"Fatal error occured, consult support."},
-        {"cut off", RunHead(), RunState::CutOff, -1, false, L""},
+         RunState::Crashed, 255, L"Fatal error occured, consult support."},
+        {"cut off", RunHead(), RunState::CutOff, -1, L""},
         {"cut off after the crash line",
          Join({RunHead(), {L"ERROR: Fatal error occured, consult support."}}), RunState::CutOff, -1,
-         false, L"Fatal error occured, consult support."},
-        {"exit code line", Join({report, {L"INFO: Exit code: 6", L"End"}}),
-         RunState::AnotherInstance, 6, false, L""},
-        {"exit code line overrides the guess",
-         Join({report, {L"ERROR: Cleaner initialization failed!", L"INFO: Exit code: 9", L"End"}}),
-         RunState::InitFailed, 9, false, L"Cleaner initialization failed!"},
-        {"an exit code this version does not know",
-         Join({RunHead(), {L"INFO: Exit code: 42", L"End"}}), RunState::OtherExit, 42, false, L""},
-        {"crash end wins over a logged code",
-         Join({RunHead(), {L"INFO: Exit code: 255", L"End (crash)"}}), RunState::Crashed, 255,
-         false, L""},
+         L"Fatal error occured, consult support."},
     };
-    cases[1].lines.insert(cases[1].lines.end() - 1, L"INFO: Exit code: 0");
-    cases[1].inferred = false;
     for (const Case& c : cases) {
         CAPTURE(c.what);
         Capture capture;
@@ -286,9 +267,6 @@ TEST_CASE("RunParser_HowTheRunEnded_FromTheExitCodeLineOrFromTheLines") {
         CHECK(run.state == c.state);
         CHECK(run.exitCode == c.exitCode);
         CHECK(run.Ended() == (c.state != RunState::CutOff));
-        if (c.state != RunState::CutOff) {
-            CHECK(run.exitCodeInferred == c.inferred);
-        }
         CHECK(run.stateReason == c.reason);
     }
 }
