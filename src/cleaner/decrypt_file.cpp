@@ -11,6 +11,7 @@
 #include "logging/log_file.h"
 #include "streams/file_stream_mod.h"
 #include "streams/path_helpers.h"
+#include "streams/volumes.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ bool FilecoderCleaner::DecryptFile(const CleaningRecord& record, ProgressIndicat
         return false;
     }
     std::wstring message;
-    if (!DecryptStreams(input, output, progress, message)) {
+    if (!DecryptStreams(input, output, outputPath, progress, message)) {
         if (!message.empty()) {
             LogLine(prefix::Info, message);
         }
@@ -94,9 +95,23 @@ bool FilecoderCleaner::DecryptFile(const CleaningRecord& record, ProgressIndicat
 }
 
 bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& output,
-                                      ProgressIndicator& progress, std::wstring& message) {
+                                      const std::wstring& outputPath, ProgressIndicator& progress,
+                                      std::wstring& message) {
     Footer footer;
     if (!ReadFooter(input, input.GetSize(), footer, message)) {
+        return false;
+    }
+    // Refused whole rather than failing part-way: the output grows to the data written or to
+    // its final size, whichever is larger.
+    const uint64_t needed =
+        variant == 5 ? footer.plainSize : std::max(footer.plainSize, footer.dataLength);
+    uint64_t freeBytes = 0;
+    if (!FreeBytesAt(outputPath, freeBytes)) {
+        const std::wstring error = FormatLastError();
+        LogLine(prefix::Info, L"Can't read the free space for [" + outputPath + L"], " + error);
+    } else if (needed > freeBytes) {
+        message = L"Not enough free space for [" + outputPath + L"]: " + std::to_wstring(needed) +
+                  L" bytes needed, " + std::to_wstring(freeBytes) + L" bytes free.";
         return false;
     }
     if (!RecoverFileKey(footer)) {

@@ -25,6 +25,7 @@ public:
     std::wstring GetName() const override;
     std::wstring InterruptedFileOf(const std::wstring& path) override;
     std::wstring InterruptedRecordOf(const std::wstring& path) override;
+    uint64_t InfectedSizeOf(const std::wstring& path) override;
 
     bool CheckArguments(std::vector<std::wstring>& paths) override;
     void PrintUsage() override;
@@ -52,7 +53,8 @@ private:
                                    std::wstring& outputPath, bool& replace);
     /// Footer, key and data of one file, from the opened backup into the opened output.
     [[nodiscard]] bool DecryptStreams(FileStreamMod& input, FileStreamMod& output,
-                                      ProgressIndicator& progress, std::wstring& message);
+                                      const std::wstring& outputPath, ProgressIndicator& progress,
+                                      std::wstring& message);
     /// Reads and checks the footer for the current variant; on failure message may name why.
     [[nodiscard]] bool ReadFooter(FileStreamMod& input, uint64_t fileSize, Footer& footer,
                                   std::wstring& message);

@@ -85,6 +85,19 @@ std::wstring FilecoderCleaner::InterruptedFileOf(const std::wstring& path) {
     return ReadCleaningRecord(path, record) ? record.SourcePath() : std::wstring();
 }
 
+uint64_t FilecoderCleaner::InfectedSizeOf(const std::wstring& path) {
+    CleaningRecord record;
+    std::wstring content = path;
+    if (ReadCleaningRecord(path, record)) {
+        content = IsFile(record.BackupPath()) ? record.BackupPath() : record.SourcePath();
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(ToSystemPath(content).c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 std::wstring FilecoderCleaner::InterruptedRecordOf(const std::wstring& path) {
     const std::wstring name = FileNameOf(path);
     const std::wstring recordPath = DirectoryPartOf(path) + RecordNameOf(name);

@@ -29,4 +29,7 @@ public:
     /// The record of an interrupted cleaning of the file at path, which may have left the file's
     /// name since; empty when there is none.
     virtual std::wstring InterruptedRecordOf(const std::wstring& path) = 0;
+    /// The bytes of encrypted content at path, or at the file an interrupted record is about:
+    /// about what its cleaning writes. 0 when it cannot be read.
+    virtual uint64_t InfectedSizeOf(const std::wstring& path) = 0;
 };

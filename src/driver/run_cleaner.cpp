@@ -5,6 +5,7 @@
 
 #include "cleaner/filecoder_cleaner.h"
 #include "driver/banner.h"
+#include "driver/listing_totals.h"
 #include "driver/os_version.h"
 #include "driver/process_file.h"
 #include "driver/run_modes.h"
@@ -20,15 +21,7 @@ namespace {
 struct Counters {
     int32_t infected = 0;
     int32_t cleaned = 0;
-
-    void Add(FileOutcome result) {
-        if (result & outcome::Infected) {
-            ++infected;
-        }
-        if (result & outcome::Cleaned) {
-            ++cleaned;
-        }
-    }
+    ListingTotals listed;
 };
 
 Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
@@ -36,6 +29,18 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     const bool forced = (modes.flags & ModeFlags::Forced) != 0;
     const bool listOnly = (modes.flags & ModeFlags::NoCleaning) != 0;
     Counters counters;
+    const auto process = [&](const std::wstring& path) {
+        const FileOutcome result = ProcessFile(cleaner, path, forced, listOnly);
+        if (result & outcome::Infected) {
+            ++counters.infected;
+            if (listOnly) {
+                counters.listed.Add(path, cleaner.InfectedSizeOf(path));
+            }
+        }
+        if (result & outcome::Cleaned) {
+            ++counters.cleaned;
+        }
+    };
     DirWalker walker;
     for (const std::wstring& path : paths) {
         if (!walker.Prepare(path)) {
@@ -45,7 +50,7 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
         // for the file, which may have left its name for its backup.
         const std::wstring record = cleaner.InterruptedRecordOf(path);
         if (!record.empty()) {
-            counters.Add(ProcessFile(cleaner, record, forced, listOnly));
+            process(record);
             continue;
         }
         const DirWalkerIterator end = walker.end();
@@ -58,7 +63,7 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
             if (entry.isDirectory) {
                 continue;
             }
-            counters.Add(ProcessFile(cleaner, entry.path, forced, listOnly));
+            process(entry.path);
         }
     }
     return counters;
@@ -118,6 +123,9 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
                     prefix::Info);
     PrintAndLogLine(std::to_wstring(counters.cleaned) + L" file(s) cleaned.", color::Emphasis,
                     prefix::Info);
+    if ((modes.flags & ModeFlags::NoCleaning) != 0) {
+        counters.listed.Report();
+    }
     TheConsole.Ask(L"Cleaning Finished.",
                    L"The cleaner has successfully finished cleaning your system.",
                    PromptKind::PressAnyKey, PromptStyle::Success);

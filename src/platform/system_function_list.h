@@ -85,7 +85,8 @@
     X(BOOL, HeapQueryInformation, (HANDLE a, int b, PVOID c, SIZE_T d, PSIZE_T e),                 \
       (a, b, c, d, e), FALSE)                                                                      \
     X(BOOL, SetFilePointerEx, (HANDLE a, LARGE_INTEGER b, PLARGE_INTEGER c, DWORD d),              \
-      (a, b, c, d), FALSE)
+      (a, b, c, d), FALSE)                                                                         \
+    X(BOOL, GetVolumePathNameW, (LPCWSTR a, LPWSTR b, DWORD c), (a, b, c), FALSE)
 
 #define SYSFN_WS2_32(X)                                                                            \
     X(void, freeaddrinfo, (void* a), (a), void())                                                  \

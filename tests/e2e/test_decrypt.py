@@ -154,10 +154,10 @@ class FailureTests(DecryptionTestCase):
             # Nothing but an extension: there is no name to decrypt to.
             (sample(".BRSK", directory=os.path.join(root, "nameless")),
              "Can't get output filename."),
-            # The output cannot be given a size of 2^63 bytes: a negative file position.
+            # No volume holds a file of 2^63 bytes: refused before anything is written.
             (sample("size-out-of-reach.dat.QOVY", "--variant", "4", "--plain-size", str(2 ** 63)),
-             "Can't set size of file [%s], GLE(0x00000083)" %
-             win_path(partial_path(os.path.join(root, "size-out-of-reach.dat.QOVY")))),
+             "Not enough free space for [%s]: %d bytes needed, " %
+             (win_path(os.path.join(root, "size-out-of-reach.dat")), 2 ** 63)),
             (sample("name-is-a-directory.dat.BRSK"),
              "Can't write the decrypted file to [%s], it is a directory." %
              win_path(os.path.join(root, "name-is-a-directory.dat"))),

@@ -2,10 +2,13 @@
 disk, files held open by another program, a directory that refuses changes and a read-only
 encrypted file. Nothing may be lost."""
 import os
+import re
+import resource
+import signal
 import subprocess
 
 from harness import main, wine_env, win_path
-from decryption import (ARCHIVE, FILE_HELPER, HIDDEN, READONLY,
+from decryption import (ARCHIVE, FILE_HELPER, HIDDEN, NOT_CLEANED, READONLY,
                         SmallSampleTestCase, backup_suffix, file_attributes, leftovers,
                         partial_path, read, record_path, sections, set_attributes, summary,
                         work_files)
@@ -73,25 +76,87 @@ class ExistingOutputTests(SmallSampleTestCase):
         self.assertEqual(file_attributes(output), [ARCHIVE | READONLY | HIDDEN])
 
 
-class DiskFullTests(SmallSampleTestCase):
-    def test_DiskFullDuringDecryption_OutputDeletedEncryptedFileBack(self):
+class SpaceTests(SmallSampleTestCase):
+    def small_volume(self, size):
+        """A tmpfs of the size, mounted for the test and seen by Windows programs as drive Q:."""
         disk = os.path.join(self.tmp, "disk")
         os.makedirs(disk)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=3m", "tmpfs", disk], check=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%s" % size, "tmpfs", disk],
+                       check=True)
         self.addCleanup(subprocess.run, ["umount", disk], check=True)
+        drive = os.path.join(wine_env()["WINEPREFIX"], "dosdevices", "q:")
+        os.symlink(disk, drive)
+        self.addCleanup(os.remove, drive)
+        return disk
+
+    def test_SmallVolume_FirstFileFitsTheNextRefusedBeforeWritingListOnlyWarns(self):
+        disk = self.small_volume("4m")
+        plain = self.plain("quarter.dat", os.urandom(5 * MIB // 4))
+        # Two files of 1.25 MiB on 4 MiB: one decrypted file fits beside them, two do not.
+        first, second = [self.sample(disk, name, "--variant", "4", plain=plain)
+                         for name in ("a.dat.QOVY", "b.dat.QOVY")]
+        sizes = [os.path.getsize(first), os.path.getsize(second)]
+        content = read(second)
+
+        def free():
+            stat = os.statvfs(disk)
+            return stat.f_bavail * stat.f_frsize
+
+        def listing(paths):
+            run = self.run_tool("/n", *["Q:\\" + os.path.basename(p) for p in paths])
+            self.assertEqual(run.rc, 0)
+            texts = run.texts()
+            tail = texts[texts.index("INFO: 0 file(s) cleaned.") + 1:]
+            total = sum(os.path.getsize(p) for p in paths)
+            volume = "Volume [Q:\\]: "
+            self.assertEqual(tail[:3], [
+                "INFO: Infected files take %d bytes in all." % total,
+                "INFO: %s%d bytes of infected files, %d bytes free." % (volume, total, free()),
+                "WARNING: %scleaning needs about %d bytes, more than the %d bytes free." %
+                (volume, total, free())])
+            self.assertIn("%scleaning needs about %d bytes" % (volume, total), run.stdout)
+            return total
+
+        listing([first, second])
+
+        run = self.run_tool("/s", "Q:\\a.dat.QOVY", "Q:\\b.dat.QOVY")
+        self.assertEqual(run.rc, 0)
+        self.assertEqual(summary(run), (2, 1))
+        self.assertEqual(read(os.path.join(disk, "a.dat")), read(plain))
+        refused = [t for t in sections(run)["Q:\\b.dat.QOVY"]
+                   if t.startswith("INFO: Not enough free space")]
+        self.assertEqual(len(refused), 1)
+        needed, available = re.fullmatch(
+            r"INFO: Not enough free space for \[Q:\\b\.dat\]: (\d+) bytes needed, "
+            r"(\d+) bytes free\.", refused[0]).groups()
+        self.assertEqual(int(needed), os.path.getsize(plain))
+        self.assertLess(int(available), int(needed))
+        self.assertEqual(sections(run)["Q:\\b.dat.QOVY"][-1], NOT_CLEANED)
+        self.assertEqual(read(second), content)
+        self.assertFalse(os.path.exists(os.path.join(disk, "b.dat")))
+        self.assertEqual(work_files(disk), [])
+        # The file left fits no more than it did: the listing says so again.
+        self.assertEqual(listing([second]), sizes[1])
+
+    def test_WritesFailPartWay_OutputRemovedEncryptedFileBack(self):
+        # The space check passed, but the disk does not take the data after all (another program
+        # filled it, say): here the process may write no file beyond 1 MiB.
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (MIB, MIB))
+
+        directory = os.path.join(self.tmp, "data")
         big_plain = self.plain("big.dat", os.urandom(2 * MIB))
-        # 2 MiB of data on a 3 MiB disk: its output cannot be written in full.
-        big = self.sample(disk, "big.dat.QOVY", "--variant", "4", plain=big_plain)
-        small = self.sample(disk, "small.dat.BRSK")
+        big = self.sample(directory, "big.dat.QOVY", "--variant", "4", plain=big_plain)
+        small = self.sample(directory, "small.dat.BRSK")
         content = read(big)
-        # The log is written elsewhere (the current directory), where there is room.
-        run = self.run_tool("/s", win_path(disk))
+        run = self.run_tool("/s", win_path(big), win_path(small), preexec=limit_file_size)
         self.assertEqual(run.rc, 0)
         partial = win_path(partial_path(big))
         self.assert_not_cleaned(run, big, content, "Can't write data to file [%s]" % partial)
-        self.assertFalse(os.path.exists(os.path.join(disk, "big.dat")))
+        self.assertFalse(os.path.exists(os.path.join(directory, "big.dat")))
         self.assert_cleaned(run, small, self.hundred)
-        self.assertEqual(leftovers(disk), [small + backup_suffix(run)])
+        self.assertEqual(leftovers(directory), [small + backup_suffix(run)])
         self.assertEqual(summary(run), (2, 1))
 
 

@@ -1,0 +1,33 @@
+#include "driver/listing_totals.h"
+
+#include "logging/lines.h"
+#include "logging/logger.h"
+#include "streams/volumes.h"
+
+void ListingTotals::Add(const std::wstring& path, uint64_t bytes) {
+    total += bytes;
+    byVolume[VolumeOf(path)] += bytes;
+}
+
+void ListingTotals::Report() const {
+    PrintAndLogLine(L"Infected files take " + std::to_wstring(total) + L" bytes in all.",
+                    color::Emphasis, prefix::Info);
+    for (const auto& [volume, bytes] : byVolume) {
+        const std::wstring head = L"Volume [" + volume + L"]: ";
+        const std::wstring needed = std::to_wstring(bytes);
+        uint64_t freeBytes = 0;
+        if (!FreeBytesAt(volume, freeBytes)) {
+            PrintAndLogLine(head + needed + L" bytes of infected files, free space unknown.",
+                            color::Emphasis, prefix::Info);
+            continue;
+        }
+        const std::wstring available = std::to_wstring(freeBytes);
+        PrintAndLogLine(head + needed + L" bytes of infected files, " + available + L" bytes free.",
+                        color::Emphasis, prefix::Info);
+        if (bytes > freeBytes) {
+            PrintAndLogLine(head + L"cleaning needs about " + needed + L" bytes, more than the " +
+                                available + L" bytes free.",
+                            color::Warning, prefix::Warning);
+        }
+    }
+}
