@@ -125,6 +125,13 @@ def record_path(encrypted):
                         ".cleaning_by_ovix")
 
 
+def write_record(encrypted, backup):
+    """The record of a cleaning under way, as the tool writes it before it moves the file."""
+    text = ("\ufeffBristoke decryptor: cleaning in progress\r\nsource: %s\r\nbackup: %s\r\n" %
+            (os.path.basename(encrypted), os.path.basename(backup)))
+    write(record_path(encrypted), text.encode("utf-16-le"))
+
+
 def work_files(root):
     """Partial outputs and cleaning records anywhere under root."""
     return sorted(os.path.join(d, n) for d, _, names in os.walk(root) for n in names

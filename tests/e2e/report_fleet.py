@@ -12,8 +12,8 @@ import time
 import types
 import uuid
 
-from decryption import DEMO_KEY_LIST
-from harness import EXE, SEAMED_EXE, wine_env, win_path
+from decryption import DEMO_KEY_LIST, partial_path, run_counter, write_record
+from harness import EXE, SEAMED_EXE, Run, read_log, wine_env, win_path
 from samples import run_writer
 from tmux_console import TmuxConsole
 
@@ -34,8 +34,7 @@ class Summary:
     def pattern(self):
         text = re.escape("%d infected files found, %d cleaned" % (self.found, self.cleaned))
         if self.exit_code is not None:
-            # Older logs have no exit-code line: the report then tells it from the lines.
-            text += re.escape("; exit code %d" % self.exit_code) + r"( \(from the log's lines\))?"
+            text += re.escape("; exit code %d" % self.exit_code)
         if self.why:
             text += re.escape("; " + self.why)
         if self.cut_line:
@@ -145,6 +144,7 @@ class Fleet:
         self.failing_machine()
         self.listing_machine()
         self.crashing_machine()
+        self.interrupted_machine()
         self.stopped_machines()
         self.killed_run()
         self.damaged_copy()
@@ -219,6 +219,40 @@ class Fleet:
                  [(win_path(first), "cleaned", ""),
                   (win_path(second), "interrupted", "The run crashed while cleaning this file.")],
                  [("crashed", Summary(2, 1, 255, "Fatal error occured, consult support."))])
+
+    def interrupted_machine(self):
+        """Windows 8: a file whose cleaning an earlier run left unfinished, listed by one run and
+        finished by the next, and a file whose output's name a file of the user's had, which is
+        replaced and kept."""
+        machine = ("1A7E0000-0000-4000-8000-000000000007", "6.2.9200 SP0", "Workstation")
+        data = os.path.join(self.root, "m7")
+        [cut, replaced] = self.samples(data, ["cut.doc.BRSK", "old.txt.BRSK"])
+        backup = cut + ".backup_3_by_ovix"
+        write_record(cut, backup)
+        open(partial_path(cut), "wb").close()
+        os.rename(cut, backup)
+        old = replaced[:-len(".BRSK")]
+        with open(old, "wb") as f:
+            f.write(b"the user's own file")
+        seam = ["--seam-os=6.2.9200.0.1"]
+        rc, log = self.run(machine[0], seam, "/n", win_path(data))
+        assert rc == 0, rc
+        self.add(self.place(log, "site-c/m7/listed.log"), machine,
+                 [(win_path(cut), "interrupted", "Skipping [%s]... (interrupted)" % win_path(cut)),
+                  (win_path(replaced), "listed", "")],
+                 [("finished", Summary(2, 0, 0))])
+        # No switch: with output redirected the question is answered yes.
+        rc, log = self.run(machine[0], seam, win_path(data))
+        assert rc == 0, rc
+        counter = run_counter(Run(rc, "", [read_log(log)]))
+        self.add(self.place(log, "site-c/m7/finished.log"), machine,
+                 [(win_path(cut), "cleaned",
+                   "Resuming the cleaning of [%s], interrupted in an earlier run." % win_path(cut)),
+                  (win_path(replaced), "cleaned",
+                   "%s [%s] Yes (output redirected); Replaced file [%s] kept as [%s]" %
+                   (QUESTION, win_path(old), win_path(old),
+                    win_path(old + ".backup_%d_by_ovix" % counter)))],
+                 [("finished", Summary(2, 2, 0))])
 
     def stopped_machines(self):
         """Runs that end before their walk: no room for the decryption buffer (Windows 2000),

@@ -9,17 +9,10 @@ import signal
 
 from harness import main, win_path
 from decryption import (DecryptionTestCase, backup_name, leftovers, partial_path, read,
-                        record_path, run_counter, sections, summary, write)
+                        record_path, run_counter, sections, summary, write, write_record)
 
 EARLIER_COUNTER = 77
 RESUMING = "INFO: Resuming the cleaning of [%s], interrupted in an earlier run."
-
-
-def write_record(encrypted, backup):
-    """The record a run writes before it moves the file, as the tool writes it."""
-    text = ("\ufeffBristoke decryptor: cleaning in progress\r\nsource: %s\r\nbackup: %s\r\n" %
-            (os.path.basename(encrypted), os.path.basename(backup)))
-    write(record_path(encrypted), text.encode("utf-16-le"))
 
 
 class InterruptedRunTests(DecryptionTestCase):
