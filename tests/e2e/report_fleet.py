@@ -13,7 +13,7 @@ import types
 import uuid
 
 from decryption import DEMO_KEY_LIST, partial_path, run_counter, write_record
-from harness import EXE, SEAMED_EXE, Run, read_log, wine_env, win_path
+from harness import SEAMED_EXE, Run, read_log, wine_env, win_path
 from samples import run_writer
 from tmux_console import TmuxConsole
 
