@@ -48,8 +48,8 @@ bool ConsoleHandler::Ask(const std::wstring& headline, const std::wstring& messa
     }
     if (outputRedirected) {
         lastAnswerSource = L"output redirected";
-        (void)Render(headline + L"\r\n"); // plain output cannot fail
-        (void)Render(message + L" [YES]\r\n");
+        (void)Render(headline + L"\r\n", cursor); // plain output cannot fail
+        (void)Render(message + L" [YES]\r\n", cursor);
         return true;
     }
 
@@ -115,11 +115,10 @@ std::optional<wchar_t> ConsoleHandler::ReadKey() {
     if (inputRedirected) {
         return std::nullopt;
     }
-    FlushConsoleInputBuffer(input);
+    screen.DiscardInput();
     for (;;) {
         INPUT_RECORD record;
-        DWORD count = 0;
-        if (!ReadConsoleInputW(input, &record, 1, &count) || count == 0) {
+        if (!screen.ReadInput(record)) {
             return std::nullopt;
         }
         if (IsAnsweringKeyRelease(record)) {
