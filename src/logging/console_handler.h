@@ -42,7 +42,7 @@ public:
     /// "output redirected" or "no console input".
     const wchar_t* LastAnswerSource() const { return lastAnswerSource; }
     /// The character of the next key released (0 for keys without one); none when standard input
-    /// cannot be read as a console.
+    /// cannot be read as a console. Keys typed ahead count: only `Ask` drops them, before its tag.
     std::optional<wchar_t> ReadKey();
     /// Reserves a clean row below everything drawn so far; the cursor moves below it.
     ConsoleLine NewRow();

@@ -68,6 +68,11 @@ bool ConsoleHandler::Ask(const std::wstring& headline, const std::wstring& messa
     messageRow.DrawText(message);
 
     lastAnswerSource = L"user";
+    // Keys typed before the question was there do not answer it. They go before the tag is drawn,
+    // so that a key pressed once the tag shows is never dropped.
+    if (!inputRedirected) {
+        screen.DiscardInput();
+    }
     Answer answer = {L" [Ok] ", color::Normal, false};
     if (kind == PromptKind::YesNo) {
         messageRow.DrawRight(L" [Yes / No] ");
@@ -115,7 +120,6 @@ std::optional<wchar_t> ConsoleHandler::ReadKey() {
     if (inputRedirected) {
         return std::nullopt;
     }
-    screen.DiscardInput();
     for (;;) {
         INPUT_RECORD record;
         if (!screen.ReadInput(record)) {
