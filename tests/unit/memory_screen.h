@@ -16,8 +16,6 @@ class MemoryScreen : public IScreen {
 public:
     MemoryScreen(int16_t width, int16_t height);
 
-    bool OutputIsConsole() const override { return outputIsConsole; }
-    bool InputIsConsole() const override { return inputIsConsole; }
     [[nodiscard]] bool ReadInfo(CONSOLE_SCREEN_BUFFER_INFO& info) override;
     void WriteCells(const CHAR_INFO* cells, int16_t count, COORD at) override;
     void FillRow(int16_t row, int16_t count, wchar_t character, WORD attribute) override;
@@ -26,6 +24,8 @@ public:
     void Print(const std::wstring& text) override { printed += text; }
     void DiscardInput() override { input.clear(); }
     [[nodiscard]] bool ReadInput(INPUT_RECORD& record) override;
+    bool OutputIsConsole() const override { return outputIsConsole; }
+    bool InputIsConsole() const override { return inputIsConsole; }
 
     /// A new size; the cells that still fit keep their content.
     void Resize(int16_t newWidth, int16_t newHeight);
