@@ -1,11 +1,17 @@
 #include "logging/console_handler.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <stdexcept>
 
-ConsoleHandler TheConsole;
+#include "logging/win32_screen.h"
+
+// Defined in this order in one file: the system's screen is built before the console drawing on
+// it, and destroyed after.
+namespace {
+Win32Screen systemScreen;
+}
+ConsoleHandler TheConsole(systemScreen);
 
 namespace {
 
@@ -13,41 +19,16 @@ bool IsLineControl(wchar_t c) {
     return c == L'\r' || c == L'\n' || c == L'\b';
 }
 
-void PrintPlain(const std::wstring& text) {
-    // Standard output is in text mode and turns every "\n" into "\r\n" itself; printing "\r\n"
-    // as it is would leave "\r\r\n" in a file.
-    std::wstring plain;
-    plain.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (!(text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')) {
-            plain.push_back(text[i]);
-        }
-    }
-    wprintf(L"%.*ls", static_cast<int>(plain.size()), plain.c_str());
-    fflush(stdout);
-}
-
 } // namespace
 
-ConsoleHandler::ConsoleHandler() {
-    input = GetStdHandle(STD_INPUT_HANDLE);
-    output = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD inputMode = 0;
-    DWORD outputMode = 0;
-    inputRedirected = !GetConsoleMode(input, &inputMode);
-    outputRedirected = !GetConsoleMode(output, &outputMode);
+ConsoleHandler::ConsoleHandler(IScreen& screen) : screen(screen) {
+    inputRedirected = !screen.InputIsConsole();
+    outputRedirected = !screen.OutputIsConsole();
     if (outputRedirected) {
         return;
     }
-    if (!inputRedirected) {
-        // Keys are read one release at a time, never as echoed lines.
-        SetConsoleMode(input,
-                       inputMode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT));
-    }
-    const CONSOLE_CURSOR_INFO hidden = {1, FALSE};
-    SetConsoleCursorInfo(output, &hidden);
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(output, &info)) {
+    if (screen.ReadInfo(info)) {
         attribute = info.wAttributes;
         cursor = info.dwCursorPosition;
     }
@@ -69,11 +50,11 @@ void ConsoleHandler::Close() {
 
 bool ConsoleHandler::Write(const std::wstring& text) {
     RefreshGeometry();
-    if (!Render(std::wstring(text.c_str()))) {
+    if (!Render(std::wstring(text.c_str()), cursor)) {
         return false;
     }
     if (!outputRedirected) {
-        SetConsoleCursorPosition(output, cursor);
+        screen.SetCursor(cursor);
     }
     return true;
 }
@@ -95,12 +76,46 @@ ConsoleLine ConsoleHandler::NewRow() {
     return ConsoleLine(*this, scrolledRows + cursor.Y - 1);
 }
 
+void ConsoleHandler::FillRow(int32_t row, wchar_t character) {
+    RefreshGeometry();
+    const int16_t bufferRow = BufferRow(row);
+    if (bufferRow < 0) {
+        return;
+    }
+    screen.FillRow(bufferRow, width, character, attribute);
+}
+
+void ConsoleHandler::DrawOnRow(int32_t row, const std::wstring& text, RowAlign align) {
+    RefreshGeometry();
+    const int16_t bufferRow = BufferRow(row);
+    if (bufferRow < 0) {
+        return;
+    }
+    const size_t columns = static_cast<size_t>(width);
+    std::wstring shown = text;
+    int16_t column = 0;
+    if (align == RowAlign::Right) {
+        if (text.size() > columns) {
+            shown = text.substr(text.size() - columns);
+        } else {
+            column = static_cast<int16_t>(columns - text.size());
+        }
+    }
+    COORD at = {column, bufferRow};
+    (void)Render(shown, at); // cannot fail: the geometry was read, so the row buffer exists
+    screen.SetCursor(cursor);
+}
+
+void ConsoleHandler::MirrorLineEnd() {
+    (void)mirror.WriteFormatted(L"\r\n"); // refused while the mirror is closed
+}
+
 void ConsoleHandler::RefreshGeometry() {
     if (outputRedirected) {
         return;
     }
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(output, &info) || info.dwSize.X < 1 || info.dwSize.Y < 1) {
+    if (!screen.ReadInfo(info) || info.dwSize.X < 1 || info.dwSize.Y < 1) {
         return; // the last geometry is still the best guess
     }
     height = info.dwSize.Y;
@@ -121,38 +136,30 @@ COORD ConsoleHandler::Advance(COORD from, int16_t n) {
     COORD to = {from.X, static_cast<int16_t>(from.Y + n)};
     if (to.Y > height - 1) {
         const int16_t excess = static_cast<int16_t>(to.Y - (height - 1));
-        ScrollUp(excess);
+        CHAR_INFO blank;
+        blank.Char.UnicodeChar = L' ';
+        blank.Attributes = attribute;
+        screen.ScrollUp(excess, COORD{width, height}, blank);
         scrolledRows += excess;
         to.Y = static_cast<int16_t>(height - 1);
     }
-    SetConsoleCursorPosition(output, to);
+    screen.SetCursor(to);
     return to;
 }
 
-void ConsoleHandler::ScrollUp(int16_t rows) {
-    // Moving rows..height-1 to the top is the whole buffer moved up, and unlike a negative
-    // destination row every console accepts it.
-    const SMALL_RECT moved = {0, rows, static_cast<int16_t>(width - 1),
-                              static_cast<int16_t>(height - 1)};
-    CHAR_INFO blank;
-    blank.Char.UnicodeChar = L' ';
-    blank.Attributes = attribute;
-    ScrollConsoleScreenBufferW(output, &moved, nullptr, COORD{0, 0}, &blank);
-}
-
-bool ConsoleHandler::Render(const std::wstring& text) {
+bool ConsoleHandler::Render(const std::wstring& text, COORD& at) {
     (void)mirror.Write(text); // refused while the mirror is closed
     if (outputRedirected) {
-        PrintPlain(text);
+        screen.Print(text);
         return true;
     }
     if (!rowBuffer) {
         return false;
     }
-    COORD at = cursor;
-    if (at.X >= width) {
-        at.X = 0;
-        at = Advance(at, 1);
+    COORD to = at;
+    if (to.X >= width) {
+        to.X = 0;
+        to = Advance(to, 1);
     }
     const size_t cells = std::min(text.size(), static_cast<size_t>(width));
     for (size_t i = 0; i < cells; ++i) {
@@ -162,39 +169,43 @@ bool ConsoleHandler::Render(const std::wstring& text) {
     while (i < text.size()) {
         const wchar_t c = text[i];
         if (c == L'\r') {
-            at.X = 0;
+            to.X = 0;
             ++i;
         } else if (c == L'\n') {
-            at.X = 0;
-            at = Advance(at, 1);
+            to.X = 0;
+            to = Advance(to, 1);
             ++i;
         } else if (c == L'\b') {
-            if (at.X > 0) {
-                --at.X;
+            if (to.X > 0) {
+                --to.X;
             }
             ++i;
         } else {
-            const size_t room = static_cast<size_t>(width - at.X);
+            const size_t room = static_cast<size_t>(width - to.X);
             size_t run = 0;
             while (run < room && i + run < text.size() && !IsLineControl(text[i + run])) {
                 rowBuffer[run].Char.UnicodeChar = text[i + run];
                 ++run;
             }
             const int16_t length = static_cast<int16_t>(run);
-            SMALL_RECT region = {at.X, at.Y, static_cast<int16_t>(at.X + length - 1), at.Y};
-            WriteConsoleOutputW(output, rowBuffer.get(), COORD{length, 1}, COORD{0, 0}, &region);
-            at.X = static_cast<int16_t>(at.X + length);
+            screen.WriteCells(rowBuffer.get(), length, to);
+            to.X = static_cast<int16_t>(to.X + length);
             i += run;
-            if (at.X == width) {
-                at.X = 0;
-                at = Advance(at, 1);
+            if (to.X == width) {
+                to.X = 0;
+                to = Advance(to, 1);
             }
         }
     }
-    cursor = at;
+    at = to;
     return true;
 }
 
-void ConsoleHandler::MirrorLineEnd() {
-    (void)mirror.WriteFormatted(L"\r\n"); // refused while the mirror is closed
+int16_t ConsoleHandler::BufferRow(int32_t row) const {
+    // Without a console the height stays 0 and no row is ever in the buffer.
+    const int32_t bufferRow = row - scrolledRows;
+    if (bufferRow < 0 || bufferRow >= height) {
+        return -1;
+    }
+    return static_cast<int16_t>(bufferRow);
 }

@@ -11,18 +11,20 @@
 #include "logging/log_file.h"
 #include "logging/logger.h"
 #include "logging/progress_indicator.h"
+#include "logging/screen.h"
 
 enum class PromptKind : int32_t { PressAnyKey = 0, YesNo = 1 };
 enum class PromptStyle : int32_t { Notice = 0, Success = 1, Warning = 2, Alert = 3 };
 
-/// The screen. It keeps its own cursor and writes cells straight into the screen buffer, so it
+/// The console. It keeps its own cursor and writes cells straight into the screen's buffer, so it
 /// knows the absolute row of everything it drew and can redraw a row later (progress, prompts).
 /// With standard output redirected it prints plain text instead and prompts answer themselves.
 class ConsoleHandler : public ILogger {
 public:
     using ILogger::operator<<;
 
-    ConsoleHandler();
+    /// Draws on the screen from where its cursor is, in its attribute.
+    explicit ConsoleHandler(IScreen& screen);
     ConsoleHandler(const ConsoleHandler&) = delete;
     ConsoleHandler& operator=(const ConsoleHandler&) = delete;
 
@@ -40,7 +42,7 @@ public:
     /// "output redirected" or "no console input".
     const wchar_t* LastAnswerSource() const { return lastAnswerSource; }
     /// The character of the next key released (0 for keys without one); none when standard input
-    /// cannot be read as a console.
+    /// cannot be read as a console. Keys typed ahead count: only `Ask` drops them, before its tag.
     std::optional<wchar_t> ReadKey();
     /// Reserves a clean row below everything drawn so far; the cursor moves below it.
     ConsoleLine NewRow();
@@ -49,19 +51,28 @@ public:
     void SetForced(bool value) { forced = value; }
     /// Screen buffer width in columns; 0 when there is no console.
     int GetWidth() const { return width; }
+    /// Text goes out plain, so no row can be drawn again.
+    bool OutputRedirected() const { return outputRedirected; }
+
+    /// A row by its absolute number, all of it set to the character in the current attribute;
+    /// nothing once it has left the buffer.
+    void FillRow(int32_t row, wchar_t character);
+    /// The text on a row by its absolute number, in the current attribute; the cursor stays
+    /// where it is. Nothing once the row has left the buffer.
+    void DrawOnRow(int32_t row, const std::wstring& text, RowAlign align);
+    /// Ends the mirror's line: it cannot come back to a row, so each redraw is a line there.
+    void MirrorLineEnd();
 
 private:
-    friend class ConsoleLine;
-    friend class ProgressIndicator;
-
     /// Re-reads the buffer size (the user may resize it between writes).
     void RefreshGeometry();
     /// `n` rows down from `from`, scrolling the buffer when that passes its last row.
     COORD Advance(COORD from, int16_t n);
-    void ScrollUp(int16_t rows);
-    /// Draws at the cursor and moves it; false when there is no row buffer to draw with.
-    [[nodiscard]] bool Render(const std::wstring& text);
-    void MirrorLineEnd();
+    /// Draws from `at` and moves it past the text; false when there is no row buffer to draw
+    /// with.
+    [[nodiscard]] bool Render(const std::wstring& text, COORD& at);
+    /// The row's place in the buffer now, or -1 when it is no longer (or not yet) there.
+    int16_t BufferRow(int32_t row) const;
     /// Reads keys until one is y or n; no when keys cannot be read at all.
     bool WaitForYes();
 
@@ -70,8 +81,7 @@ private:
     bool silent = false;
     bool forced = false;
     const wchar_t* lastAnswerSource = L"user";
-    HANDLE output = INVALID_HANDLE_VALUE;
-    HANDLE input = INVALID_HANDLE_VALUE;
+    IScreen& screen;
     WORD attribute = color::Normal;
     int16_t width = 0;
     int16_t height = 0;

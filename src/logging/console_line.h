@@ -10,6 +10,9 @@
 
 class ConsoleHandler;
 
+/// Where a text goes on its row: from the first column, or ending at the last.
+enum class RowAlign { Left, Right };
+
 /// One screen row by its absolute number, so that it can be redrawn after later output has
 /// scrolled the buffer. None of its operations moves the handler's cursor or changes its colour.
 class ConsoleLine {
@@ -24,11 +27,6 @@ public:
     void DrawRight(const std::wstring& text);
 
 private:
-    /// Nothing once the row has left the buffer.
-    void Draw(const std::wstring& text, bool alignRight);
-    /// The row's place in the buffer now, or -1 when it is no longer (or not yet) there.
-    int16_t BufferRow() const;
-
     ConsoleHandler& console;
     int32_t row;
 };

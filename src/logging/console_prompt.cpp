@@ -48,8 +48,8 @@ bool ConsoleHandler::Ask(const std::wstring& headline, const std::wstring& messa
     }
     if (outputRedirected) {
         lastAnswerSource = L"output redirected";
-        (void)Render(headline + L"\r\n"); // plain output cannot fail
-        (void)Render(message + L" [YES]\r\n");
+        (void)Render(headline + L"\r\n", cursor); // plain output cannot fail
+        (void)Render(message + L" [YES]\r\n", cursor);
         return true;
     }
 
@@ -68,6 +68,11 @@ bool ConsoleHandler::Ask(const std::wstring& headline, const std::wstring& messa
     messageRow.DrawText(message);
 
     lastAnswerSource = L"user";
+    // Keys typed before the question was there do not answer it. They go before the tag is drawn,
+    // so that a key pressed once the tag shows is never dropped.
+    if (!inputRedirected) {
+        screen.DiscardInput();
+    }
     Answer answer = {L" [Ok] ", color::Normal, false};
     if (kind == PromptKind::YesNo) {
         messageRow.DrawRight(L" [Yes / No] ");
@@ -115,11 +120,9 @@ std::optional<wchar_t> ConsoleHandler::ReadKey() {
     if (inputRedirected) {
         return std::nullopt;
     }
-    FlushConsoleInputBuffer(input);
     for (;;) {
         INPUT_RECORD record;
-        DWORD count = 0;
-        if (!ReadConsoleInputW(input, &record, 1, &count) || count == 0) {
+        if (!screen.ReadInput(record)) {
             return std::nullopt;
         }
         if (IsAnsweringKeyRelease(record)) {

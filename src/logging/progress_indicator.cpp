@@ -5,11 +5,14 @@
 #include "logging/console_handler.h"
 
 ProgressIndicator::ProgressIndicator(const std::wstring& text)
-    : line(TheConsole.NewRow()), text(text) {
+    : ProgressIndicator(TheConsole, text) {}
+
+ProgressIndicator::ProgressIndicator(ConsoleHandler& console, const std::wstring& text)
+    : console(console), line(console.NewRow()), text(text) {
     // Plain output cannot come back to a row: the text once as a line of its own, and the
     // updates print nothing.
-    if (TheConsole.outputRedirected) {
-        TheConsole << text << L"\r\n";
+    if (console.OutputRedirected()) {
+        console << text << L"\r\n";
     }
 }
 
@@ -31,11 +34,11 @@ void ProgressIndicator::Redraw(const std::wstring& tag, WORD tagAttribute) {
     line.Fill(L' ');
     line.DrawText(text);
     if (tagAttribute != 0) {
-        TheConsole.attribute = tagAttribute;
+        console << ConsoleColor(tagAttribute);
     }
     line.DrawRight(tag);
     if (tagAttribute != 0) {
-        TheConsole.attribute = color::Normal;
+        console << ConsoleColor(color::Normal);
     }
-    TheConsole.MirrorLineEnd();
+    console.MirrorLineEnd();
 }

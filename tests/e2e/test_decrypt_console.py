@@ -41,7 +41,8 @@ class OverwritePromptTests(DecryptionTestCase):
                 self.assertIn(QUESTION, screen.rows[row - 1])
                 self.assertTrue(screen.rows[row].endswith("[Yes / No]"), screen.rows[row])
                 console.send(answer)
-                console.wait_for(path + " ")
+                # The answer's tag is the last thing drawn on the row.
+                console.wait_for(tag)
                 self.assertTrue(console.screen().rows[row].endswith(tag))
         console.wait_for_prompt("[Press Any Key]")
         console.send("Enter")

@@ -1,15 +1,11 @@
 """Start-up as a user sees it in a real console (tmux): colours of the banner and the report,
 the update warning with its yes/no prompt, and the box that turns a second instance away."""
 import os
-import time
 import uuid
 
 from harness import SEAMED_EXE, ToolTestCase, main, read_log, win_path
 from tmux_console import (BLUE, GREY, LIGHT_CYAN, LIGHT_GREEN, LIGHT_RED, RED, WHITE, YELLOW,
                           TmuxConsole, on)
-
-# How long a key that should be ignored gets to show that it was not.
-SETTLE = 0.5
 
 
 class StartupConsoleTests(ToolTestCase):
@@ -44,10 +40,8 @@ class StartupConsoleTests(ToolTestCase):
 
     def test_UpdateMissing_AnswerNo_EndsWith10(self):
         exe, run = self.start_update_prompt()
-        run.send("x")  # not an answer: the prompt keeps waiting
-        time.sleep(SETTLE)
-        self.assertTrue(run.running())
-        run.send("n")
+        # "x" is not an answer: had it been a yes, the run would go on and not end with 10.
+        run.send("x", "n")
         self.assertEqual(run.wait_exit(), 10)
         self.assertEqual(run.screen().colours_of("[No]"), {on(0, LIGHT_RED)})
         texts = self.log_texts(exe)
@@ -57,7 +51,8 @@ class StartupConsoleTests(ToolTestCase):
 
     def test_UpdateMissing_AnswerYes_RunsOn(self):
         exe, run = self.start_update_prompt()
-        run.send("Y")
+        # "x" is not an answer: had it been a no, the run would end with 10 before its last prompt.
+        run.send("x", "Y")
         run.wait_for_prompt("[Press Any Key]")
         self.assertEqual(run.screen().colours_of("[Yes]"), {on(0, LIGHT_GREEN)})
         run.send("Enter")
@@ -96,9 +91,10 @@ class StartupConsoleTests(ToolTestCase):
         self.assertEqual(screen.colours_of("Another instance of the cleaner is already running."),
                          {on(RED, WHITE)})
         self.assertIn("[Press Any Key]", screen.rows[screen.row_with("Another instance of")])
-        self.assertNotIn("Looking for infected files...", "\n".join(screen.rows))
         second.send("Enter")
         self.assertEqual(second.wait_exit(), 6)
+        # Only once it has ended can the screen show that it never went on to look.
+        self.assertNotIn("Looking for infected files...", "\n".join(second.screen().rows))
         first.send("Enter")
         self.assertEqual(first.wait_exit(), 0)
 

@@ -16,6 +16,8 @@ from harness import wine_env
 # Windows console colours; an attribute is background * 16 + foreground.
 BLUE, RED, GREY = 1, 4, 7
 LIGHT_GREEN, LIGHT_CYAN, LIGHT_RED, YELLOW, WHITE = 10, 11, 12, 14, 15
+# What ends a prompt's message row while it waits for its key.
+WAITING_TAGS = ("[Yes / No]", "[Press Any Key]")
 # ANSI colour index -> Windows colour bits (1 blue, 2 green, 4 red).
 _ANSI_TO_WINDOWS = [0, 4, 2, 6, 1, 5, 3, 7]
 _SEQUENCE = re.compile(r"\x1b\[([0-9;]*)([A-Za-z])|(.)", re.S)
@@ -139,21 +141,27 @@ class TmuxConsole:
 
     def wait_for(self, text, timeout=30):
         """The screen once it shows the text (rows end without their trailing blanks)."""
+        return self._wait(lambda screen: any(text in row for row in screen.rows),
+                          "%r did not appear" % text, timeout)
+
+    def wait_for_prompt(self, text, timeout=30):
+        """The screen once it shows the text and a prompt waiting for its key. A prompt drops the
+        keys typed ahead before it draws its waiting tag, never after, so a key sent now is read
+        by it."""
+        return self._wait(
+            lambda screen: (any(text in row for row in screen.rows) and
+                            any(row.endswith(WAITING_TAGS) for row in screen.rows)),
+            "no prompt waits with %r on the screen" % text, timeout)
+
+    def _wait(self, shown, what, timeout):
         deadline = time.monotonic() + timeout
         while True:
             screen = self.screen()
-            if any(text in row for row in screen.rows):
+            if shown(screen):
                 return screen
             if time.monotonic() > deadline:
-                raise AssertionError("%r did not appear:\n%s" % (text, screen))
+                raise AssertionError("%s:\n%s" % (what, screen))
             time.sleep(0.1)
-
-    def wait_for_prompt(self, tag, timeout=30):
-        """The screen once it shows the prompt's tag, after the prompt had time to start reading:
-        it discards the input that came before it."""
-        screen = self.wait_for(tag, timeout)
-        time.sleep(0.3)
-        return screen
 
     def wait_exit(self, timeout=30):
         """The program's exit code once it ended."""

@@ -3,18 +3,7 @@
 #include <initializer_list>
 
 #include "logging/key_release.h"
-
-namespace {
-
-INPUT_RECORD KeyEvent(bool down, WORD virtualKey) {
-    INPUT_RECORD record = {};
-    record.EventType = KEY_EVENT;
-    record.Event.KeyEvent.bKeyDown = down;
-    record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
-    return record;
-}
-
-} // namespace
+#include "memory_screen.h"
 
 TEST_CASE("KeyRelease_OnlyReleasesOfAnsweringKeysCount") {
     struct Case {
@@ -42,7 +31,7 @@ TEST_CASE("KeyRelease_OnlyReleasesOfAnsweringKeysCount") {
     for (const Case& c : cases) {
         CAPTURE(c.virtualKey);
         CAPTURE(c.down);
-        CHECK(IsAnsweringKeyRelease(KeyEvent(c.down, c.virtualKey)) == c.counts);
+        CHECK(IsAnsweringKeyRelease(KeyRecord(c.down, c.virtualKey)) == c.counts);
     }
 }
 
