@@ -7,9 +7,9 @@
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/output_file.h"
 #include "logging/console_handler.h"
+#include "logging/file_stream_mod.h"
 #include "logging/lines.h"
 #include "logging/log_file.h"
-#include "streams/file_stream_mod.h"
 #include "streams/path_helpers.h"
 #include "streams/volumes.h"
 

@@ -5,8 +5,8 @@
 
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/little_endian.h"
+#include "logging/file_stream_mod.h"
 #include "platform/system_functions.h"
-#include "streams/file_stream_mod.h"
 
 namespace {
 

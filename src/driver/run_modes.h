@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/custom_argument_parser.h"
+#include "cleaner/custom_argument_parser.h"
 
 enum ModeFlags : uint32_t {
     Silent = 1,

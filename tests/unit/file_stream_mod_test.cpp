@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "log_capture.h"
+#include "logging/file_stream_mod.h"
 #include "stream_test_files.h"
-#include "streams/file_stream_mod.h"
 #include "test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "streams/file_stream_mod.h"
+#include "logging/file_stream_mod.h"
 
 #include "logging/lines.h"
 #include "streams/path_helpers.h"
