@@ -2,9 +2,9 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "allocation_watch.h"
 #include "stream_test_files.h"
 #include "streams/raw_file.h"
 #include "test_support.h"
@@ -29,14 +29,14 @@ std::vector<unsigned char> Slice(const std::vector<unsigned char>& bytes, size_t
     return std::vector<unsigned char>(bytes.begin() + from, bytes.begin() + to);
 }
 
-/// Records the buffer and length of every WriteFile the stream issues.
+/// Records the length of every WriteFile the stream issues.
 class ChunkRecordingWrap : public NodFileWrap<DefaultAllocator> {
 public:
-    std::vector<std::pair<const void*, DWORD>> chunks;
+    std::vector<DWORD> chunks;
 
 protected:
     bool WriteChunk(const void* buffer, DWORD length, DWORD& written) {
-        chunks.emplace_back(buffer, length);
+        chunks.push_back(length);
         return NodFileWrap<DefaultAllocator>::WriteChunk(buffer, length, written);
     }
 };
@@ -218,38 +218,47 @@ TEST_CASE("RawFile_SizeLimit_RefusesAWriteEndingBeyondItWithoutRecordingACode") 
     }
 }
 
-TEST_CASE("RawFile_Write_LargeWriteStagedIn64KiBChunksAndLaterSmallWritesUseTheSameBuffer") {
+TEST_CASE("RawFile_Write_StagedIn64KiBChunksThroughOneBufferFromTheFirstLargeWriteOn") {
     TempDir dir;
     const std::wstring path = dir / L"out.bin";
     const uint32_t large = 4097 + 3 * 65536;
-    const uint32_t tail = 100;
-    const std::vector<unsigned char> data = Pattern(4096 + large + tail, 7);
+    const std::vector<unsigned char> data = Pattern(4096 + large + 5000 + 100, 7);
+    const ArrayAllocationWatch stage(65536, false);
     ChunkRecordingFile file(NoLimit, path, OpenMode::Create);
     REQUIRE(file.GetError() == StreamError::None);
 
-    // Up to 4,096 bytes go through the small stack stage: no heap buffer yet.
+    // Up to 4,096 bytes need no staging buffer.
     REQUIRE(file.Write(data.data(), 4096) == 4096u);
-    REQUIRE(file.chunks.size() == 1);
-    CHECK(file.chunks[0].second == 4096u);
-    const void* stackStage = file.chunks[0].first;
-
+    CHECK(stage.Count() == 0);
     REQUIRE(file.Write(data.data() + 4096, large) == large);
-    REQUIRE(file.chunks.size() == 5);
-    const void* heapStage = file.chunks[1].first;
-    CHECK(heapStage != stackStage);
-    for (size_t i = 1; i < 4; ++i) {
-        CHECK(file.chunks[i].first == heapStage);
-        CHECK(file.chunks[i].second == 65536u);
-    }
-    CHECK(file.chunks[4].second == 4097u);
+    CHECK(stage.Count() == 1);
+    // Kept for every later write: one WriteFile each, and no second buffer.
+    REQUIRE(file.Write(data.data() + 4096 + large, 5000) == 5000u);
+    REQUIRE(file.Write(data.data() + 4096 + large + 5000, 100) == 100u);
+    CHECK(stage.Count() == 1);
 
-    REQUIRE(file.Write(data.data() + 4096 + large, tail) == tail);
-    REQUIRE(file.chunks.size() == 6);
-    CHECK(file.chunks[5].first == heapStage);
-    CHECK(file.chunks[5].second == tail);
-
+    CHECK(file.chunks == std::vector<DWORD>{4096, 65536, 65536, 65536, 4097, 5000, 100});
     CHECK(file.GetSize() == data.size());
     CHECK(file.GetPosition() == data.size());
+    CHECK(ReadBytes(path) == data);
+}
+
+TEST_CASE("RawFile_Write_NoRoomForTheStagingBuffer_WritesIn4KiBChunksAndTriesAgainLater") {
+    TempDir dir;
+    const std::wstring path = dir / L"out.bin";
+    const std::vector<unsigned char> data = Pattern(10000 + 70000, 5);
+    ChunkRecordingFile file(NoLimit, path, OpenMode::Create);
+    {
+        const ArrayAllocationWatch noRoom(65536, true);
+        REQUIRE(file.Write(data.data(), 10000) == 10000u);
+        CHECK(noRoom.Count() == 1);
+    }
+    CHECK(file.chunks == std::vector<DWORD>{4096, 4096, 1808});
+    const ArrayAllocationWatch room(65536, false);
+    REQUIRE(file.Write(data.data() + 10000, 70000) == 70000u);
+    CHECK(room.Count() == 1);
+    CHECK(file.chunks == std::vector<DWORD>{4096, 4096, 1808, 65536, 4464});
+    CHECK(file.GetError() == StreamError::None);
     CHECK(ReadBytes(path) == data);
 }
 
@@ -261,8 +270,7 @@ TEST_CASE("RawFile_ZeroLengthWrite_ReturnsZeroAndChangesNothing") {
     const unsigned char byte = 0;
     CHECK(file.Write(&byte, 0) == 0u);
     // Still one (empty) WriteFile, as for any write.
-    REQUIRE(file.chunks.size() == 1);
-    CHECK(file.chunks[0].second == 0u);
+    CHECK(file.chunks == std::vector<DWORD>{0});
     CHECK(file.GetError() == StreamError::None);
     CHECK(file.GetPosition() == 4u);
     CHECK(file.GetSize() == 10u);
