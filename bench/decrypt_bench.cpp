@@ -58,13 +58,13 @@ int Cipher(const wchar_t* name, uint64_t bytes) {
         return 2;
     }
     Footer footer;
-    for (uint32_t i = 0; i < footer::RsaBlockLength; ++i) {
+    for (uint32_t i = 0; i < format::RsaBlockLength; ++i) {
         footer.keyBlock[i] = static_cast<uint8_t>(i * 7 + 1);
         footer.ivBlock[i] = static_cast<uint8_t>(i * 13 + 5);
     }
     FileCipher cipher;
     std::wstring message;
-    if (!cipher.SetUp(aes ? 1 : 4, footer, message)) {
+    if (!cipher.SetUp(LayoutOf(aes ? Variant::V1 : Variant::V4), footer, message)) {
         fwprintf(stderr, L"cipher set-up failed: %ls\n", message.c_str());
         return 1;
     }

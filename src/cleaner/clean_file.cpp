@@ -63,7 +63,7 @@ CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicato
         if (!CleanFile(file, progress, output)) {
             return CleanerResult::Failed;
         }
-        if (VariantOf(FileNameOf(output), output) < 0) {
+        if (VariantOf(FileNameOf(output), output) == Variant::None) {
             return CleanerResult::Ok;
         }
         file = output;

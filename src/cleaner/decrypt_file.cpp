@@ -63,7 +63,7 @@ bool FilecoderCleaner::DecryptFile(const CleaningRecord& record, ProgressIndicat
         }
         // Its only copy may be that file: it is cleaned on its own turn, never replaced.
         const std::wstring outputName = FileNameOf(outputPath);
-        if (IsOwnFileName(outputName) || VariantOf(outputName, outputPath) >= 0) {
+        if (IsOwnFileName(outputName) || VariantOf(outputName, outputPath) != Variant::None) {
             LogLine(prefix::Info,
                     L"Can't replace [" + outputPath + L"], it is an encrypted file too.");
             return false;
@@ -100,10 +100,12 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
     if (!ReadFooter(input, input.GetSize(), footer, message)) {
         return false;
     }
+    const VariantLayout& layout = LayoutOf(variant);
     // Refused whole rather than failing part-way: the output grows to the data written or to
     // its final size, whichever is larger.
-    const uint64_t needed =
-        variant == 5 ? footer.plainSize : std::max(footer.plainSize, footer.dataLength);
+    const uint64_t needed = EnciphersWholeData(layout)
+                                ? std::max(footer.plainSize, footer.dataLength)
+                                : footer.plainSize;
     uint64_t freeBytes = 0;
     if (!FreeBytesAt(outputPath, freeBytes)) {
         const std::wstring error = FormatLastError();
@@ -118,15 +120,16 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
         return false;
     }
     FileCipher cipher;
-    if (!cipher.SetUp(variant, footer, message) || !input.SetPosition(0)) {
+    if (!cipher.SetUp(layout, footer, message) || !input.SetPosition(0)) {
         return false;
     }
     // Variant 5 enciphers only a leading part; the rest up to the footer is copied as it is.
-    bool copying = variant == 5 && footer.dataLength == 0;
+    const bool whole = EnciphersWholeData(layout);
+    bool copying = !whole && footer.dataLength == 0;
     uint64_t remaining = copying ? footer.plainSize : footer.dataLength;
     // Data that fills whole blocks carries no padding, whatever its last bytes look like.
-    const bool padded = variant < 4 && footer.plainSize % 16 != 0;
-    ProgressReporter reporter(progress, variant == 5 ? footer.plainSize : footer.dataLength);
+    const bool padded = HasPadding(layout, footer.plainSize);
+    ProgressReporter reporter(progress, whole ? footer.dataLength : footer.plainSize);
     uint64_t processed = 0;
     while (remaining != 0) {
         reporter.Report(processed);
@@ -145,7 +148,7 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
             return false;
         }
         processed += chunk;
-        if (remaining == 0 && variant == 5 && !copying) {
+        if (remaining == 0 && !whole && !copying) {
             copying = true;
             remaining = footer.plainSize - processed;
         }

@@ -7,7 +7,7 @@ namespace {
 struct AesKeyBlob {
     BLOBHEADER header;
     DWORD keyLength;
-    BYTE key[32];
+    BYTE key[format::KeyLength];
 };
 
 bool AcquireAesContext(UniqueCryptProvider& provider) {
@@ -20,10 +20,10 @@ bool AcquireAesContext(UniqueCryptProvider& provider) {
 
 } // namespace
 
-bool FileCipher::SetUp(int32_t variant, const Footer& footer, std::wstring& message) {
-    aes = variant < 4;
+bool FileCipher::SetUp(const VariantLayout& layout, const Footer& footer, std::wstring& message) {
+    aes = layout.cipher == FileCipherKind::Aes256Cbc;
     if (!aes) {
-        salsa.SetKeyWithIV(footer.keyBlock, 32, footer.ivBlock, 8);
+        salsa.SetKeyWithIV(footer.keyBlock, format::KeyLength, footer.ivBlock, layout.ivLength);
         return true;
     }
     AesKeyBlob blob = {};

@@ -8,15 +8,16 @@
 #include <cstdint>
 #include <string>
 
-#include "cleaner/footer.h"
+#include "cleaner/format.h"
 #include "platform/unique_handle.h"
 
-/// The cipher of one file: AES-256-CBC through CryptoAPI for the variants below 4,
-/// Salsa20 through Crypto++ for the others. Decrypts in place, chunk after chunk.
+/// The cipher of one file, as its variant's layout names it. Decrypts in place, chunk after
+/// chunk.
 class FileCipher {
 public:
     /// Keys the cipher from the recovered blocks; on failure the text says why.
-    [[nodiscard]] bool SetUp(int32_t variant, const Footer& footer, std::wstring& message);
+    [[nodiscard]] bool SetUp(const VariantLayout& layout, const Footer& footer,
+                             std::wstring& message);
 
     /// Decrypts length bytes; an AES call with removePadding may shorten length. False leaves the
     /// system's last error.

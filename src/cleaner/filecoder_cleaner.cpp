@@ -12,7 +12,7 @@ constexpr size_t IoBufferSize = 10 * 1024 * 1024;
 
 } // namespace
 
-FilecoderCleaner::FilecoderCleaner() : extensions{L".BRSK", L".QOVE", L".QOVY"} {}
+FilecoderCleaner::FilecoderCleaner() = default;
 
 bool FilecoderCleaner::Init() {
     PrintAndLogLine(L"Loading keys, please wait...", color::Emphasis, prefix::Info);
@@ -20,8 +20,11 @@ bool FilecoderCleaner::Init() {
         LogLine(prefix::Error, L"Can't read keys from resources.");
         return false;
     }
-    const std::wstring supported = L"Supported file extensions : " + extensions[0] + L", " +
-                                   extensions[1] + L", " + extensions[2] + L", .%RandomChars%";
+    std::wstring supported = L"Supported file extensions : ";
+    for (const NamedVariant& named : NamedVariants) {
+        supported += named.extension + std::wstring(L", ");
+    }
+    supported += L".%RandomChars%";
     PrintAndLogLine(supported, color::Emphasis, prefix::Info);
     if (!InitBackup()) {
         LogLine(prefix::Error, L"Can't init backup.");

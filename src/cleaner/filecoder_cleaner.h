@@ -10,7 +10,7 @@
 
 #include "backup/cleaning_record.h"
 #include "cleaner/custom_argument_parser.h"
-#include "cleaner/footer.h"
+#include "cleaner/format.h"
 #include "cleaner/usermode_file_cleaner.h"
 
 class FileStreamMod;
@@ -37,7 +37,7 @@ public:
 private:
     /// The variant of a file of the family, from its name or the footer magic at the end of the
     /// content at contentPath; -1 when it is none of the family's.
-    int32_t VariantOf(const std::wstring& fileName, const std::wstring& contentPath) const;
+    Variant VariantOf(const std::wstring& fileName, const std::wstring& contentPath) const;
     /// One encrypted file, or one layer of a file encrypted more than once: backed up,
     /// decrypted and given the output's name, which output returns. A cleaning that an earlier
     /// run left unfinished is taken up where it stopped. False, with its lines, leaves the file
@@ -63,8 +63,8 @@ private:
 
     std::unique_ptr<uint8_t[]> ioBuffer;
     std::unique_ptr<HCRYPTKEY[]> keyTable;
-    int32_t variant = -1;
+    /// What Scan recognised, as ReadFooter then resolved it, for the file being cleaned.
+    Variant variant = Variant::None;
     uint32_t keyCount = 0;
-    std::wstring extensions[3];
     HCRYPTKEY lastKey = 0;
 };

@@ -133,40 +133,51 @@ bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count) {
     return ImportKeyTable(ReadKeyDatabase(LoadKeyResource()), table, count);
 }
 
-bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[]>& table,
-                    uint32_t& count) {
+KeyRecords FindKeyRecords(const std::vector<uint8_t>& body) {
+    KeyRecords records;
     if (body.size() < 4) {
-        return false;
+        return records;
     }
     if (ReadUint32(body.data()) > NewestFormatVersion) {
-        LogLine(prefix::Info, L"This variant is not supported (version error).");
-        return false;
+        records.newer = true;
+        return records;
     }
     if (body.size() < BodyHeadSize) {
+        return records;
+    }
+    records.usable = true;
+    const uint32_t stored = ReadUint32(body.data() + 4);
+    size_t offset = BodyHeadSize;
+    // Bounded by the body, never by the stored count alone: a record takes at least its length.
+    while (records.texts.size() < stored && body.size() - offset >= RecordLengthSize) {
+        const uint32_t length = ReadUint32(body.data() + offset);
+        if (length > body.size() - offset - RecordLengthSize) {
+            break;
+        }
+        records.texts.emplace_back(offset + RecordLengthSize, length);
+        offset += RecordLengthSize + length;
+    }
+    return records;
+}
+
+bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[]>& table,
+                    uint32_t& count) {
+    const KeyRecords records = FindKeyRecords(body);
+    if (records.newer) {
+        LogLine(prefix::Info, L"This variant is not supported (version error).");
+    }
+    if (!records.usable) {
         return false;
     }
-    // The stored count is not trusted for the allocation: a record takes at least its length field.
-    const size_t capacity = std::min<size_t>(ReadUint32(body.data() + 4),
-                                             (body.size() - BodyHeadSize) / RecordLengthSize);
-    table = std::make_unique<HCRYPTKEY[]>(capacity);
-    size_t offset = BodyHeadSize;
+    table = std::make_unique<HCRYPTKEY[]>(records.texts.size());
     uint32_t stored = 0;
-    while (stored < capacity) {
-        const size_t remaining = body.size() - offset;
-        if (remaining < RecordLengthSize) {
-            break;
-        }
-        const uint32_t length = ReadUint32(body.data() + offset);
-        if (length > remaining - RecordLengthSize) {
-            break;
-        }
-        const HCRYPTKEY key = ImportKey(
-            reinterpret_cast<const char*>(body.data() + offset + RecordLengthSize), length);
+    for (const auto& [offset, length] : records.texts) {
+        const HCRYPTKEY key =
+            ImportKey(reinterpret_cast<const char*>(body.data() + offset), length);
         if (key == 0) {
             break;
         }
         table[stored++] = key;
-        offset += RecordLengthSize + length;
     }
     count = stored;
     return true;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 /// The key database resource as the module holds it; data is null when there is none.
@@ -30,6 +31,17 @@ void DescrambleBuffer(uint8_t* buffer, size_t length);
 /// Reads the key database and imports its records in order until one fails; false when the
 /// database itself cannot be used. What FilecoderCleaner::LoadKeys does with its own members.
 [[nodiscard]] bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count);
+
+/// Where the key records of a descrambled body lie, in order: up to the stored count, while the
+/// body holds whole records. usable is false for a body too short for its version and count or
+/// of a newer version (newer tells which).
+struct KeyRecords {
+    bool usable = false;
+    bool newer = false;
+    /// Offset and length of each record's Base64 text in the body.
+    std::vector<std::pair<size_t, uint32_t>> texts;
+};
+[[nodiscard]] KeyRecords FindKeyRecords(const std::vector<uint8_t>& body);
 
 /// The records of a descrambled body imported in order until one fails; false when the body's
 /// version or size makes it unusable.

@@ -10,7 +10,7 @@
 namespace {
 
 /// Reads the last bytes of a file opened for shared reading; false when it cannot.
-bool ReadTail(const std::wstring& path, uint8_t (&tail)[footer::Variant5Length]) {
+bool ReadTail(const std::wstring& path, uint8_t (&tail)[format::LongestFooter]) {
     UniqueFile file(sys::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, 0, nullptr));
     if (!file) {
@@ -41,26 +41,22 @@ bool IsFile(const std::wstring& path) {
 
 } // namespace
 
-int32_t FilecoderCleaner::VariantOf(const std::wstring& fileName,
+Variant FilecoderCleaner::VariantOf(const std::wstring& fileName,
                                     const std::wstring& contentPath) const {
-    const std::wstring extension = L"." + ExtensionOf(fileName);
-    if (extension == extensions[0] || extension == extensions[1]) {
-        return 1;
+    const Variant named = VariantOfName(fileName);
+    if (named != Variant::None) {
+        return named;
     }
-    if (extension == extensions[2]) {
-        return 4;
-    }
-    uint8_t tail[footer::Variant5Length];
+    uint8_t tail[format::LongestFooter];
     // The "\\?\" form reaches files at any depth.
-    if (ReadTail(ToSystemPath(contentPath), tail) && ReadUint32(tail + 532) == footer::Magic1 &&
-        ReadUint32(tail + 536) == footer::Magic2) {
-        return 5;
+    if (ReadTail(ToSystemPath(contentPath), tail) && HasFooterMagic(tail, sizeof tail)) {
+        return Variant::V5;
     }
-    return -1;
+    return Variant::None;
 }
 
 CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
-    variant = -1;
+    variant = Variant::None;
     const std::wstring name = FileNameOf(path);
     if (IsRecordName(name)) {
         return InterruptedFileOf(path).empty() ? CleanerResult::NotInfected
@@ -73,8 +69,8 @@ CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
     variant = VariantOf(name, path);
     // A name the walk met may be gone since: another file's cleaning, done in between, can
     // have moved it to its backup.
-    if (variant < 0 || (variant != 5 && !IsFile(path))) {
-        variant = -1;
+    if (variant == Variant::None || (variant != Variant::V5 && !IsFile(path))) {
+        variant = Variant::None;
         return CleanerResult::NotInfected;
     }
     return CleanerResult::Ok;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/system_lookup.h"
+#include "platform/system_functions.h"
 
 namespace {
 
@@ -19,8 +19,6 @@ const OsClassRow osClasses[] = {
     {6, 3, 0x1000, 0x800}, {6, 4, 0x4000, 0x2000}, {10, 0, 0x4000, 0x2000},
 };
 
-using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOEXW*);
-
 } // namespace
 
 uint32_t OsClassOf(DWORD major, DWORD minor, BYTE productType) {
@@ -35,13 +33,11 @@ uint32_t OsClassOf(DWORD major, DWORD minor, BYTE productType) {
 void QueryOsVersion(OsVersionInfo& info) {
     std::memset(&info, 0, sizeof info);
     info.version.dwOSVersionInfoSize = sizeof info.version;
-    const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
-        FindSystemFunction(GetModuleHandleA("ntdll"), "RtlGetVersion"));
-    if (!rtlGetVersion) {
+    if (!IsAvailable(&sys::RtlGetVersion)) {
         info.OsClass = 0;
         return;
     }
-    rtlGetVersion(&info.version);
+    sys::RtlGetVersion(reinterpret_cast<PRTL_OSVERSIONINFOW>(&info.version));
     info.OsClass = OsClassOf(info.version.dwMajorVersion, info.version.dwMinorVersion,
                              info.version.wProductType);
 }

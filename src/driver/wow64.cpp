@@ -1,22 +1,9 @@
 #include "driver/wow64.h"
 
-#include "platform/system_lookup.h"
 #include "platform/unique_handle.h"
 
-namespace {
-
-using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE process, PBOOL wow64);
-using DisableFunction = BOOL(WINAPI*)(PVOID* oldValue);
-
-template <typename Function> Function FindKernel32Function(const char* name) {
-    return reinterpret_cast<Function>(FindSystemFunction(GetModuleHandleW(L"kernel32.dll"), name));
-}
-
-} // namespace
-
 bool IsWow64() {
-    const auto isWow64Process = FindKernel32Function<IsWow64ProcessFunction>("IsWow64Process");
-    if (!isWow64Process) {
+    if (!IsAvailable(&sys::IsWow64Process)) {
         return false;
     }
     const UniqueKernelHandle process(
@@ -25,17 +12,19 @@ bool IsWow64() {
         return false;
     }
     BOOL wow64 = FALSE;
-    return isWow64Process(process.get(), &wow64) && wow64;
+    return sys::IsWow64Process(process.get(), &wow64) && wow64;
 }
 
 Wow64RedirectionGuard::Wow64RedirectionGuard() : isWow64(IsWow64()) {
     if (!isWow64) {
         return;
     }
-    const auto disable = FindKernel32Function<DisableFunction>("Wow64DisableWow64FsRedirection");
-    revert = FindKernel32Function<RevertFunction>("Wow64RevertWow64FsRedirection");
+    if (IsAvailable(&sys::Wow64RevertWow64FsRedirection)) {
+        revert = sys::Wow64RevertWow64FsRedirection;
+    }
     // Without the revert call redirection could not be restored, so it is not switched off.
-    disabled = disable && revert && disable(&oldValue);
+    disabled = revert && IsAvailable(&sys::Wow64DisableWow64FsRedirection) &&
+               sys::Wow64DisableWow64FsRedirection(&oldValue);
 }
 
 Wow64RedirectionGuard::~Wow64RedirectionGuard() {

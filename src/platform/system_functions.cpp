@@ -69,6 +69,12 @@ DynamicImportModule modules[] = {
 #undef SYSFN_MODULE
 };
 
+void PutBackStubs(const DynamicImportModule& module) {
+    for (const DynamicImportEntry* entry = module.entries; entry->name != nullptr; ++entry) {
+        std::memcpy(entry->slot, &entry->stub, sizeof entry->stub);
+    }
+}
+
 bool IsKernel32(const DynamicImportModule& module) {
     return &module == &modules[static_cast<int>(SystemLibrary::kernel32)];
 }
@@ -89,7 +95,7 @@ void FreeLoadedLibraries() {
 void RestrictLibrarySearchToSystemDirectory() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
+        FindSystemFunction(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
     if (setDefaultDllDirectories != nullptr) {
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG);
     }
@@ -135,13 +141,33 @@ void ResolveModule(DynamicImportModule& module) {
     module.resolved = true;
 }
 
+void ResetSystemFunctions() {
+    // Loaded libraries stay loaded: what was obtained from them (keys, COM) must stay valid.
+    for (DynamicImportModule& module : modules) {
+        module.resolved = false;
+        PutBackStubs(module);
+    }
+}
+
+bool IsAvailable(const void* slot) {
+    for (DynamicImportModule& module : modules) {
+        for (const DynamicImportEntry* entry = module.entries; entry->name != nullptr; ++entry) {
+            if (entry->slot == slot) {
+                ResolveModule(module);
+                FARPROC target;
+                std::memcpy(&target, slot, sizeof target);
+                return target != entry->fallback;
+            }
+        }
+    }
+    return false;
+}
+
 void UnloadModule(DynamicImportModule& module) {
     if (module.handle != NotLoaded && module.handle != nullptr && !IsKernel32(module)) {
         FreeLibrary(module.handle);
     }
     module.handle = NotLoaded;
     module.resolved = false;
-    for (const DynamicImportEntry* entry = module.entries; entry->name != nullptr; ++entry) {
-        std::memcpy(entry->slot, &entry->stub, sizeof entry->stub);
-    }
+    PutBackStubs(module);
 }

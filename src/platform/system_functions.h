@@ -46,3 +46,11 @@ void ResolveModule(DynamicImportModule& module);
 /// Frees the library (never kernel32) and puts its slots back on their first-use stubs, so a
 /// later call loads it again instead of jumping into an unloaded module.
 void UnloadModule(DynamicImportModule& module);
+
+/// Puts every slot back on its first-use stub, libraries staying loaded: the next call of each
+/// function is looked up again, through the lookup in force then.
+void ResetSystemFunctions();
+
+/// Whether the running Windows has the function whose slot this is (sys::Name), rather than
+/// the fallback standing in for it. Resolves its library first.
+bool IsAvailable(const void* slot);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/system_functions.h"
+
 namespace {
 
 FARPROC LookUpExport(HMODULE module, const char* name) {
@@ -17,5 +19,8 @@ FARPROC FindSystemFunction(HMODULE module, const char* name) {
 }
 
 SystemFunctionLookup ReplaceSystemFunctionLookup(SystemFunctionLookup lookup) {
-    return std::exchange(currentLookup, lookup);
+    const SystemFunctionLookup replaced = std::exchange(currentLookup, lookup);
+    // What the table resolved through the old lookup is looked up again through the new one.
+    ResetSystemFunctions();
+    return replaced;
 }

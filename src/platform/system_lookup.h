@@ -9,7 +9,7 @@ FARPROC FindSystemFunction(HMODULE module, const char* name);
 
 using SystemFunctionLookup = FARPROC (*)(HMODULE module, const char* name);
 
-/// Puts another lookup in place of GetProcAddress and returns the one it replaces. For test
-/// programs that play a Windows release, a missing update or a failing call the machine does not
-/// have. A library of the table resolved before the replacement keeps what it was given.
+/// Puts another lookup in place of GetProcAddress and returns the one it replaces; the table of
+/// system functions looks its functions up again through it. For test programs that play a
+/// Windows release, a missing update or a failing call the machine does not have.
 SystemFunctionLookup ReplaceSystemFunctionLookup(SystemFunctionLookup lookup);

@@ -101,6 +101,15 @@ LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     return 0;
 }
 
+HANDLE WINAPI CrashingCreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE templateFile) {
+    if (std::wcsstr(name, crashingPath.c_str()) != nullptr) {
+        throw std::runtime_error("played fault");
+    }
+    return realCreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
 FARPROC SeamedLookup(HMODULE module, const char* name) {
     const std::string function = name;
     if (function == "RtlGetVersion" && (versionMissing || versionPlayed)) {
@@ -115,24 +124,11 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
     if (function == faultingFunction) {
         return reinterpret_cast<FARPROC>(&WriteThroughNull);
     }
-    return GetProcAddress(module, name);
-}
-
-HANDLE WINAPI CrashingCreateFileW(LPCWSTR name, DWORD access, DWORD share,
-                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                                  HANDLE templateFile) {
-    if (std::wcsstr(name, crashingPath.c_str()) != nullptr) {
-        throw std::runtime_error("played fault");
+    if (function == "CreateFileW" && !crashingPath.empty()) {
+        realCreateFileW = reinterpret_cast<decltype(realCreateFileW)>(GetProcAddress(module, name));
+        return reinterpret_cast<FARPROC>(&CrashingCreateFileW);
     }
-    return realCreateFileW(name, access, share, security, disposition, flags, templateFile);
-}
-
-// Resolved first, so that the library's first use does not put the real function back.
-void CrashOnOpening(const wchar_t* text) {
-    crashingPath = text;
-    ResolveModule(ImportModuleOf(SystemLibrary::kernel32));
-    realCreateFileW = sys::CreateFileW;
-    sys::CreateFileW = &CrashingCreateFileW;
+    return GetProcAddress(module, name);
 }
 
 bool StartsWith(const wchar_t* text, const wchar_t* head) {
@@ -227,7 +223,7 @@ int wmain(int argc, wchar_t** argv) {
         } else if (StartsWith(option, L"--seam-console-width=")) {
             consoleWidth = static_cast<SHORT>(std::wcstol(option + 21, nullptr, 10));
         } else if (StartsWith(option, L"--seam-crash-on=")) {
-            CrashOnOpening(option + 16);
+            crashingPath = option + 16;
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;

@@ -120,3 +120,29 @@ TEST_CASE("SystemFunctions_SubstitutesStandInForMissingFunctions") {
     CHECK(module == GetModuleHandleW(L"kernel32.dll"));
     CHECK(sys::CreateFileW(L"x", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr) == INVALID_HANDLE_VALUE);
 }
+
+TEST_CASE("SystemFunctions_TheTableLooksItsFunctionsUpThroughTheOneReplaceableLookup") {
+    static int calls = 0;
+    struct Fake {
+        static LONG WINAPI RegCloseKey(HKEY) {
+            ++calls;
+            return ERROR_SUCCESS;
+        }
+    };
+    {
+        FakeSystemFunctions fakes;
+        fakes.Replace("RegCloseKey", &Fake::RegCloseKey);
+        fakes.Remove("IsWow64Process");
+        CHECK(OpenAndCloseSoftwareKey() == ERROR_SUCCESS);
+        CHECK(calls == 1);
+        // A function the lookup does not find is no more available than on a release without it.
+        CHECK_FALSE(IsAvailable(&sys::IsWow64Process));
+        BOOL wow64 = TRUE;
+        CHECK_FALSE(sys::IsWow64Process(GetCurrentProcess(), &wow64));
+        CHECK(IsAvailable(&sys::RegOpenKeyExW));
+    }
+    // The real functions once the fake has gone.
+    CHECK(OpenAndCloseSoftwareKey() == ERROR_SUCCESS);
+    CHECK(calls == 1);
+    CHECK(IsAvailable(&sys::IsWow64Process));
+}

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/system_functions.h"
 #include "platform/system_lookup.h"
 #include "streams/path_helpers.h"
 
@@ -129,6 +130,8 @@ FakeSystemFunctions::~FakeSystemFunctions() {
 
 void FakeSystemFunctions::Set(const char* name, FARPROC function) {
     fakeFunctions[name] = function;
+    // The table may have resolved the function since the fake took over the lookup.
+    ResetSystemFunctions();
 }
 
 PrivateCurrentUser::PrivateCurrentUser() {

@@ -44,9 +44,9 @@ std::wstring ReadUtf16Text(const std::wstring& path);
 /// The names in a directory that match a pattern such as L"*.log".
 std::vector<std::wstring> FindNames(const std::wstring& directory, const std::wstring& pattern);
 
-/// Stands in for system functions that are found by name at run time: a function given here
-/// replaces the real one, a missing one is not found, the others are found as usual. Only one
-/// may exist at a time.
+/// Stands in for system functions that are found by name at run time, the table's among them: a
+/// function given here replaces the real one, a missing one is not found, the others are found
+/// as usual. Only one may exist at a time.
 class FakeSystemFunctions {
 public:
     FakeSystemFunctions();

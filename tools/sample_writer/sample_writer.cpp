@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "file_ciphers.h"
+#include "file_encryptors.h"
+#include "cleaner/format.h"
 #include "platform/unique_handle.h"
 #include "streams/path_helpers.h"
 
@@ -16,10 +17,6 @@ namespace {
 
 // A multiple of the AES block, so only the last chunk can need padding.
 constexpr DWORD ChunkSize = 1 << 20;
-constexpr DWORD AesBlockSize = 16;
-constexpr DWORD RsaBlockSize = 256;
-constexpr uint32_t FooterMagic1 = 0x93892918;
-constexpr uint32_t FooterMagic2 = 0x00038281;
 
 std::wstring FullPath(const std::wstring& path) {
     const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -64,9 +61,9 @@ bool RandomExtension(std::wstring& extension) {
     return true;
 }
 
-void AppendLittleEndian(std::vector<BYTE>& out, uint64_t value, int width) {
+void PutLittleEndian(std::vector<BYTE>& footer, uint32_t offset, uint64_t value, int width) {
     for (int i = 0; i < width; ++i) {
-        out.push_back(static_cast<BYTE>(value >> (8 * i)));
+        footer[offset + i] = static_cast<BYTE>(value >> (8 * i));
     }
 }
 
@@ -76,9 +73,9 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD length) {
 }
 
 /// Encrypts the first encryptedLength bytes of the input and copies the rest.
-bool StreamData(HANDLE input, HANDLE output, FileCipher& cipher, uint64_t size,
+bool StreamData(HANDLE input, HANDLE output, FileEncryptor& cipher, uint64_t size,
                 uint64_t encryptedLength, std::wstring& error) {
-    std::vector<BYTE> buffer(ChunkSize + AesBlockSize);
+    std::vector<BYTE> buffer(ChunkSize + format::AesBlockLength);
     uint64_t processed = 0;
     do {
         const DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(ChunkSize, size - processed));
@@ -107,17 +104,17 @@ bool StreamData(HANDLE input, HANDLE output, FileCipher& cipher, uint64_t size,
 }
 
 bool EncryptBlock(const PublicKeyEncryptor& rsa, const BYTE* data, DWORD length,
-                  std::vector<BYTE>& footer, std::wstring& error) {
+                  std::vector<BYTE>& footer, uint32_t offset, std::wstring& error) {
     std::vector<BYTE> block;
     if (!rsa.Encrypt(data, length, block)) {
         error = L"RSA encryption failed, " + FormatLastError();
         return false;
     }
-    if (block.size() != RsaBlockSize) {
+    if (block.size() != format::RsaBlockLength) {
         error = L"the key's modulus is not 2048 bits";
         return false;
     }
-    footer.insert(footer.end(), block.begin(), block.end());
+    std::copy(block.begin(), block.end(), footer.begin() + offset);
     return true;
 }
 
@@ -138,10 +135,11 @@ bool ResolveOutputPath(const std::wstring& directory, const std::wstring& name,
 
 bool WriteSample(const SampleOptions& options, const PublicKeyEncryptor& rsa,
                  const std::wstring& input, std::wstring& output, std::wstring& error) {
-    const bool aes = options.variant < 4;
+    const VariantLayout& layout = LayoutOf(static_cast<Variant>(options.variant));
+    const bool aes = layout.cipher == FileCipherKind::Aes256Cbc;
     std::wstring extension = options.extension;
-    if (extension.empty() && options.variant != 5) {
-        extension = options.variant == 4 ? L".QOVY" : L".BRSK";
+    if (extension.empty() && *DefaultExtensionOf(layout.variant) != L'\0') {
+        extension = DefaultExtensionOf(layout.variant);
     } else if (extension.empty() && !RandomExtension(extension)) {
         error = L"no random numbers, " + FormatLastError();
         return false;
@@ -160,46 +158,44 @@ bool WriteSample(const SampleOptions& options, const PublicKeyEncryptor& rsa,
     }
     const uint64_t plainSize = static_cast<uint64_t>(size.QuadPart);
 
-    BYTE key[32];
-    BYTE iv[16];
+    BYTE key[format::KeyLength];
+    BYTE iv[format::AesBlockLength];
     if (!Random(key, sizeof key) || !Random(iv, sizeof iv)) {
         error = L"no random numbers, " + FormatLastError();
         return false;
     }
-    std::unique_ptr<FileCipher> cipher;
+    std::unique_ptr<FileEncryptor> cipher;
     if (aes) {
-        auto aesCipher = std::make_unique<AesFileCipher>();
+        auto aesCipher = std::make_unique<AesFileEncryptor>();
         if (!aesCipher->Init(key, iv)) {
             error = L"AES set-up failed, " + FormatLastError();
             return false;
         }
         cipher = std::move(aesCipher);
     } else {
-        BYTE nonce[8];
+        BYTE nonce[format::SalsaNonceLength];
         std::copy(iv, iv + sizeof nonce, nonce);
-        cipher = std::make_unique<Salsa20FileCipher>(key, nonce);
+        cipher = std::make_unique<Salsa20FileEncryptor>(key, nonce);
     }
-    std::vector<BYTE> footer;
-    if (!EncryptBlock(rsa, key, sizeof key, footer, error) ||
-        !EncryptBlock(rsa, iv, aes ? 16 : 8, footer, error)) {
+    // Every byte the layout does not name stays zero (variant 1's mark, variant 5's unused 8).
+    std::vector<BYTE> footer(layout.footerLength);
+    if (!EncryptBlock(rsa, key, sizeof key, footer, format::KeyBlockOffset, error) ||
+        !EncryptBlock(rsa, iv, layout.ivLength, footer, format::IvBlockOffset, error)) {
         return false;
     }
     SecureZeroMemory(key, sizeof key);
     uint64_t encryptedLength = plainSize;
-    if (options.variant == 5) {
+    if (EnciphersWholeData(layout)) {
+        PutLittleEndian(footer, layout.plainSizeOffset,
+                        options.hasPlainSize ? options.plainSize : plainSize, 8);
+    } else {
         const uint64_t factor1 = options.hasFactors ? options.factor1 : plainSize;
         const uint64_t factor2 = options.hasFactors ? options.factor2 : 1;
         encryptedLength = std::min(factor1 * factor2, plainSize);
-        AppendLittleEndian(footer, 0, 8); // unused
-        AppendLittleEndian(footer, factor1, 8);
-        AppendLittleEndian(footer, factor2, 4);
-        AppendLittleEndian(footer, FooterMagic1, 4);
-        AppendLittleEndian(footer, FooterMagic2, 4);
-    } else {
-        AppendLittleEndian(footer, options.hasPlainSize ? options.plainSize : plainSize, 8);
-        if (options.variant == 1) {
-            AppendLittleEndian(footer, 0, 8);
-        }
+        PutLittleEndian(footer, layout.firstFactorOffset, factor1, 8);
+        PutLittleEndian(footer, layout.secondFactorOffset, factor2, 4);
+        PutLittleEndian(footer, layout.magicOffset, format::Magic1, 4);
+        PutLittleEndian(footer, layout.magicOffset + 4, format::Magic2, 4);
     }
 
     UniqueFile out(CreateFileW(output.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));

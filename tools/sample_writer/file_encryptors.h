@@ -5,20 +5,22 @@
 
 #include <cryptopp/salsa.h>
 
+#include "cleaner/format.h"
 #include "platform/unique_handle.h"
 
 /// Encrypts a file's data chunk by chunk, carrying its state from one chunk to the next.
-class FileCipher {
+class FileEncryptor {
 public:
-    virtual ~FileCipher() = default;
+    virtual ~FileEncryptor() = default;
     /// Encrypts length bytes in place; the last chunk may grow up to capacity by its padding.
     [[nodiscard]] virtual bool Encrypt(BYTE* data, DWORD& length, DWORD capacity, bool last) = 0;
 };
 
 /// AES-256-CBC through CryptoAPI.
-class AesFileCipher : public FileCipher {
+class AesFileEncryptor : public FileEncryptor {
 public:
-    [[nodiscard]] bool Init(const BYTE (&key)[32], const BYTE (&iv)[16]);
+    [[nodiscard]] bool Init(const BYTE (&key)[format::KeyLength],
+                            const BYTE (&iv)[format::AesBlockLength]);
     [[nodiscard]] bool Encrypt(BYTE* data, DWORD& length, DWORD capacity, bool last) override;
 
 private:
@@ -27,9 +29,10 @@ private:
 };
 
 /// Salsa20 with 20 rounds through Crypto++.
-class Salsa20FileCipher : public FileCipher {
+class Salsa20FileEncryptor : public FileEncryptor {
 public:
-    Salsa20FileCipher(const BYTE (&key)[32], const BYTE (&nonce)[8]);
+    Salsa20FileEncryptor(const BYTE (&key)[format::KeyLength],
+                         const BYTE (&nonce)[format::SalsaNonceLength]);
     [[nodiscard]] bool Encrypt(BYTE* data, DWORD& length, DWORD capacity, bool last) override;
 
 private:

@@ -1,21 +1,20 @@
-#include "file_ciphers.h"
+#include "file_encryptors.h"
 
 #include <cstring>
 
 namespace {
 
-constexpr DWORD AesBlockSize = 16;
-
 /// PLAINTEXTKEYBLOB of an AES-256 key.
 struct AesKeyBlob {
     BLOBHEADER header;
     DWORD keyLength;
-    BYTE key[32];
+    BYTE key[format::KeyLength];
 };
 
 } // namespace
 
-bool AesFileCipher::Init(const BYTE (&key)[32], const BYTE (&iv)[16]) {
+bool AesFileEncryptor::Init(const BYTE (&key)[format::KeyLength],
+                            const BYTE (&iv)[format::AesBlockLength]) {
     AesKeyBlob blob = {{PLAINTEXTKEYBLOB, CUR_BLOB_VERSION, 0, CALG_AES_256}, sizeof blob.key, {}};
     std::memcpy(blob.key, key, sizeof blob.key);
     DWORD mode = CRYPT_MODE_CBC;
@@ -30,17 +29,18 @@ bool AesFileCipher::Init(const BYTE (&key)[32], const BYTE (&iv)[16]) {
     return ready;
 }
 
-bool AesFileCipher::Encrypt(BYTE* data, DWORD& length, DWORD capacity, bool last) {
+bool AesFileEncryptor::Encrypt(BYTE* data, DWORD& length, DWORD capacity, bool last) {
     // The family pads only data that does not fill its last block: whole blocks go out as they are.
-    const BOOL final = last && (length % AesBlockSize != 0 || length == 0);
+    const BOOL final = last && (length % format::AesBlockLength != 0 || length == 0);
     return CryptEncrypt(aesKey.get(), 0, final, 0, data, &length, capacity);
 }
 
-Salsa20FileCipher::Salsa20FileCipher(const BYTE (&key)[32], const BYTE (&nonce)[8]) {
+Salsa20FileEncryptor::Salsa20FileEncryptor(const BYTE (&key)[format::KeyLength],
+                                           const BYTE (&nonce)[format::SalsaNonceLength]) {
     salsa.SetKeyWithIV(key, sizeof key, nonce, sizeof nonce);
 }
 
-bool Salsa20FileCipher::Encrypt(BYTE* data, DWORD& length, DWORD, bool) {
+bool Salsa20FileEncryptor::Encrypt(BYTE* data, DWORD& length, DWORD, bool) {
     salsa.ProcessData(data, data, length);
     return true;
 }
