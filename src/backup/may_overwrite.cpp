@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "driver/shorten_path.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
+#include "logging/shorten_path.h"
 #include "streams/path_helpers.h"
 
 bool MayOverwrite(const std::wstring& path) {

@@ -7,9 +7,8 @@
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/output_file.h"
 #include "logging/console_handler.h"
+#include "logging/file_stream_mod.h"
 #include "logging/lines.h"
-#include "logging/log_file.h"
-#include "streams/file_stream_mod.h"
 #include "streams/path_helpers.h"
 #include "streams/volumes.h"
 
@@ -46,7 +45,7 @@ private:
 bool FilecoderCleaner::DecryptFile(const CleaningRecord& record, ProgressIndicator& progress,
                                    std::wstring& outputPath, bool& replace) {
     const std::wstring path = record.SourcePath();
-    TheLogFile << L"[" << TheDateTime << L"] - " << LogHorizontalLine(80) << L"\r\n";
+    LogRule();
     LogLine(prefix::Info, L"Decrypting [" + path + L"]");
     outputPath = OutputPathOf(path);
     if (outputPath.empty()) {

@@ -15,8 +15,7 @@ constexpr size_t IoBufferSize = 10 * 1024 * 1024;
 FilecoderCleaner::FilecoderCleaner() = default;
 
 bool FilecoderCleaner::Init() {
-    PrintLine(L"Loading keys, please wait...", color::Emphasis);
-    LogLine(prefix::Info, L"Loading keys, please wait...");
+    PrintAndLogLine(L"Loading keys, please wait...", color::Emphasis, prefix::Info);
     if (!LoadKeys()) {
         LogLine(prefix::Error, L"Can't read keys from resources.");
         return false;

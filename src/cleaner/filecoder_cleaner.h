@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "backup/cleaning_record.h"
+#include "cleaner/custom_argument_parser.h"
 #include "cleaner/format.h"
 #include "cleaner/usermode_file_cleaner.h"
-#include "driver/custom_argument_parser.h"
 
 class FileStreamMod;
 

@@ -1,8 +1,8 @@
 #include <cstring>
 
 #include "cleaner/filecoder_cleaner.h"
+#include "logging/file_stream_mod.h"
 #include "platform/system_functions.h"
-#include "streams/file_stream_mod.h"
 
 namespace {
 

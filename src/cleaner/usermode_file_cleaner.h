@@ -6,7 +6,7 @@
 class ProgressIndicator;
 
 /// What Scan and Clean answer.
-enum CleanerResult : int32_t {
+enum class CleanerResult : int32_t {
     Ok = 0,
     NotInfected = 2,
     Failed = 4,

@@ -25,7 +25,7 @@ int ReportCrash() {
         PrintLine(L"Fatal error occured, consult support.", color::Error);
     } catch (...) {
     }
-    return ExitCode::Crashed;
+    return static_cast<int>(ExitCode::Crashed);
 }
 
 bool faultReported = false;
@@ -39,7 +39,7 @@ LONG WINAPI EndRunOnFault(EXCEPTION_POINTERS*) {
         faultReported = true;
         ReportCrash();
     }
-    TerminateProcess(GetCurrentProcess(), ExitCode::Crashed);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(ExitCode::Crashed));
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -61,12 +61,12 @@ int RunEntry(int argc, wchar_t** argv, RunFunction run) {
     sys::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (!TheLogFile.Open(MakeLogFileName())) {
         wprintf(L"Couldn't create logfile!");
-        return ExitCode::Finished;
+        return static_cast<int>(ExitCode::Finished);
     }
     const FaultFilterScope faultFilter;
     try {
         LogLine(prefix::None, L"Begin");
-        const int result = run(argc, argv);
+        const int result = static_cast<int>(run(argc, argv));
         LogLine(prefix::None, L"End");
         return result;
     } catch (...) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 /// How a run ended, as the process exit code.
-enum ExitCode : int {
+enum class ExitCode : int {
     Finished = 0,
     UsageShown = 1,
     AnotherInstance = 6,

@@ -1,9 +1,9 @@
 #include "driver/process_file.h"
 
-#include "driver/shorten_path.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
 #include "logging/log_file.h"
+#include "logging/shorten_path.h"
 
 FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path, bool forced,
                         bool listOnly) {

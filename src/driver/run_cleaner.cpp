@@ -26,8 +26,8 @@ struct Counters {
 
 Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     const std::vector<std::wstring> paths = modes.paths;
-    const bool forced = (modes.flags & ModeFlags::Forced) != 0;
-    const bool listOnly = (modes.flags & ModeFlags::NoCleaning) != 0;
+    const bool forced = modes.Has(ModeFlags::Forced);
+    const bool listOnly = modes.Has(ModeFlags::NoCleaning);
     Counters counters;
     const auto process = [&](const std::wstring& path) {
         const FileOutcome result = ProcessFile(cleaner, path, forced, listOnly);
@@ -93,8 +93,8 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
     FilecoderCleaner cleaner;
     const bool helpRequested = modes.ParseCommandLine(argc, argv);
     const bool accepted = !helpRequested && cleaner.CheckArguments(modes.paths);
-    TheConsole.SetSilent((modes.flags & ModeFlags::Silent) != 0);
-    TheConsole.SetForced((modes.flags & ModeFlags::Forced) != 0);
+    TheConsole.SetSilent(modes.Has(ModeFlags::Silent));
+    TheConsole.SetForced(modes.Has(ModeFlags::Forced));
     if (modes.flags == 0 && CheckEnvironment() != 0) {
         LogLine(prefix::Error, L"The user stopped the run at the environment check.");
         return ExitCode::EnvironmentRefused;
@@ -123,7 +123,7 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
                     prefix::Info);
     PrintAndLogLine(std::to_wstring(counters.cleaned) + L" file(s) cleaned.", color::Emphasis,
                     prefix::Info);
-    if ((modes.flags & ModeFlags::NoCleaning) != 0) {
+    if (modes.Has(ModeFlags::NoCleaning)) {
         counters.listed.Report();
     }
     TheConsole.Ask(L"Cleaning Finished.",

@@ -18,13 +18,13 @@ uint32_t SwitchOf(const wchar_t* argument) {
     }
     switch (std::towlower(argument[1])) {
     case L's':
-        return ModeFlags::Silent;
+        return FlagBit(ModeFlags::Silent);
     case L'f':
-        return ModeFlags::Forced;
+        return FlagBit(ModeFlags::Forced);
     case L'd':
-        return ModeFlags::Debug;
+        return FlagBit(ModeFlags::Debug);
     case L'n':
-        return ModeFlags::NoCleaning;
+        return FlagBit(ModeFlags::NoCleaning);
     case L'h':
     case L'?':
         return HelpRequest;
@@ -33,7 +33,7 @@ uint32_t SwitchOf(const wchar_t* argument) {
     }
 }
 
-void PrintModeNotices(uint32_t flags) {
+void PrintModeNotices(const RunModes& modes) {
     struct Notice {
         ModeFlags flag;
         const wchar_t* text;
@@ -46,7 +46,7 @@ void PrintModeNotices(uint32_t flags) {
     };
     WriteRules();
     for (const Notice& notice : notices) {
-        if (flags & notice.flag) {
+        if (modes.Has(notice.flag)) {
             PrintAndLogLine(notice.text, color::Warning, prefix::Warning);
         }
     }
@@ -77,7 +77,7 @@ bool RunModes::ParseCommandLine(int argc, wchar_t** argv) {
         }
     }
     if (flags != 0) {
-        PrintModeNotices(flags);
+        PrintModeNotices(*this);
     }
     return helpRequested;
 }

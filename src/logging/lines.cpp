@@ -7,6 +7,10 @@ void LogLine(const wchar_t* linePrefix, const std::wstring& text) {
     TheLogFile << L"[" << TheDateTime << L"] - " << linePrefix << text << L"\r\n";
 }
 
+void LogRule() {
+    LogLine(prefix::None, LogHorizontalLine(80).GetText());
+}
+
 void PrintLine(const std::wstring& text, WORD attribute) {
     if (attribute != 0) {
         TheConsole << ConsoleColor(attribute) << text << ConsoleColor(color::Normal) << L"\r\n";
@@ -24,7 +28,7 @@ void WriteRules() {
     const int width = TheConsole.GetWidth();
     const size_t consoleLength = width <= 1 ? 80 : static_cast<size_t>(width - 1);
     TheConsole << LogHorizontalLine(consoleLength) << L"\r\n";
-    TheLogFile << L"[" << TheDateTime << L"] - " << LogHorizontalLine(80) << L"\r\n";
+    LogRule();
 }
 
 void WriteBlankLines() {

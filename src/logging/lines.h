@@ -12,8 +12,11 @@ constexpr const wchar_t* Warning = L"WARNING: ";
 constexpr const wchar_t* Error = L"ERROR: ";
 } // namespace prefix
 
-/// "[" stamp "] - " prefix text "\r\n" to the log file.
+/// "[" stamp "] - " prefix text "\r\n" to the log file: every log line is written here.
 void LogLine(const wchar_t* linePrefix, const std::wstring& text);
+
+/// An 80-character rule as a log line.
+void LogRule();
 
 /// The text and a line end on the console; a colour is set before it and 7 restored after.
 void PrintLine(const std::wstring& text, WORD attribute = 0);

@@ -19,7 +19,7 @@ public:
 
 protected:
     /// One attempt, no retry; an invalid handle becomes a null one.
-    void OpenFile(const std::wstring& path, uint32_t mode) {
+    void OpenFile(const std::wstring& path, OpenMode mode) {
         const DWORD access =
             mode == OpenMode::ReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
         const DWORD disposition = mode == OpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;

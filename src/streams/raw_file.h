@@ -18,7 +18,7 @@
 template <typename Wrap, typename HandleType>
 class CGenericRawFile : public streams::CFileStream, public Wrap {
 public:
-    CGenericRawFile(uint64_t sizeLimit, const std::wstring& path, uint32_t mode)
+    CGenericRawFile(uint64_t sizeLimit, const std::wstring& path, OpenMode mode)
         : sizeLimit(sizeLimit) {
         this->OpenFile(path, mode);
         if (!this->IsOpen()) {
@@ -35,8 +35,8 @@ public:
         }
     }
 
-    int32_t GetError() const override { return error; }
-    int32_t SetError(int32_t code) override {
+    StreamError GetError() const override { return error; }
+    StreamError SetError(StreamError code) override {
         if (error == StreamError::None) {
             error = code;
         }
@@ -56,7 +56,7 @@ public:
             return false;
         }
         size = newSize;
-        return Seek(newSize, 0) != FailedOffset;
+        return Seek(newSize, SeekOrigin::Begin) != FailedOffset;
     }
 
     /// Hands everything written to the disk itself, not only to the system's cache.
@@ -71,22 +71,22 @@ public:
         return true;
     }
 
-    uint64_t Seek(uint64_t offset, uint32_t origin) override {
+    uint64_t Seek(uint64_t offset, SeekOrigin origin) override {
         if (error != StreamError::None) {
             return FailedOffset;
         }
         uint64_t target;
         switch (origin) {
-        case 0:
+        case SeekOrigin::Begin:
             target = offset;
             break;
-        case 1:
+        case SeekOrigin::Current:
             target = position + offset;
             break;
-        case 2:
+        case SeekOrigin::End:
             target = size + offset;
             break;
-        default:
+        default: // a number cast to an origin
             SetError(StreamError::BadOrigin);
             return FailedOffset;
         }
@@ -157,7 +157,7 @@ private:
     static constexpr uint32_t SmallStage = 4096;
     static constexpr uint32_t LargeStage = 65536;
 
-    int32_t error = StreamError::None;
+    StreamError error = StreamError::None;
     uint64_t size = 0;
     uint64_t position = 0;
     uint64_t sizeLimit;

@@ -5,7 +5,7 @@
 namespace streams {
 
 uint32_t InputStream::ReadAt(void* buffer, uint32_t length, uint64_t offset) {
-    if (seekable.Seek(offset, 0) == FailedOffset) {
+    if (seekable.Seek(offset, SeekOrigin::Begin) == FailedOffset) {
         return FailedCount;
     }
     return Read(buffer, length);
@@ -16,14 +16,14 @@ uint32_t InputStream::ReadAtKeepPosition(void* buffer, uint32_t length, uint64_t
         return FailedCount;
     }
     const uint64_t previous = seekable.GetPosition();
-    if (seekable.Seek(offset, 0) != offset) {
+    if (seekable.Seek(offset, SeekOrigin::Begin) != offset) {
         return FailedCount;
     }
     const uint32_t count = Read(buffer, length);
     if (count == FailedCount) {
         return FailedCount;
     }
-    if (seekable.Seek(previous, 0) != previous) {
+    if (seekable.Seek(previous, SeekOrigin::Begin) != previous) {
         return FailedCount;
     }
     return count;
@@ -53,7 +53,7 @@ bool InputStream::CopyTo(OutputStream& target, uint64_t count) {
 }
 
 uint32_t OutputStream::WriteAt(const void* buffer, uint32_t length, uint64_t offset) {
-    if (seekable.Seek(offset, 0) == FailedOffset) {
+    if (seekable.Seek(offset, SeekOrigin::Begin) == FailedOffset) {
         return FailedCount;
     }
     return Write(buffer, length);

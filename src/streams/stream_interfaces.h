@@ -4,7 +4,7 @@
 #include <string>
 
 /// Sticky error codes: the first failure of a stream is kept for good.
-enum StreamError : int32_t {
+enum class StreamError : int32_t {
     None = 0,
     SizeProbeFailed = 1,
     ReadFailed = 2,
@@ -13,9 +13,19 @@ enum StreamError : int32_t {
     OpenFailed = 7,
 };
 
-enum OpenMode : uint32_t {
+enum class OpenMode : uint32_t {
+    /// Reads and writes a new file, or an existing one cut to 0 bytes.
     Create = 1,
     ReadOnly = 2,
+    /// Reads and writes an existing file as it is.
+    ReadWrite = 3,
+};
+
+/// What a seek's offset counts from.
+enum class SeekOrigin : uint32_t {
+    Begin = 0,
+    Current = 1,
+    End = 2,
 };
 
 constexpr uint32_t FailedCount = 0xFFFFFFFFu;
@@ -23,9 +33,9 @@ constexpr uint64_t FailedOffset = 0xFFFFFFFFFFFFFFFFull;
 
 class IErrorProne {
 public:
-    virtual int32_t GetError() const = 0;
+    virtual StreamError GetError() const = 0;
     /// Records the code only when none is recorded yet; returns the recorded code.
-    virtual int32_t SetError(int32_t code) = 0;
+    virtual StreamError SetError(StreamError code) = 0;
     virtual bool IsUsable() const = 0;
     virtual std::wstring GetErrorText() const = 0;
 
@@ -37,7 +47,7 @@ namespace streams {
 
 class ISeekable {
 public:
-    virtual uint64_t Seek(uint64_t offset, uint32_t origin) = 0;
+    virtual uint64_t Seek(uint64_t offset, SeekOrigin origin) = 0;
     virtual uint64_t GetSize() const = 0;
     virtual uint64_t GetPosition() const = 0;
 

@@ -1,7 +1,7 @@
 #include "walker/dir_walker.h"
 
 #include "logging/lines.h"
-#include "logging/log_file.h"
+#include "logging/logger.h"
 #include "streams/path_helpers.h"
 
 namespace {
@@ -101,11 +101,9 @@ DirWalkerIterator::~DirWalkerIterator() {
     // unwinding of an earlier failure, the searches are still closed below.
     try {
         for (const WalkFrame& frame : frames) {
-            TheLogFile << L"[" << TheDateTime << L"] - " << prefix::Info
-                       << L"DirWalkerIterator::cleanup('" << frame.directory << L"', '"
-                       << frame.findData.cFileName << L"', "
-                       << LogHex(reinterpret_cast<uintptr_t>(frame.findHandle.get()), 8)
-                       << L")\r\n";
+            const LogHex handle(reinterpret_cast<uintptr_t>(frame.findHandle.get()), 8);
+            LogLine(prefix::Info, L"DirWalkerIterator::cleanup('" + frame.directory + L"', '" +
+                                      frame.findData.cFileName + L"', " + handle.GetText() + L")");
         }
     } catch (const LoggerException&) {
     }
@@ -128,8 +126,7 @@ WalkEntry DirWalkerIterator::operator*() const {
         return entry;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        TheLogFile << L"[" << TheDateTime << L"] - " << prefix::Error << L"consistency error: "
-                   << LogHex(attributes, 8) << L"\r\n";
+        LogLine(prefix::Error, L"consistency error: " + LogHex(attributes, 8).GetText());
         return entry;
     }
     entry.isValid = true;

@@ -7,7 +7,7 @@ import struct
 import subprocess
 import tempfile
 
-from harness import main, win_path
+from harness import SEAMED_EXE, main, win_path
 from decryption import (ARCHIVE, CLEANED, HIDDEN, READONLY, SYSTEM,
                         DecryptionTestCase, backup_suffix, digest, file_attributes, leftovers,
                         partial_path, work_files,
@@ -194,28 +194,28 @@ class FailureTests(DecryptionTestCase):
 
 class KeySearchTests(DecryptionTestCase):
     def test_KeyFoundInTheTable_ThenTriedFirstForTheNextFiles(self):
-        # Wine traces every CryptDecrypt with its key handle. Salsa20 files make no other call,
-        # so each call is one RSA block tried with one key of the table.
+        # The seamed tool reports every RSA decryption: one footer block tried with one key.
         plain = [self.plain("file-%d.dat" % i, os.urandom(64)) for i in range(4)]
         out = os.path.join(self.tmp, "data")
-        under_last_key = self.write_samples(out, plain[:3], "--variant", "4", "--key", "2")
+        under_third_key = self.write_samples(out, plain[:3], "--variant", "4", "--key", "2")
         under_first_key = self.write_samples(out, plain[3:], "--variant", "4", "--key", "0")
-        files = under_last_key + under_first_key
+        files = under_third_key + under_first_key
         # Given one by one, the files are cleaned in this order.
-        run = self.run_tool("/s", *[win_path(p) for p in files], env={"WINEDEBUG": "+crypt"})
+        run = self.run_tool("--seam-trace-rsa", "/s", *[win_path(p) for p in files],
+                            exe=self.tool_copy(source=SEAMED_EXE))
         self.assertEqual(run.rc, 0)
         self.assertEqual(summary(run), (4, 4))
-        calls = [line.split("CryptDecrypt (", 1)[1].split(",", 1)[0]
-                 for line in run.stderr.splitlines() if ":CryptDecrypt (" in line]
-        # The first file walks the table from its start to the third key, which then opens both
-        # blocks of every file under it at the first trial. The fourth file's key block is tried
-        # with that key, which fails, and the table is walked again from its first key.
-        first, last = calls[0], calls[-9]
-        self.assertEqual(calls[-9:], [last] * 7 + [first] * 2, calls)
-        tried_first = list(dict.fromkeys(calls[:-8]))
-        self.assertEqual(len(tried_first), 3, calls)
-        self.assertEqual(tried_first[0], first)
-        self.assertEqual(tried_first[-1], last)
+        tries = [tuple(line.split()[1:]) for line in run.stderr.splitlines()
+                 if line.startswith("rsa-decrypt ")]
+        self.assertGreaterEqual(len(tries), 3, run.stderr)
+        first, second, third = (key for key, _ in tries[:3])
+        self.assertEqual(len({first, second, third}), 3, tries)
+        # The first file walks the table from its start to the third key, which opens its key
+        # block and its IV block, and both blocks of the two files after it at the first trial.
+        # The fourth file's key block fails with that key, and the table is walked again from
+        # its first key, which opens both blocks.
+        self.assertEqual(tries, [(first, "failed"), (second, "failed")] + [(third, "ok")] * 6 +
+                         [(third, "failed"), (first, "ok"), (first, "ok")])
         for plain_path, encrypted in zip(plain, files):
             self.assertEqual(read(os.path.splitext(encrypted)[0]), read(plain_path))
 

@@ -11,6 +11,10 @@
 //                                        fails, as when the process has no room left for it
 //   --seam-fail-aes-final=HEX            the last CryptDecrypt call of an AES file decrypts its
 //                                        data, then reports failure with this error code
+//   --seam-trace-rsa                     each CryptDecrypt call with an RSA key (one footer
+//                                        block tried with one key of the table) writes the line
+//                                        "rsa-decrypt KEY ok" or "rsa-decrypt KEY failed" to
+//                                        standard error, KEY the key handle in hexadecimal
 //   --seam-fault-in=NAME                 a call of the system function NAME, when looked up by
 //                                        name, writes through a null pointer (an access
 //                                        violation)
@@ -57,16 +61,32 @@ void WINAPI WriteThroughNull() {
 }
 
 DWORD aesFinalError = 0; // 0: every decryption goes through
+bool traceRsa = false;
 
-BOOL WINAPI FailingAesFinalDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags,
-                                   BYTE* data, DWORD* length) {
-    const BOOL result = CryptDecrypt(key, hash, final, flags, data, length);
+/// 0 when the key's algorithm cannot be read.
+ALG_ID AlgorithmOf(HCRYPTKEY key) {
     ALG_ID algorithm = 0;
     DWORD size = sizeof algorithm;
-    if (final && CryptGetKeyParam(key, KP_ALGID, reinterpret_cast<BYTE*>(&algorithm), &size, 0) &&
-        algorithm == CALG_AES_256) {
+    if (!CryptGetKeyParam(key, KP_ALGID, reinterpret_cast<BYTE*>(&algorithm), &size, 0)) {
+        return 0;
+    }
+    return algorithm;
+}
+
+BOOL WINAPI SeamedCryptDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags, BYTE* data,
+                               DWORD* length) {
+    // Asked first, so that the last error stays the decryption's.
+    const ALG_ID algorithm = AlgorithmOf(key);
+    BOOL result = CryptDecrypt(key, hash, final, flags, data, length);
+    if (aesFinalError != 0 && final && algorithm == CALG_AES_256) {
         SetLastError(aesFinalError);
-        return FALSE;
+        result = FALSE;
+    }
+    if (traceRsa && GET_ALG_TYPE(algorithm) == ALG_TYPE_RSA) {
+        const DWORD error = GetLastError();
+        fwprintf(stderr, L"rsa-decrypt %08lx %ls\n", static_cast<unsigned long>(key),
+                 result ? L"ok" : L"failed");
+        SetLastError(error);
     }
     return result;
 }
@@ -98,8 +118,8 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
     if (missingFunctions.count(function) != 0) {
         return nullptr;
     }
-    if (function == "CryptDecrypt" && aesFinalError != 0) {
-        return reinterpret_cast<FARPROC>(&FailingAesFinalDecrypt);
+    if (function == "CryptDecrypt" && (aesFinalError != 0 || traceRsa)) {
+        return reinterpret_cast<FARPROC>(&SeamedCryptDecrypt);
     }
     if (function == faultingFunction) {
         return reinterpret_cast<FARPROC>(&WriteThroughNull);
@@ -194,6 +214,8 @@ int wmain(int argc, wchar_t** argv) {
             failingArraySize = std::wcstoul(option + 16, nullptr, 10);
         } else if (StartsWith(option, L"--seam-fail-aes-final=")) {
             aesFinalError = std::wcstoul(option + 22, nullptr, 16);
+        } else if (std::wcscmp(option, L"--seam-trace-rsa") == 0) {
+            traceRsa = true;
         } else if (StartsWith(option, L"--seam-fault-in=")) {
             faultingFunction = Narrow(option + 16);
         } else if (StartsWith(option, L"--seam-fault-new=")) {

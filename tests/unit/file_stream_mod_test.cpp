@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "log_capture.h"
+#include "logging/file_stream_mod.h"
 #include "stream_test_files.h"
-#include "streams/file_stream_mod.h"
 #include "test_support.h"
 
 namespace {
@@ -33,12 +33,12 @@ std::wstring Line(const wchar_t* text, const std::wstring& path,
 TEST_CASE("FileStreamMod_FailedOpen_LogsTheCallersPath") {
     struct Case {
         const wchar_t* name;
-        uint32_t mode;
+        OpenMode mode;
         const wchar_t* text;
     };
     const Case cases[] = {
         {L"missing.bin", OpenMode::ReadOnly, L"Can't open file ["},
-        {L"missing.bin", 3, L"Can't open file ["},
+        {L"missing.bin", OpenMode::ReadWrite, L"Can't open file ["},
         {L"no-such-directory\\out.bin", OpenMode::Create, L"Can't create file ["},
     };
     for (const Case& c : cases) {
@@ -74,7 +74,7 @@ TEST_CASE("FileStreamMod_OpensTheExtendedLengthFormOfAPathBeyondMaxPath") {
 TEST_CASE("FileStreamMod_FailedOperation_WritesItsLineWithTheCallersPath") {
     struct Case {
         const char* what;
-        uint32_t mode;
+        OpenMode mode;
         /// Runs the failing operation; true when it reported failure.
         bool (*fail)(FileStreamMod& file);
         const wchar_t* text;
@@ -99,15 +99,15 @@ TEST_CASE("FileStreamMod_FailedOperation_WritesItsLineWithTheCallersPath") {
          [](FileStreamMod& f) { return f.Write(data, sizeof data) == FailedCount; },
          L"Can't write data to file [", false},
         {"seek with origin 3", OpenMode::ReadOnly,
-         [](FileStreamMod& f) { return f.Seek(0, 3) == FailedOffset; },
+         [](FileStreamMod& f) { return f.Seek(0, NoSuchOrigin) == FailedOffset; },
          L"Can't set position in file [", true},
         {"seek past the end of a read-only stream", OpenMode::ReadOnly,
-         [](FileStreamMod& f) { return f.Seek(101, 0) == FailedOffset; },
+         [](FileStreamMod& f) { return f.Seek(101, SeekOrigin::Begin) == FailedOffset; },
          L"Can't set position in file [", true},
         {"size change on a read-only stream", OpenMode::ReadOnly,
          [](FileStreamMod& f) { return !f.SetSize(0); }, L"Can't set size of file [", true},
         // Refused before any seek: only its own line.
-        {"position with the top bit set", 3,
+        {"position with the top bit set", OpenMode::ReadWrite,
          [](FileStreamMod& f) { return !f.SetPosition(0x8000000000000000ull); },
          L"Can't set position in file [", true},
     };
@@ -143,8 +143,8 @@ TEST_CASE("FileStreamMod_OperationEndingInAFailedSeek_WritesTheSeekLineThenItsOw
         INFO(std::string(c.what));
         TempDir dir;
         const std::wstring path = MakeFile(dir / L"f.bin", 100);
-        FileStreamMod file(path, 3);
-        REQUIRE(file.Seek(0, 3) == FailedOffset);
+        FileStreamMod file(path, OpenMode::ReadWrite);
+        REQUIRE(file.Seek(0, NoSuchOrigin) == FailedOffset);
         LogCapture log;
         SetLastError(MarkerError);
         CHECK_FALSE(c.run(file));
@@ -175,7 +175,7 @@ TEST_CASE("FileStreamMod_SucceedingOperations_LogNothing") {
         CHECK(file.Write(data.data(), 10000) == 10000u);
         CHECK(file.Write(data.data(), 0) == 0u);
         CHECK(file.SetPosition(0));
-        CHECK(file.Seek(0, 2) == 10000u);
+        CHECK(file.Seek(0, SeekOrigin::End) == 10000u);
         CHECK(file.SetSize(5000));
         CHECK(file.SetPosition(0));
         unsigned char buffer[5000];
@@ -183,7 +183,7 @@ TEST_CASE("FileStreamMod_SucceedingOperations_LogNothing") {
     }
     {
         FileStreamMod file(path, OpenMode::ReadOnly);
-        CHECK(file.Seek(5000, 0) == 5000u);
+        CHECK(file.Seek(5000, SeekOrigin::Begin) == 5000u);
     }
     CHECK_LINES(log, Lines{});
 }

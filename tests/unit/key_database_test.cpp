@@ -64,10 +64,6 @@ TEST_CASE("DescrambleBuffer_BlocksAndTail_SameAsTheChainOnEachByte") {
     }
 }
 
-TEST_CASE("DescrambleBuffer_NoBuffer_NothingHappens") {
-    DescrambleBuffer(nullptr, 64);
-}
-
 TEST_CASE("ImportKey_LengthZero_NoKeyEvenWhenTextFollows") {
     // With a length of 0 the decoder would read on to a terminator and import the key behind it.
     const std::string record = BuildKeyRecords().at(0);

@@ -104,11 +104,23 @@ TEST_CASE("QueryOsVersion_VersionFunctionMissing_RecordStaysZero") {
     CHECK(info.OsClass == 0);
 }
 
-TEST_CASE("QueryOsVersion_RealSystem_ClassMatchesTheReportedRelease") {
+TEST_CASE("QueryOsVersion_RealSystem_SameRecordAsTheNativeLayerGives") {
+    // Asked here without the tool's lookup, and with the size of the extended record, without
+    // which the native layer leaves out the product type and the service pack.
+    RTL_OSVERSIONINFOEXW native = {};
+    native.dwOSVersionInfoSize = sizeof native;
+    const auto rtlGetVersion = reinterpret_cast<LONG(WINAPI*)(RTL_OSVERSIONINFOEXW*)>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion"));
+    REQUIRE((rtlGetVersion != nullptr));
+    REQUIRE(rtlGetVersion(&native) == 0);
     OsVersionInfo info;
+    std::memset(&info, 0xCC, sizeof info);
     QueryOsVersion(info);
-    REQUIRE(info.version.dwMajorVersion != 0);
-    CHECK(info.OsClass == OsClassOf(info.version.dwMajorVersion, info.version.dwMinorVersion,
-                                    info.version.wProductType));
+    CHECK(info.version.dwMajorVersion == native.dwMajorVersion);
+    CHECK(info.version.dwMinorVersion == native.dwMinorVersion);
+    CHECK(info.version.dwBuildNumber == native.dwBuildNumber);
+    CHECK(info.version.wServicePackMajor == native.wServicePackMajor);
+    CHECK(info.version.wProductType == native.wProductType);
+    CHECK(info.version.wProductType != 0);
     CHECK(info.OsClass != 0); // Wine plays a supported release
 }

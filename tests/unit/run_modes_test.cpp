@@ -33,14 +33,14 @@ TEST_CASE("ParseCommandLine_SwitchTable") {
         bool isPath;
     };
     const Case cases[] = {
-        {L"/S", ModeFlags::Silent, false, false},
-        {L"-s", ModeFlags::Silent, false, false},
-        {L"/silent", ModeFlags::Silent, false, false},
-        {L"/sfoo", ModeFlags::Silent, false, false},
-        {L"/f", ModeFlags::Forced, false, false},
-        {L"-D", ModeFlags::Debug, false, false},
-        {L"-data.txt", ModeFlags::Debug, false, false},
-        {L"/n", ModeFlags::NoCleaning, false, false},
+        {L"/S", FlagBit(ModeFlags::Silent), false, false},
+        {L"-s", FlagBit(ModeFlags::Silent), false, false},
+        {L"/silent", FlagBit(ModeFlags::Silent), false, false},
+        {L"/sfoo", FlagBit(ModeFlags::Silent), false, false},
+        {L"/f", FlagBit(ModeFlags::Forced), false, false},
+        {L"-D", FlagBit(ModeFlags::Debug), false, false},
+        {L"-data.txt", FlagBit(ModeFlags::Debug), false, false},
+        {L"/n", FlagBit(ModeFlags::NoCleaning), false, false},
         {L"/h", 0, true, false},
         {L"-?", 0, true, false},
         {L"/x", 0, false, true},
@@ -60,7 +60,7 @@ TEST_CASE("ParseCommandLine_SwitchTable") {
 
 TEST_CASE("ParseCommandLine_KeepsPathOrderAndDuplicates") {
     const Parsed parsed = Parse({L"b", L"/s", L"a", L"b", L"/s"});
-    CHECK(parsed.modes.flags == ModeFlags::Silent);
+    CHECK(parsed.modes.flags == FlagBit(ModeFlags::Silent));
     CHECK(parsed.modes.paths == std::vector<std::wstring>{L"b", L"a", L"b"});
 }
 

@@ -1,6 +1,6 @@
 #include <doctest.h>
 
-#include "driver/shorten_path.h"
+#include "logging/shorten_path.h"
 
 TEST_CASE("ShortenPath_Examples") {
     struct Case {

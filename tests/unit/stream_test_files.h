@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "streams/stream_interfaces.h"
+
+/// A number that names no seek origin.
+constexpr SeekOrigin NoSuchOrigin = static_cast<SeekOrigin>(3);
+
 /// Bytes that differ from their neighbours, so a shifted or repeated chunk shows.
 std::vector<unsigned char> Pattern(size_t size, unsigned seed = 1);
 

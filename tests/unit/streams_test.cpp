@@ -2,9 +2,9 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "allocation_watch.h"
 #include "stream_test_files.h"
 #include "streams/raw_file.h"
 #include "test_support.h"
@@ -13,8 +13,6 @@ namespace {
 
 constexpr uint64_t NoLimit = 0xFFFFFFFFFFFFFFFFull;
 constexpr uint64_t LogLimit = 0xFFFFFFFFull;
-/// Any value but Create and ReadOnly: read-write on an existing file.
-constexpr uint32_t ReadWrite = 3;
 
 uint64_t Minus(uint64_t value) {
     return ~value + 1;
@@ -31,14 +29,14 @@ std::vector<unsigned char> Slice(const std::vector<unsigned char>& bytes, size_t
     return std::vector<unsigned char>(bytes.begin() + from, bytes.begin() + to);
 }
 
-/// Records the buffer and length of every WriteFile the stream issues.
+/// Records the length of every WriteFile the stream issues.
 class ChunkRecordingWrap : public NodFileWrap<DefaultAllocator> {
 public:
-    std::vector<std::pair<const void*, DWORD>> chunks;
+    std::vector<DWORD> chunks;
 
 protected:
     bool WriteChunk(const void* buffer, DWORD length, DWORD& written) {
-        chunks.emplace_back(buffer, length);
+        chunks.push_back(length);
         return NodFileWrap<DefaultAllocator>::WriteChunk(buffer, length, written);
     }
 };
@@ -51,7 +49,7 @@ using ChunkRecordingFile =
 TEST_CASE("RawFile_Open_SizeOfExistingFileAndPositionZero") {
     TempDir dir;
     const std::wstring path = MakeFile(dir / L"in.bin", 70000);
-    for (const uint32_t mode : {static_cast<uint32_t>(OpenMode::ReadOnly), ReadWrite}) {
+    for (const OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite}) {
         CAPTURE(mode);
         RawFile file(NoLimit, path, mode);
         CHECK(file.GetError() == StreamError::None);
@@ -73,32 +71,35 @@ TEST_CASE("RawFile_Create_TruncatesAnExistingFile") {
 TEST_CASE("RawFile_FirstFailure_RecordsItsCodeAndRefusesEverythingAfter") {
     struct Case {
         const char* what;
-        uint32_t mode;
+        OpenMode mode;
         bool fileExists;
         /// Provokes the failure; true when the operation reported it.
         bool (*fail)(RawFile& file);
-        int32_t code;
+        StreamError code;
     };
     static const unsigned char data[4] = {1, 2, 3, 4};
     const Case cases[] = {
         {"missing file opened read-only", OpenMode::ReadOnly, false, [](RawFile&) { return true; },
          StreamError::OpenFailed},
-        {"missing file opened read-write", ReadWrite, false, [](RawFile&) { return true; },
-         StreamError::OpenFailed},
+        {"missing file opened read-write", OpenMode::ReadWrite, false,
+         [](RawFile&) { return true; }, StreamError::OpenFailed},
         {"read-only seek one byte past the end", OpenMode::ReadOnly, true,
          [](RawFile& f) {
              // Exactly the size is still allowed.
-             CHECK(f.Seek(f.GetSize(), 0) == f.GetSize());
+             CHECK(f.Seek(f.GetSize(), SeekOrigin::Begin) == f.GetSize());
              CHECK(f.GetError() == StreamError::None);
-             return f.Seek(f.GetSize() + 1, 0) == FailedOffset;
+             return f.Seek(f.GetSize() + 1, SeekOrigin::Begin) == FailedOffset;
          },
          StreamError::ReadFailed},
         {"read-only relative seek before the start", OpenMode::ReadOnly, true,
-         [](RawFile& f) { return f.Seek(Minus(1), 1) == FailedOffset; }, StreamError::ReadFailed},
+         [](RawFile& f) { return f.Seek(Minus(1), SeekOrigin::Current) == FailedOffset; },
+         StreamError::ReadFailed},
         {"read-only seek with origin 3", OpenMode::ReadOnly, true,
-         [](RawFile& f) { return f.Seek(0, 3) == FailedOffset; }, StreamError::BadOrigin},
-        {"writable seek with origin 3", ReadWrite, true,
-         [](RawFile& f) { return f.Seek(0, 3) == FailedOffset; }, StreamError::BadOrigin},
+         [](RawFile& f) { return f.Seek(0, NoSuchOrigin) == FailedOffset; },
+         StreamError::BadOrigin},
+        {"writable seek with origin 3", OpenMode::ReadWrite, true,
+         [](RawFile& f) { return f.Seek(0, NoSuchOrigin) == FailedOffset; },
+         StreamError::BadOrigin},
         {"write on a read-only stream", OpenMode::ReadOnly, true,
          [](RawFile& f) { return f.Write(data, sizeof data) == FailedCount; },
          StreamError::WriteFailed},
@@ -122,12 +123,12 @@ TEST_CASE("RawFile_FirstFailure_RecordsItsCodeAndRefusesEverythingAfter") {
         CHECK(file.Read(buffer, sizeof buffer) == FailedCount);
         CHECK(buffer[0] == 0xAA);
         CHECK(file.Write(data, sizeof data) == FailedCount);
-        CHECK(file.Seek(0, 0) == FailedOffset);
+        CHECK(file.Seek(0, SeekOrigin::Begin) == FailedOffset);
         CHECK(file.ReadAt(buffer, sizeof buffer, 0) == FailedCount);
         CHECK(file.WriteAt(data, sizeof data, 0) == FailedCount);
         CHECK(file.ReadAtKeepPosition(buffer, sizeof buffer, 0) == FailedCount);
         // Another failure does not replace the first code.
-        CHECK(file.Seek(0, 9) == FailedOffset);
+        CHECK(file.Seek(0, NoSuchOrigin) == FailedOffset);
         CHECK(file.GetError() == c.code);
         CHECK(file.GetPosition() == position);
         CHECK(file.SetError(StreamError::ReadFailed) == c.code);
@@ -141,13 +142,14 @@ TEST_CASE("RawFile_FirstFailure_RecordsItsCodeAndRefusesEverythingAfter") {
 
 TEST_CASE("RawFile_Seek_OriginsAndTwosComplementOffsets") {
     struct Case {
-        uint32_t origin;
+        SeekOrigin origin;
         uint64_t offset;
         uint64_t target;
     };
     const Case cases[] = {
-        {0, 10, 10},  {1, 10, 110},       {1, Minus(10), 90},
-        {2, 0, 1000}, {2, Minus(4), 996}, {1, Minus(100), 0},
+        {SeekOrigin::Begin, 10, 10},          {SeekOrigin::Current, 10, 110},
+        {SeekOrigin::Current, Minus(10), 90}, {SeekOrigin::End, 0, 1000},
+        {SeekOrigin::End, Minus(4), 996},     {SeekOrigin::Current, Minus(100), 0},
     };
     TempDir dir;
     const std::wstring path = MakeFile(dir / L"in.bin", 1000);
@@ -156,7 +158,7 @@ TEST_CASE("RawFile_Seek_OriginsAndTwosComplementOffsets") {
         CAPTURE(c.origin);
         CAPTURE(c.target);
         RawFile file(NoLimit, path, OpenMode::ReadOnly);
-        REQUIRE(file.Seek(100, 0) == 100u);
+        REQUIRE(file.Seek(100, SeekOrigin::Begin) == 100u);
         CHECK(file.Seek(c.offset, c.origin) == c.target);
         CHECK(file.GetPosition() == c.target);
         // The file pointer moved with the recorded position.
@@ -197,7 +199,7 @@ TEST_CASE("RawFile_SizeLimit_RefusesAWriteEndingBeyondItWithoutRecordingACode") 
         const std::wstring path = dir / L"out.bin";
         RawFile file(c.limit, path, OpenMode::Create);
         // A writable stream may be placed beyond its size, up to the limit.
-        REQUIRE(file.Seek(c.position, 0) == c.position);
+        REQUIRE(file.Seek(c.position, SeekOrigin::Begin) == c.position);
         const uint32_t result = file.Write(data.data(), c.length);
         CHECK(file.GetError() == StreamError::None);
         if (c.written) {
@@ -211,56 +213,64 @@ TEST_CASE("RawFile_SizeLimit_RefusesAWriteEndingBeyondItWithoutRecordingACode") 
             CHECK(ReadBytes(path).empty());
         }
         // Nor may a seek go beyond the limit, again without a code.
-        CHECK(file.Seek(c.limit + 1, 0) == FailedOffset);
+        CHECK(file.Seek(c.limit + 1, SeekOrigin::Begin) == FailedOffset);
         CHECK(file.GetError() == StreamError::None);
     }
 }
 
-TEST_CASE("RawFile_Write_LargeWriteStagedIn64KiBChunksAndLaterSmallWritesUseTheSameBuffer") {
+TEST_CASE("RawFile_Write_StagedIn64KiBChunksThroughOneBufferFromTheFirstLargeWriteOn") {
     TempDir dir;
     const std::wstring path = dir / L"out.bin";
     const uint32_t large = 4097 + 3 * 65536;
-    const uint32_t tail = 100;
-    const std::vector<unsigned char> data = Pattern(4096 + large + tail, 7);
+    const std::vector<unsigned char> data = Pattern(4096 + large + 5000 + 100, 7);
+    const ArrayAllocationWatch stage(65536, false);
     ChunkRecordingFile file(NoLimit, path, OpenMode::Create);
     REQUIRE(file.GetError() == StreamError::None);
 
-    // Up to 4,096 bytes go through the small stack stage: no heap buffer yet.
+    // Up to 4,096 bytes need no staging buffer.
     REQUIRE(file.Write(data.data(), 4096) == 4096u);
-    REQUIRE(file.chunks.size() == 1);
-    CHECK(file.chunks[0].second == 4096u);
-    const void* stackStage = file.chunks[0].first;
-
+    CHECK(stage.Count() == 0);
     REQUIRE(file.Write(data.data() + 4096, large) == large);
-    REQUIRE(file.chunks.size() == 5);
-    const void* heapStage = file.chunks[1].first;
-    CHECK(heapStage != stackStage);
-    for (size_t i = 1; i < 4; ++i) {
-        CHECK(file.chunks[i].first == heapStage);
-        CHECK(file.chunks[i].second == 65536u);
-    }
-    CHECK(file.chunks[4].second == 4097u);
+    CHECK(stage.Count() == 1);
+    // Kept for every later write: one WriteFile each, and no second buffer.
+    REQUIRE(file.Write(data.data() + 4096 + large, 5000) == 5000u);
+    REQUIRE(file.Write(data.data() + 4096 + large + 5000, 100) == 100u);
+    CHECK(stage.Count() == 1);
 
-    REQUIRE(file.Write(data.data() + 4096 + large, tail) == tail);
-    REQUIRE(file.chunks.size() == 6);
-    CHECK(file.chunks[5].first == heapStage);
-    CHECK(file.chunks[5].second == tail);
-
+    CHECK(file.chunks == std::vector<DWORD>{4096, 65536, 65536, 65536, 4097, 5000, 100});
     CHECK(file.GetSize() == data.size());
     CHECK(file.GetPosition() == data.size());
+    CHECK(ReadBytes(path) == data);
+}
+
+TEST_CASE("RawFile_Write_NoRoomForTheStagingBuffer_WritesIn4KiBChunksAndTriesAgainLater") {
+    TempDir dir;
+    const std::wstring path = dir / L"out.bin";
+    const std::vector<unsigned char> data = Pattern(10000 + 70000, 5);
+    ChunkRecordingFile file(NoLimit, path, OpenMode::Create);
+    {
+        const ArrayAllocationWatch noRoom(65536, true);
+        REQUIRE(file.Write(data.data(), 10000) == 10000u);
+        CHECK(noRoom.Count() == 1);
+    }
+    CHECK(file.chunks == std::vector<DWORD>{4096, 4096, 1808});
+    const ArrayAllocationWatch room(65536, false);
+    REQUIRE(file.Write(data.data() + 10000, 70000) == 70000u);
+    CHECK(room.Count() == 1);
+    CHECK(file.chunks == std::vector<DWORD>{4096, 4096, 1808, 65536, 4464});
+    CHECK(file.GetError() == StreamError::None);
     CHECK(ReadBytes(path) == data);
 }
 
 TEST_CASE("RawFile_ZeroLengthWrite_ReturnsZeroAndChangesNothing") {
     TempDir dir;
     const std::wstring path = MakeFile(dir / L"out.bin", 10);
-    ChunkRecordingFile file(NoLimit, path, ReadWrite);
-    REQUIRE(file.Seek(4, 0) == 4u);
+    ChunkRecordingFile file(NoLimit, path, OpenMode::ReadWrite);
+    REQUIRE(file.Seek(4, SeekOrigin::Begin) == 4u);
     const unsigned char byte = 0;
     CHECK(file.Write(&byte, 0) == 0u);
     // Still one (empty) WriteFile, as for any write.
-    REQUIRE(file.chunks.size() == 1);
-    CHECK(file.chunks[0].second == 0u);
+    CHECK(file.chunks == std::vector<DWORD>{0});
     CHECK(file.GetError() == StreamError::None);
     CHECK(file.GetPosition() == 4u);
     CHECK(file.GetSize() == 10u);
@@ -270,8 +280,8 @@ TEST_CASE("RawFile_ZeroLengthWrite_ReturnsZeroAndChangesNothing") {
 TEST_CASE("RawFile_WriteBeyondTheSize_SizeBecomesPositionPlusLengthAndTheGapIsZero") {
     TempDir dir;
     const std::wstring path = MakeFile(dir / L"out.bin", 10);
-    RawFile file(NoLimit, path, ReadWrite);
-    REQUIRE(file.Seek(20, 0) == 20u);
+    RawFile file(NoLimit, path, OpenMode::ReadWrite);
+    REQUIRE(file.Seek(20, SeekOrigin::Begin) == 20u);
     const std::vector<unsigned char> data = Pattern(5, 9);
     CHECK(file.Write(data.data(), 5) == 5u);
     CHECK(file.GetSize() == 25u);
@@ -291,8 +301,8 @@ TEST_CASE("RawFile_SetSize_ResizesAndLeavesThePositionAtTheNewEnd") {
         CAPTURE(c.newSize);
         TempDir dir;
         const std::wstring path = MakeFile(dir / L"out.bin", 1000);
-        RawFile file(NoLimit, path, ReadWrite);
-        REQUIRE(file.Seek(123, 0) == 123u);
+        RawFile file(NoLimit, path, OpenMode::ReadWrite);
+        REQUIRE(file.Seek(123, SeekOrigin::Begin) == 123u);
         CHECK(file.SetSize(c.newSize));
         CHECK(file.GetError() == StreamError::None);
         CHECK(file.GetSize() == c.newSize);
@@ -306,9 +316,9 @@ TEST_CASE("RawFile_SetSize_ResizesAndLeavesThePositionAtTheNewEnd") {
 TEST_CASE("RawFile_SetSizeOnAFailedStream_StillResizesThenReportsFailure") {
     TempDir dir;
     const std::wstring path = MakeFile(dir / L"out.bin", 1000);
-    RawFile file(NoLimit, path, ReadWrite);
-    REQUIRE(file.Seek(50, 0) == 50u);
-    REQUIRE(file.Seek(0, 3) == FailedOffset);
+    RawFile file(NoLimit, path, OpenMode::ReadWrite);
+    REQUIRE(file.Seek(50, SeekOrigin::Begin) == 50u);
+    REQUIRE(file.Seek(0, NoSuchOrigin) == FailedOffset);
     CHECK_FALSE(file.SetSize(300));
     CHECK(ReadBytes(path) == Slice(Pattern(1000), 0, 300));
     CHECK(file.GetSize() == 300u);
@@ -320,7 +330,7 @@ TEST_CASE("RawFile_SetSizeOnAFailedStream_StillResizesThenReportsFailure") {
 TEST_CASE("RawFile_ReadAtAndWriteAt_SeekThenLeaveThePositionAfterTheData") {
     TempDir dir;
     const std::wstring path = MakeFile(dir / L"f.bin", 100);
-    RawFile file(NoLimit, path, ReadWrite);
+    RawFile file(NoLimit, path, OpenMode::ReadWrite);
     unsigned char buffer[10];
     CHECK(file.ReadAt(buffer, 10, 40) == 10u);
     CHECK(std::vector<unsigned char>(buffer, buffer + 10) == Slice(Pattern(100), 40, 50));
@@ -337,7 +347,7 @@ TEST_CASE("RawFile_ReadAtAndWriteAt_SeekThenLeaveThePositionAfterTheData") {
 TEST_CASE("RawFile_ReadAtKeepPosition_ReadsThereAndReturnsToThePosition") {
     TempDir dir;
     RawFile file(NoLimit, MakeFile(dir / L"in.bin", 1000), OpenMode::ReadOnly);
-    REQUIRE(file.Seek(100, 0) == 100u);
+    REQUIRE(file.Seek(100, SeekOrigin::Begin) == 100u);
     unsigned char buffer[540];
     // Near the end the read is short: the count is returned, the position still restored.
     CHECK(file.ReadAtKeepPosition(buffer, sizeof buffer, 600) == 400u);
@@ -350,8 +360,8 @@ TEST_CASE("RawFile_ReadAtKeepPosition_ReadsThereAndReturnsToThePosition") {
 TEST_CASE("RawFile_WriteAtKeepPosition_AlwaysFailsAndRecordsNothing") {
     TempDir dir;
     const std::wstring path = MakeFile(dir / L"f.bin", 100);
-    RawFile file(NoLimit, path, ReadWrite);
-    REQUIRE(file.Seek(30, 0) == 30u);
+    RawFile file(NoLimit, path, OpenMode::ReadWrite);
+    REQUIRE(file.Seek(30, SeekOrigin::Begin) == 30u);
     const std::vector<unsigned char> data = Pattern(10, 5);
     CHECK(file.WriteAtKeepPosition(data.data(), 10, 0) == FailedCount);
     CHECK(file.GetError() == StreamError::None);
@@ -364,7 +374,7 @@ TEST_CASE("RawFile_CopyTo_CopiesTheCountFromThePosition") {
     const std::vector<unsigned char> content = Pattern(30000);
     RawFile source(NoLimit, MakeFile(dir / L"in.bin", 30000), OpenMode::ReadOnly);
     RawFile target(NoLimit, dir / L"out.bin", OpenMode::Create);
-    REQUIRE(source.Seek(100, 0) == 100u);
+    REQUIRE(source.Seek(100, SeekOrigin::Begin) == 100u);
     CHECK(source.CopyTo(target, 20000));
     CHECK(source.GetPosition() == 20100u);
     CHECK(target.GetSize() == 20000u);
@@ -390,9 +400,9 @@ TEST_CASE("RawFile_CopyTo_RefusedBeforeReadingAnything") {
     for (const Case& c : cases) {
         INFO(std::string(c.what));
         TempDir dir;
-        RawFile source(NoLimit, MakeFile(dir / L"in.bin", 1000), ReadWrite);
+        RawFile source(NoLimit, MakeFile(dir / L"in.bin", 1000), OpenMode::ReadWrite);
         RawFile target(NoLimit, dir / L"out.bin", OpenMode::Create);
-        REQUIRE(source.Seek(c.position, 0) == c.position);
+        REQUIRE(source.Seek(c.position, SeekOrigin::Begin) == c.position);
         CHECK_FALSE(source.CopyTo(target, c.count));
         CHECK(source.GetPosition() == c.position);
         CHECK(ReadBytes(dir / L"out.bin").empty());

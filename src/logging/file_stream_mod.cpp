@@ -1,9 +1,9 @@
-#include "streams/file_stream_mod.h"
+#include "logging/file_stream_mod.h"
 
 #include "logging/lines.h"
 #include "streams/path_helpers.h"
 
-FileStreamMod::FileStreamMod(const std::wstring& path, uint32_t mode)
+FileStreamMod::FileStreamMod(const std::wstring& path, OpenMode mode)
     : RawFile(FailedOffset, ToSystemPath(path), mode), path(path) {
     if (GetError() != StreamError::None) {
         LogFailure(mode == OpenMode::Create ? L"Can't create file [" : L"Can't open file [", false);
@@ -18,7 +18,7 @@ bool FileStreamMod::SetSize(uint64_t newSize) {
     return result;
 }
 
-uint64_t FileStreamMod::Seek(uint64_t offset, uint32_t origin) {
+uint64_t FileStreamMod::Seek(uint64_t offset, SeekOrigin origin) {
     const uint64_t result = RawFile::Seek(offset, origin);
     if (result == FailedOffset) {
         LogFailure(L"Can't set position in file [", true);
@@ -51,7 +51,7 @@ bool FileStreamMod::Flush() {
 }
 
 bool FileStreamMod::SetPosition(uint64_t offset) {
-    if ((offset >> 63) == 0 && Seek(offset, 0) != FailedOffset) {
+    if ((offset >> 63) == 0 && Seek(offset, SeekOrigin::Begin) != FailedOffset) {
         return true;
     }
     LogFailure(L"Can't set position in file [", true);

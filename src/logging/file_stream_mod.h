@@ -9,11 +9,11 @@
 class FileStreamMod : public RawFile {
 public:
     /// Opens the "\\?\" form of the path, without a size limit.
-    FileStreamMod(const std::wstring& path, uint32_t mode);
+    FileStreamMod(const std::wstring& path, OpenMode mode);
     ~FileStreamMod() override = default;
 
     bool SetSize(uint64_t newSize) override;
-    uint64_t Seek(uint64_t offset, uint32_t origin) override;
+    uint64_t Seek(uint64_t offset, SeekOrigin origin) override;
     uint32_t Read(void* buffer, uint32_t length) override;
     uint32_t Write(const void* buffer, uint32_t length) override;
     bool Flush() override;

@@ -1,4 +1,4 @@
-#include "driver/shorten_path.h"
+#include "logging/shorten_path.h"
 
 std::wstring ShortenPath(const std::wstring& path, uint32_t limit) {
     const size_t lastSlash = path.rfind(L'\\');
