@@ -3,8 +3,8 @@
 #include "backup/backup.h"
 #include "backup/cleaning_record.h"
 #include "cleaner/filecoder_cleaner.h"
-#include "cleaner/little_endian.h"
 #include "platform/unique_handle.h"
+#include "streams/file_pointer.h"
 #include "streams/path_helpers.h"
 
 namespace {
@@ -20,14 +20,10 @@ bool ReadTail(const std::wstring& path, uint8_t (&tail)[format::LongestFooter]) 
     if (!sys::GetFileSizeEx(file.get(), &size)) {
         size.QuadPart = 0;
     }
-    if (size.QuadPart < static_cast<LONGLONG>(sizeof tail)) {
-        return false;
-    }
-    LONG high = -1;
-    SetLastError(NO_ERROR);
-    if (SetFilePointer(file.get(), -static_cast<LONG>(sizeof tail), &high, FILE_END) ==
-            INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR) {
+    uint64_t reached = 0;
+    if (size.QuadPart < static_cast<LONGLONG>(sizeof tail) ||
+        !MoveFilePointer(file.get(), static_cast<uint64_t>(size.QuadPart) - sizeof tail, FILE_BEGIN,
+                         reached)) {
         return false;
     }
     DWORD got = 0;

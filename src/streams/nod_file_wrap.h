@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/unique_handle.h"
+#include "streams/file_pointer.h"
 #include "streams/stream_interfaces.h"
 
 /// Owns the operating-system side of a file stream: the handle, the read-only flag and
@@ -32,18 +33,8 @@ protected:
 
     bool IsOpen() const { return static_cast<bool>(handle.file); }
 
-    /// SetFilePointer with a 64-bit distance; its all-ones result is a failure only when
-    /// the last error says so.
     bool MovePointer(uint64_t distance, DWORD method, uint64_t& reached) {
-        LONG high = static_cast<LONG>(distance >> 32);
-        SetLastError(NO_ERROR);
-        const DWORD low =
-            SetFilePointer(handle.file.get(), static_cast<LONG>(distance), &high, method);
-        if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
-            return false;
-        }
-        reached = (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
-        return true;
+        return MoveFilePointer(handle.file.get(), distance, method, reached);
     }
 
     bool ReadChunk(void* buffer, DWORD length, DWORD& count) {

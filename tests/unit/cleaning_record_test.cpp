@@ -81,8 +81,9 @@ TEST_CASE("CleaningRecord_WhatIsNoRecordIsRefused") {
     };
     const std::vector<Case> cases = {
         {"no byte-order mark", Utf16(RecordText(source, backup).substr(1))},
-        {"another heading", Utf16(L"\xFEFF" L"Bristoke: cleaning\r\nsource: " + source +
-                                  L"\r\nbackup: " + backup + L"\r\n")},
+        {"another heading", Utf16(L"\xFEFF"
+                                  L"Bristoke: cleaning\r\nsource: " +
+                                  source + L"\r\nbackup: " + backup + L"\r\n")},
         {"keys swapped", Utf16(head + L"backup: " + backup + L"\r\nsource: " + source + L"\r\n")},
         {"a line more", Utf16(RecordText(source, backup) + L"output: a.doc\r\n")},
         {"last line unended", Utf16(RecordText(source, backup).substr(0, 80))},
