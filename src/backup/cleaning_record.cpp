@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -57,6 +58,19 @@ bool Parse(const std::wstring& text, CleaningRecord& record) {
            ValueOf(lines[2], BackupKey, record.backup) && IsBackupName(record.backup);
 }
 
+/// The bytes of a file of a record's name, up to what any record takes; false when it cannot be
+/// read or holds more.
+bool ReadRecordFile(const std::wstring& path, uint8_t (&buffer)[LargestRecord], DWORD& got) {
+    if (!IsRecordName(FileNameOf(path))) {
+        return false;
+    }
+    UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) &&
+           got < sizeof buffer;
+}
+
 } // namespace
 
 bool WriteCleaningRecord(const CleaningRecord& record, bool& taken) {
@@ -87,27 +101,17 @@ bool WriteCleaningRecord(const CleaningRecord& record, bool& taken) {
 }
 
 bool ReadCleaningRecord(const std::wstring& path, CleaningRecord& record) {
-    const std::wstring name = FileNameOf(path);
-    if (!IsRecordName(name)) {
-        return false;
-    }
-    UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) {
-        return false;
-    }
-    wchar_t buffer[LargestRecord / sizeof(wchar_t)];
+    uint8_t buffer[LargestRecord];
     DWORD got = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) || got == sizeof buffer ||
-        got % sizeof(wchar_t) != 0) {
+    if (!ReadRecordFile(path, buffer, got) || got % sizeof(wchar_t) != 0) {
         return false;
     }
+    std::wstring text(got / sizeof(wchar_t), L'\0');
+    std::memcpy(&text[0], buffer, got);
     CleaningRecord read;
     read.directory = DirectoryPartOf(path);
     // A record copied or renamed beside another file does not speak for it.
-    if (!Parse(std::wstring(buffer, got / sizeof(wchar_t)), read) ||
-        RecordNameOf(read.source) != name) {
+    if (!Parse(text, read) || RecordNameOf(read.source) != FileNameOf(path)) {
         return false;
     }
     record = read;
@@ -115,24 +119,26 @@ bool ReadCleaningRecord(const std::wstring& path, CleaningRecord& record) {
 }
 
 bool IsUnwrittenRecord(const std::wstring& path) {
-    if (!IsRecordName(FileNameOf(path))) {
-        return false;
-    }
-    UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr));
     uint8_t buffer[LargestRecord];
     DWORD got = 0;
-    if (!file || !ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) ||
-        got == sizeof buffer) {
-        return false;
+    return ReadRecordFile(path, buffer, got) &&
+           std::all_of(buffer, buffer + got, [](uint8_t b) { return b == 0; });
+}
+
+bool ReservePartialOutput(const CleaningRecord& record, bool exclusive) {
+    const std::wstring path = record.PartialPath();
+    UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                     exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+    if (file) {
+        return true;
     }
-    for (DWORD i = 0; i < got; ++i) {
-        if (buffer[i] != 0) {
-            return false;
-        }
+    if (GetLastError() == ERROR_FILE_EXISTS) {
+        LogLine(prefix::Info, L"Can't create file [" + path + L"], the name is taken.");
+    } else {
+        LogLine(prefix::Info, L"Can't create file [" + path + L"], " + FormatLastError());
     }
-    return true;
+    return false;
 }
 
 bool RemoveOwnFile(const std::wstring& path) {

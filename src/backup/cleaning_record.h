@@ -33,6 +33,12 @@ struct CleaningRecord {
 /// it): a record cut off while it was being written, before its file was moved.
 bool IsUnwrittenRecord(const std::wstring& path);
 
+/// Creates the partial output, empty, before the file is moved: while the cleaning is under way
+/// it exists, so a run cut off before the decrypted file took its name is told from one cut off
+/// after. exclusive: a file of that name is not the cleaning's own and makes it fail. False, with
+/// its line, when it cannot be created.
+[[nodiscard]] bool ReservePartialOutput(const CleaningRecord& record, bool exclusive);
+
 /// Removes one of the tool's own files; one that is already gone is no failure. Otherwise false,
 /// with its line.
 bool RemoveOwnFile(const std::wstring& path);

@@ -6,31 +6,12 @@
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/output_file.h"
 #include "logging/lines.h"
-#include "platform/unique_handle.h"
 #include "streams/path_helpers.h"
 
 namespace {
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(ToSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-/// Creates the partial output, empty, before the file is moved: while the cleaning is under way
-/// it exists, so a run cut off before the decrypted file took its name is told from one cut off
-/// after. exclusive: a file of that name is not the cleaning's own and makes it fail.
-bool ReservePartial(const std::wstring& path, bool exclusive) {
-    UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                     exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
-    if (file) {
-        return true;
-    }
-    if (GetLastError() == ERROR_FILE_EXISTS) {
-        LogLine(prefix::Info, L"Can't create file [" + path + L"], the name is taken.");
-    } else {
-        LogLine(prefix::Info, L"Can't create file [" + path + L"], " + FormatLastError());
-    }
-    return false;
 }
 
 void CopyAttributes(const std::wstring& from, const std::wstring& to) {
@@ -105,7 +86,7 @@ bool FilecoderCleaner::CleanFile(const std::wstring& path, ProgressIndicator& pr
             LogLine(prefix::Info, L"Cleaned");
             return true;
         }
-        if (!backedUp && !ReservePartial(record.PartialPath(), false)) {
+        if (!backedUp && !ReservePartialOutput(record, false)) {
             RemoveOwnFile(record.RecordPath());
             return false;
         }
@@ -159,7 +140,7 @@ bool FilecoderCleaner::OpenRecord(CleaningRecord& record, bool& resumed) {
         }
         return false;
     }
-    if (!ReservePartial(record.PartialPath(), true)) {
+    if (!ReservePartialOutput(record, true)) {
         RemoveOwnFile(recordPath);
         return false;
     }
