@@ -198,10 +198,10 @@ int Run(int argc, wchar_t** argv) {
     const double seconds = watch.Seconds();
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
-    wprintf(L"seconds %.6f\nexit_code %lu\nmemory_samples %d\npeak_working_set %lu\n"
-            L"peak_private %lu\n",
-            seconds, exitCode, samples, static_cast<unsigned long>(peak.PeakWorkingSetSize),
-            static_cast<unsigned long>(peak.PeakPagefileUsage));
+    wprintf(L"seconds %.6f\nexit_code %lu\nmemory_samples %d\npeak_working_set %llu\n"
+            L"peak_private %llu\n",
+            seconds, exitCode, samples, static_cast<unsigned long long>(peak.PeakWorkingSetSize),
+            static_cast<unsigned long long>(peak.PeakPagefileUsage));
     return 0;
 }
 

@@ -19,17 +19,16 @@ The "console" row runs the tool in a tmux console, where it draws its progress r
 others run it with its output on NUL. Every figure is the best of REPEATS rounds (default 3),
 measured in turns so that load from other processes spreads over all of them; the load average
 is printed before and after. Each cleaned file is compared with its plain original.
-Inputs are made once into build/bench-cache/decrypt (about 5 GiB, kept for later runs; delete
+Inputs are made once into BUILD/bench-cache/decrypt (about 5 GiB, kept for later runs; delete
 the folder to reclaim the space); outputs are deleted after each run.
-Build first (scripts/test.sh or cmake --build build).
+Build first (scripts/test.sh).
 
-Environment: REPEATS (default 3), BRISTOKE_BUILD (default build/), CONSOLE=0 to leave out the
-console row."""
+Environment: REPEATS (default 3), BRISTOKE_BUILD (default build/ARCH, the build this machine
+runs, the 32-bit one first), CONSOLE=0 to leave out the console row."""
 import datetime
 import glob
 import os
 import re
-import shlex
 import shutil
 import subprocess
 import sys
@@ -37,7 +36,10 @@ import time
 import uuid
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-BUILD = os.path.abspath(os.environ.get("BRISTOKE_BUILD", os.path.join(ROOT, "build")))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from windows_run import command, default_build, pe_arch, shell_command, win_path  # noqa: E402
+
+BUILD = os.path.abspath(os.environ.get("BRISTOKE_BUILD") or default_build(ROOT))
 CACHE = os.path.join(BUILD, "bench-cache", "decrypt")
 TOOL = os.path.join(BUILD, "BristokeDecryptor.exe")
 BENCH = os.path.join(BUILD, "bench", "decrypt_bench.exe")
@@ -57,17 +59,14 @@ class BenchError(Exception):
     pass
 
 
-def win_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 def wine_env():
-    return dict(os.environ, WINEPREFIX=os.path.join(BUILD, "wineprefix"), WINEDEBUG="-all")
+    return dict(os.environ, WINEPREFIX=os.path.join(BUILD, "wineprefix"), WINEDEBUG="-all",
+                BRISTOKE_ARCH=pe_arch(TOOL))
 
 
 def wine(*args, cwd=None):
     """Runs a Windows program and returns its "key value" output lines as a dict."""
-    proc = subprocess.run(["wine", *args], cwd=cwd, env=wine_env(), stdin=subprocess.DEVNULL,
+    proc = subprocess.run(command(*args), cwd=cwd, env=wine_env(), stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=1800)
     if proc.returncode != 0:
         raise BenchError("%s failed (%d): %s" % (" ".join(args), proc.returncode,
@@ -98,8 +97,8 @@ def encrypted_input(variant, mib):
     print("encrypting %s as variant %d" % (plain, variant), flush=True)
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    proc = subprocess.run(["wine", WRITER, "--keys", win_path(KEYS), "--out", win_path(folder),
-                           "--variant", str(variant), win_path(plain)], env=wine_env(),
+    proc = subprocess.run(command(WRITER, "--keys", win_path(KEYS), "--out", win_path(folder),
+                                  "--variant", str(variant), win_path(plain)), env=wine_env(),
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=1800)
     files = glob.glob(os.path.join(folder, "*"))
     if proc.returncode != 0 or len(files) != 1:
@@ -159,9 +158,9 @@ def clean_in_console(encrypted, logs):
     """Runs the tool in a tmux console (progress rows drawn); returns its log's path."""
     session = "decrypt-bench-%s" % uuid.uuid4().hex[:8]
     socket = os.path.join(logs, "tmux-" + session)
-    command = "wine %s %s </dev/null" % (shlex.quote(TOOL), shlex.quote(win_path(encrypted)))
+    line = shell_command(TOOL, win_path(encrypted)) + " </dev/null"
     subprocess.run(["tmux", "-S", socket, "new-session", "-d", "-s", session, "-x", "100", "-y",
-                    "30", "-c", logs, command], env=wine_env(), check=True)
+                    "30", "-c", logs, line], env=wine_env(), check=True)
     try:
         while subprocess.run(["tmux", "-S", socket, "has-session", "-t", session],
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:

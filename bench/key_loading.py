@@ -7,7 +7,7 @@ From its log: key loading is the time between the stamps of "Loading keys, pleas
 "Supported file extensions", Init the time up to "Looking for infected files..." (key loading,
 backup counter and work buffer). The whole run is the process's wall time under Wine. Before the
 timed runs, one run cleans a file encrypted under the last of the N keys, which shows that every
-key was imported. The RSA-2048 keys are generated once into build/bench-cache/keys/ and reused.
+key was imported. The RSA-2048 keys are generated once into BUILD/bench-cache/keys/ and reused.
 Usage: bench/key_loading.py [--runs 5] [--build DIR]
 """
 import argparse
@@ -23,15 +23,14 @@ import tempfile
 import time
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(SOURCE, "scripts"))
+from windows_run import command, default_build, pe_arch, win_path  # noqa: E402
+
 PRODUCER = os.path.join(SOURCE, "tools", "key_database", "make_key_database.py")
 SIZES = (10, 100, 1000)
 LOADING = "INFO: Loading keys, please wait..."
 SUPPORTED = "INFO: Supported file extensions : "
 LOOKING = "INFO: Looking for infected files..."
-
-
-def win_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def ensure_keys(cache, count):
@@ -79,7 +78,7 @@ class Tool:
         cwd = os.path.join(self.work, "%s-run%d" % (os.path.basename(self.exe), self.runs))
         os.makedirs(cwd)
         start = time.perf_counter()
-        proc = subprocess.run(["wine", self.exe] + list(args), cwd=cwd, env=self.env,
+        proc = subprocess.run(command(self.exe, *args), cwd=cwd, env=self.env,
                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
         wall = time.perf_counter() - start
         (log,) = glob.glob(os.path.join(cwd, "*.log"))
@@ -106,9 +105,9 @@ def check_every_key_loaded(tool, build, blobs, size):
     plain = os.path.join(files, "plain.txt")
     with open(plain, "w") as f:
         f.write("benchmark\n")
-    subprocess.run(["wine", os.path.join(build, "BristokeSampleWriter.exe"), "--keys",
-                    win_path(blobs), "--out", win_path(files), "--key", str(size - 1),
-                    win_path(plain)], env=tool.env, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(command(os.path.join(build, "BristokeSampleWriter.exe"), "--keys",
+                           win_path(blobs), "--out", win_path(files), "--key", str(size - 1),
+                           win_path(plain)), env=tool.env, check=True, stdout=subprocess.DEVNULL)
     os.remove(plain)
     rc, _, lines = tool.run("/s", win_path(files))
     if rc != 0 or "INFO: 1 file(s) cleaned." not in [text for _, text in lines]:
@@ -121,11 +120,12 @@ def milliseconds(delta):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
+    parser.add_argument("--build", default=default_build(SOURCE))
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
     build = os.path.abspath(args.build)
-    env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"), WINEDEBUG="-all")
+    env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"), WINEDEBUG="-all",
+               BRISTOKE_ARCH=pe_arch(os.path.join(build, "BristokeDecryptor.exe")))
     cache = os.path.join(build, "bench-cache", "keys")
     keys = ensure_keys(cache, max(SIZES))
     # A server that outlives each run by five seconds, then ends by itself; one already running
@@ -134,7 +134,7 @@ def main():
                    stderr=subprocess.DEVNULL)
     # The session's services inherit the standard handles of the program that starts them: a
     # throw-away program starts them, so they never hold a run's output pipe open.
-    subprocess.run(["wine", "cmd", "/c", "exit", "0"], env=env, stdin=subprocess.DEVNULL,
+    subprocess.run(command("cmd", "/c", "exit", "0"), env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     work = tempfile.mkdtemp(prefix="bristoke-bench-")
     try:
@@ -144,8 +144,8 @@ def main():
         for size in SIZES:
             resource, blobs = database_for(cache, keys[:size])
             tool = Tool(build, env, work, size)
-            subprocess.run(["wine", os.path.join(build, "BristokeResourceTool.exe"), "set",
-                            win_path(tool.exe), win_path(resource)], env=env, check=True)
+            subprocess.run(command(os.path.join(build, "BristokeResourceTool.exe"), "set",
+                                   win_path(tool.exe), win_path(resource)), env=env, check=True)
             check_every_key_loaded(tool, build, blobs, size)
             loading, init, whole = [], [], []
             for _ in range(args.runs):

@@ -8,15 +8,15 @@ gives the header, the lines of one file and the closing lines, and each syntheti
 them with its own machine GUID, start time and paths. Of 1,000 files a cleaning run has 930
 cleaned, 60 failed for three reasons and 10 skipped (an existing file kept); every tenth log is a
 list-only run; each log has two warning lines. The logs (about 1.5 GB) are made once into
-build/bench-cache/report/ and kept; delete the folder to reclaim the space.
+BUILD/bench-cache/report/ and kept; delete the folder to reclaim the space.
 
 For each number of logs the report runs twice under Wine: with the console summary only, and
 with the CSV and the page written (into the cache folder, deleted afterwards). Peak working set
 and private bytes are the report process's own, sampled every 10 ms by the launcher of
 bench/decrypt_bench.exe (GetProcessMemoryInfo on the child).
-Build first (scripts/test.sh or cmake --build build).
+Build first (scripts/test.sh).
 
-Environment: BRISTOKE_BUILD (default build/)."""
+Environment: BRISTOKE_BUILD (default build/ARCH of the build this machine runs)."""
 import glob
 import os
 import shutil

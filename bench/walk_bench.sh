@@ -11,12 +11,16 @@
 # Peak memory of whole processes is the maximum resident set (/usr/bin/time), which includes
 # Wine's own; it must not grow with the tree. A tree holds 1,000 files a directory, two levels
 # deep, with assorted extensions, every tenth file 700 bytes (the rest empty), and 20 of the
-# family's files. Build first (scripts/test.sh or cmake --build build).
+# family's files. Build first (scripts/test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-build="${BUILD_DIR:-$root/build}"
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+# shellcheck source=scripts/builds.sh
+. scripts/builds.sh
+arch="$(suite_arch)"
+build="${BUILD_DIR:-$root/build/$arch}"
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all BRISTOKE_ARCH="$arch"
+run="$root/scripts/windows-run.sh"
 "$root/tests/wine-prefix.sh" start
 work="$(mktemp -d)"
 trap 'rm -rf "$work"; "$root/tests/wine-prefix.sh" stop' EXIT
@@ -27,7 +31,7 @@ mkdir -p "$work/plain" "$work/family"
 for n in $(seq 1 5); do head -c $((1000 * n)) /dev/urandom >"$work/plain/doc$n.xls"; done
 for variant in 1 3 4 5; do
     mkdir -p "$work/family/$variant"
-    wine "$build/BristokeSampleWriter.exe" --keys "$(winpath "$build/key_database/key_blobs.txt")" \
+    "$run" "$build/BristokeSampleWriter.exe" --keys "$(winpath "$build/key_database/key_blobs.txt")" \
         --out "$(winpath "$work/family/$variant")" --variant "$variant" \
         $(for f in "$work"/plain/*; do winpath "$f"; done) >/dev/null
 done
@@ -64,15 +68,15 @@ for n, sample in enumerate(samples):
 PY
     total=$(find "$tree" -type f | wc -l)
     echo "== $files files ($total with the family's)"
-    wine "$build/bench/walk_bench.exe" "$(winpath "$tree")" | sed 's/^/  walker: /'
-    listed=$(wine cmd /c dir /s /b "$(winpath "$tree")" | wc -l)
+    "$run" "$build/bench/walk_bench.exe" "$(winpath "$tree")" | sed 's/^/  walker: /'
+    listed=$("$run" cmd /c dir /s /b "$(winpath "$tree")" | wc -l)
     echo "  dir /s /b listed $listed entries"
-    measure "walker" "$total" wine "$build/bench/walk_bench.exe" "$(winpath "$tree")"
-    measure "list_tree" "$total" wine "$build/bench/list_tree.exe" "$(winpath "$tree")"
-    measure "dir /s /b" "$total" wine cmd /c dir /s /b "$(winpath "$tree")"
-    measure "tool /f /n" "$total" wine "$tool" /f /n "$(winpath "$tree")"
-    measure "tool /n" "$total" wine "$tool" /n "$(winpath "$tree")"
-    measure "tool /s" "$total" wine "$tool" /s "$(winpath "$tree")"
+    measure "walker" "$total" "$run" "$build/bench/walk_bench.exe" "$(winpath "$tree")"
+    measure "list_tree" "$total" "$run" "$build/bench/list_tree.exe" "$(winpath "$tree")"
+    measure "dir /s /b" "$total" "$run" cmd /c dir /s /b "$(winpath "$tree")"
+    measure "tool /f /n" "$total" "$run" "$tool" /f /n "$(winpath "$tree")"
+    measure "tool /n" "$total" "$run" "$tool" /n "$(winpath "$tree")"
+    measure "tool /s" "$total" "$run" "$tool" /s "$(winpath "$tree")"
     rm -f "$work"/*.log
     rm -rf "$tree"
 done

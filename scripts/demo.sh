@@ -2,23 +2,31 @@
 # Sets up and builds, encrypts a sample directory with the demo keys (every variant, some files
 # nested, one variant-5 file under a random extension, one file that is not the family's), runs
 # the tool on it under Wine in this terminal, and checks that every file came back byte for byte.
-# Exit code 0 when all of them did and the foreign file is untouched, 1 otherwise.
+# It uses the build this machine runs: the 32-bit one where it can, else the 64-bit one
+# (BRISTOKE_TEST_ARCH=i686|x86_64 chooses). Exit code 0 when every file came back and the
+# foreign file is untouched, 1 otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 ./scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake --no-warn-unused-cli >/dev/null
-cmake --build build --target BristokeDecryptor BristokeSampleWriter
-export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all
+# shellcheck source=scripts/builds.sh
+. scripts/builds.sh
+arch="$(suite_arch)"
+build="$root/build/$arch"
+configure_build "$arch" --no-warn-unused-cli
+cmake --build "$build" --target BristokeDecryptor BristokeSampleWriter
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all BRISTOKE_ARCH="$arch"
 "$root/tests/wine-prefix.sh" start
 trap '"$root/tests/wine-prefix.sh" stop' EXIT
+run="$root/scripts/windows-run.sh"
 
 if [ -t 1 ]; then bold=$'\033[1m' green=$'\033[32m' red=$'\033[31m' plain=$'\033[0m'
 else bold="" green="" red="" plain=""; fi
 say() { printf '%s[demo]%s %s\n' "$bold" "$plain" "$*"; }
+say "this machine runs the $(arch_name "$arch") build: $build/BristokeDecryptor.exe"
 win() { local path; path="$(realpath "$1")"; printf 'Z:%s' "${path//\//\\}"; }
 
-demo="$root/build/demo"
+demo="$build/demo"
 originals="$demo/originals"
 samples="$demo/samples"
 rm -rf "$demo"
@@ -47,7 +55,7 @@ for entry in "${entries[@]}"; do
     out="$samples/$(dirname "$relative")"
     mkdir -p "$out"
     # shellcheck disable=SC2086 # options are words
-    written="$(wine build/BristokeSampleWriter.exe --keys "$(win build/key_database/key_blobs.txt)" \
+    written="$("$run" "$build/BristokeSampleWriter.exe" --keys "$(win "$build/key_database/key_blobs.txt")" \
         --out "$(win "$out")" --variant "$variant" $options "$(win "$originals/$relative")" |
         tr -d '\r')"
     name="${written##*\\}"
@@ -69,7 +77,7 @@ if [ -t 1 ]; then
 fi
 set +e
 # With no terminal to read, the tool answers its final prompt by itself.
-wine ../BristokeDecryptor.exe "$(win "$samples")"
+"$run" ../BristokeDecryptor.exe "$(win "$samples")"
 rc=$?
 set -e
 echo

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 (amd64) machine lacks to build and test the
-# tool; anything already present is skipped, so running it again is cheap.
+# Installs what a fresh Debian 12 (amd64) machine lacks to build and test the tool for both
+# architectures, then finds out which of the two builds this machine can run and writes it to
+# $BRISTOKE_DEPS/runnable-builds. Anything already present is skipped, so running it again is cheap.
 set -euo pipefail
 
-CRYPTOPP_PREFIX="${CRYPTOPP_PREFIX:-/opt/bristoke-deps/cryptopp-i686}"
+DEPS="${BRISTOKE_DEPS:-/opt/bristoke-deps}"
+ARCHS=(i686 x86_64)
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
@@ -17,7 +19,7 @@ apt_update() {
     fi
 }
 
-# i386 is needed for wine32, the loader of 32-bit Windows programs.
+# i386 is needed for wine32, the loader of 32-bit Windows programs; wine64 runs 64-bit ones.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     log "adding the i386 architecture"
     $SUDO dpkg --add-architecture i386
@@ -25,8 +27,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 # chromium: the report tests open the report's page in it, headless.
-PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 cmake ninja-build
-          doctest-dev openssl tmux python3 make xz-utils dpkg-dev chromium)
+PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+          wine wine32:i386 wine64 cmake ninja-build doctest-dev openssl tmux python3 make xz-utils
+          dpkg-dev chromium)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
@@ -41,8 +44,11 @@ else
     log "packages present"
 fi
 
-# Crypto++ has no MinGW package: build its static library from Debian's source.
-if [ ! -f "$CRYPTOPP_PREFIX/.built" ]; then
+# Crypto++ has no MinGW package: build its static library from Debian's source, once for each
+# architecture, each into its own prefix.
+work=""
+cryptopp_source() { # unpacks the source package once, into $work/cryptopp
+    if [ -n "$work" ]; then return; fi
     src_list=/etc/apt/sources.list.d/bristoke-deb-src.sources
     if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list 2>/dev/null; then
         log "adding deb-src entries"
@@ -55,15 +61,42 @@ if [ ! -f "$CRYPTOPP_PREFIX/.built" ]; then
     log "fetching the Crypto++ source package"
     (cd "$work" && apt-get source --download-only -qq libcrypto++ >/dev/null)
     (cd "$work" && dpkg-source -x --no-check ./*.dsc cryptopp >/dev/null)
-    log "building Crypto++ for i686-w64-mingw32 (about a minute)"
+}
+for arch in "${ARCHS[@]}"; do
+    prefix="$DEPS/cryptopp-$arch"
+    if [ -f "$prefix/.built" ]; then
+        log "Crypto++ for $arch present in $prefix"
+        continue
+    fi
+    cryptopp_source
+    triple="$arch-w64-mingw32"
+    log "building Crypto++ for $triple (about a minute)"
+    make -C "$work/cryptopp" -f GNUmakefile-cross clean >/dev/null
     make -C "$work/cryptopp" -f GNUmakefile-cross -j"$(nproc)" \
-        CXX=i686-w64-mingw32-g++-win32 AR=i686-w64-mingw32-ar RANLIB=i686-w64-mingw32-ranlib \
+        CXX="$triple-g++-win32" AR="$triple-ar" RANLIB="$triple-ranlib" \
         CXXFLAGS="-O2 -DNDEBUG" static >/dev/null
-    $SUDO mkdir -p "$CRYPTOPP_PREFIX/include/cryptopp" "$CRYPTOPP_PREFIX/lib"
-    $SUDO cp "$work"/cryptopp/*.h "$CRYPTOPP_PREFIX/include/cryptopp/"
-    $SUDO cp "$work"/cryptopp/libcryptopp.a "$CRYPTOPP_PREFIX/lib/"
-    $SUDO touch "$CRYPTOPP_PREFIX/.built"
-else
-    log "Crypto++ present in $CRYPTOPP_PREFIX"
+    $SUDO mkdir -p "$prefix/include/cryptopp" "$prefix/lib"
+    $SUDO cp "$work"/cryptopp/*.h "$prefix/include/cryptopp/"
+    $SUDO cp "$work"/cryptopp/libcryptopp.a "$prefix/lib/"
+    $SUDO touch "$prefix/.built"
+done
+
+# Which builds run here: each of Wine's loaders is itself a program of its architecture, and
+# some kernels refuse every 32-bit one whatever their configuration says.
+runnable=()
+declare -A loader=([i686]=/usr/lib/wine/wine [x86_64]=/usr/lib/wine/wine64)
+for arch in "${ARCHS[@]}"; do
+    if "${loader[$arch]}" --version >/dev/null 2>&1; then runnable+=("$arch"); fi
+done
+if [ "${#runnable[@]}" -eq 0 ]; then
+    log "this machine runs neither Wine loader (${loader[*]}): no build of the tool can run here" >&2
+    exit 1
 fi
+$SUDO mkdir -p "$DEPS"
+echo "${runnable[*]}" | $SUDO tee "$DEPS/runnable-builds" >/dev/null
+case "${runnable[*]}" in
+"i686 x86_64") log "this machine runs both builds, the 32-bit (i686) and the 64-bit (x86_64) one" ;;
+x86_64) log "this machine runs the 64-bit build (x86_64) only: it cannot execute 32-bit programs" ;;
+i686) log "this machine runs the 32-bit build (i686) only" ;;
+esac
 log "done"

@@ -1,13 +1,34 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds with warnings as errors and runs every test.
+# Sets up the machine, builds both architectures with warnings as errors, checks both
+# executables' import tables, and runs every test on the build this machine runs: the 32-bit one
+# where it can, the 64-bit one where it cannot. BRISTOKE_TEST_ARCH=i686|x86_64 chooses.
+# Extra arguments go to ctest (scripts/test.sh -R e2e).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DBRISTOKE_WERROR=ON >/dev/null
-cmake --build build
+# shellcheck source=scripts/builds.sh
+. scripts/builds.sh
+arch="$(suite_arch)"
+say() { printf '[test] %s\n' "$*"; }
+say "the suite runs on the $(arch_name "$arch") build, build/$arch"
+for build_arch in i686 x86_64; do
+    configure_build "$build_arch" -DBRISTOKE_WERROR=ON
+    cmake --build "build/$build_arch"
+done
+for build_arch in i686 x86_64; do
+    if [ "$build_arch" != "$arch" ]; then
+        say "reading the $(arch_name "$build_arch") build's binaries (build/$build_arch)"
+        ctest --test-dir "build/$build_arch" --output-on-failure -L binary
+    fi
+done
 # Tests labelled "long" (a 5 GiB file, a tree of 100,000 files) run only with LONG_TESTS=1.
 long=(-LE long)
 if [ "${LONG_TESTS:-0}" = 1 ]; then
     long=()
 fi
-ctest --test-dir build --output-on-failure -j2 "${long[@]}" "$@"
+set +e
+ctest --test-dir "build/$arch" --output-on-failure -j2 "${long[@]}" "$@"
+rc=$?
+set -e
+say "the suite ran on the $(arch_name "$arch") build, build/$arch"
+exit "$rc"

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Creates the test prefix on first use and starts (or stops) its persistent wineserver.
+# BRISTOKE_ARCH is the build's architecture: the 32-bit build gets a 32-bit prefix, as a 32-bit
+# Windows, the 64-bit one a 64-bit prefix, which runs both where the machine can.
 set -euo pipefail
 : "${WINEPREFIX:?}"
-export WINEDEBUG=-all
+export WINEDEBUG=-all BRISTOKE_ARCH="${BRISTOKE_ARCH:-x86_64}"
+run="$(dirname "$0")/../scripts/windows-run.sh"
 case "$1" in
 start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >/dev/null 2>&1 </dev/null
+        winearch=win64
+        if [ "$BRISTOKE_ARCH" = i686 ]; then winearch=win32; fi
+        WINEARCH="$winearch" "$run" wineboot -i >/dev/null 2>&1 </dev/null
         wineserver -w >/dev/null 2>&1 </dev/null
     fi
     # Exit code 2: a server for this prefix is already running, which will do.
@@ -14,7 +19,7 @@ start)
     # The first process of a server starts Wine's services, which inherit its standard
     # handles and live as long as the server: started from a test, they would hold that
     # test's output pipe open and ctest would wait for it for ever.
-    wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
+    "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
     ;;
 stop)
     wineserver -k || true

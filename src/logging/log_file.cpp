@@ -28,6 +28,10 @@ bool LogFile::Write(const std::wstring& text) {
     if (!isOpen || !stream) {
         return false;
     }
+    // One write takes at most 4 GiB; only a 64-bit process can even hold a longer line.
+    if (text.size() > UINT32_MAX / sizeof(wchar_t)) {
+        return false;
+    }
     const uint32_t length = static_cast<uint32_t>(text.size() * sizeof(wchar_t));
     return stream->Write(text.data(), length) == length;
 }

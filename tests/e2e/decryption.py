@@ -6,7 +6,7 @@ import os
 import re
 import subprocess
 
-from harness import BUILD, ToolTestCase, wine_env, win_path
+from harness import BUILD, ToolTestCase, command, wine_env, win_path
 from samples import run_writer
 
 DEMO_KEY_LIST = os.path.join(BUILD, "key_database", "key_blobs.txt")
@@ -43,13 +43,13 @@ def write(path, data):
 
 def file_attributes(*paths):
     """Attributes as Windows programs see them under Wine."""
-    out = subprocess.run(["wine", FILE_HELPER, "attributes"] + [win_path(p) for p in paths],
+    out = subprocess.run(command(FILE_HELPER, "attributes", *[win_path(p) for p in paths]),
                          check=True, stdout=subprocess.PIPE, env=wine_env(), timeout=60).stdout
     return [int(line, 16) for line in out.decode().split()]
 
 
 def set_attributes(path, attributes):
-    subprocess.run(["wine", FILE_HELPER, "set-attributes", "%x" % attributes, win_path(path)],
+    subprocess.run(command(FILE_HELPER, "set-attributes", "%x" % attributes, win_path(path)),
                    check=True, env=wine_env(), timeout=60)
 
 

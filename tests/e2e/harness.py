@@ -3,9 +3,13 @@ import glob
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import unittest
 import uuid
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from windows_run import command, pe_arch, runnable_archs, win_path  # noqa: E402,F401
 
 BUILD = os.environ.get("BRISTOKE_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 SOURCE = os.environ.get("BRISTOKE_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -13,11 +17,6 @@ EXE = os.path.join(BUILD, "BristokeDecryptor.exe")
 TOOL_NAME = "BristokeDecryptor.exe"
 # The same tool with its lookup of system functions replaced (tests/seam/seamed_tool.cpp).
 SEAMED_EXE = os.path.join(BUILD, "tests", "seamed_tool.exe")
-
-
-def win_path(path):
-    """The Windows form of a Unix path under Wine (drive Z: is the Unix root)."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def wine_env(extra=None):
@@ -73,7 +72,7 @@ class ToolTestCase(unittest.TestCase):
         exe = exe or self.tool_copy(name)
         cwd = cwd or self.cwd
         before = set(glob.glob(os.path.join(cwd, "*.log")))
-        proc = subprocess.run(["wine", exe] + list(args), cwd=cwd, stdin=stdin,
+        proc = subprocess.run(command(exe, *args), cwd=cwd, stdin=stdin,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
                               env=wine_env(env), preexec_fn=preexec)
         new_logs = sorted(set(glob.glob(os.path.join(cwd, os.path.basename(exe) + "_*.log"))) - before)

@@ -5,7 +5,7 @@ import struct
 import subprocess
 import sys
 
-from harness import BUILD, SOURCE, wine_env, win_path
+from harness import BUILD, SOURCE, command, wine_env, win_path
 
 sys.path.insert(0, os.path.join(SOURCE, "tools", "key_database"))
 import make_key_database as producer  # noqa: E402
@@ -42,7 +42,7 @@ def valid_database_bytes(records):
 
 
 def run_resource_tool(*args):
-    proc = subprocess.run(["wine", RESOURCE_TOOL] + list(args), stdout=subprocess.PIPE,
+    proc = subprocess.run(command(RESOURCE_TOOL, *args), stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, env=wine_env())
     if proc.returncode != 0:
         raise AssertionError("resource tool %s: %s" % (

@@ -13,7 +13,7 @@ import types
 import uuid
 
 from decryption import DEMO_KEY_LIST, partial_path, run_counter, write_record
-from harness import SEAMED_EXE, Run, read_log, wine_env, win_path
+from harness import SEAMED_EXE, Run, command, read_log, wine_env, win_path
 from samples import run_writer
 from tmux_console import TmuxConsole
 
@@ -120,7 +120,7 @@ class Fleet:
         exe = self.tool_copy(SEAMED_EXE)
         cwd = os.path.join(self.root, "cwd-" + uuid.uuid4().hex[:6])
         os.makedirs(cwd)
-        proc = subprocess.run(["wine", exe] + list(seam) + list(args), cwd=cwd,
+        proc = subprocess.run(command(exe, *seam, *args), cwd=cwd,
                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, env=wine_env(self.prefix.env), timeout=300)
         [log] = glob.glob(os.path.join(cwd, "*.log"))
@@ -351,7 +351,7 @@ class Fleet:
 
 
 def shared_prefix_guid():
-    out = subprocess.run(["wine", "reg", "query", "HKLM\\Software\\Microsoft\\Cryptography", "/v",
-                          "MachineGuid"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+    out = subprocess.run(command("reg", "query", "HKLM\\Software\\Microsoft\\Cryptography", "/v",
+                                 "MachineGuid"), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                          env=wine_env(), timeout=60).stdout.decode("utf-8", "replace")
     return out.split("REG_SZ")[1].strip().upper()

@@ -7,7 +7,7 @@ import os
 import struct
 import subprocess
 
-from harness import BUILD, SOURCE, wine_env, win_path
+from harness import BUILD, SOURCE, command, wine_env, win_path
 
 WRITER = os.path.join(BUILD, "BristokeSampleWriter.exe")
 DEMO_KEYS = [os.path.join(SOURCE, "demo-keys", "demo-key-%d.pem" % n) for n in (1, 2, 3)]
@@ -28,11 +28,12 @@ def write_blob_list(path, pems=DEMO_KEYS):
     return path
 
 
-def run_writer(key_list, out_dir, inputs, *options):
-    """Runs the sample writer; returns (exit code, written paths as Unix paths, stderr)."""
-    args = ["wine", WRITER, "--keys", win_path(key_list), "--out", win_path(out_dir)]
+def run_writer(key_list, out_dir, inputs, *options, writer=WRITER, env=None):
+    """Runs the sample writer (by default the build's own); returns (exit code, written paths as
+    Unix paths, stderr)."""
+    args = command(writer, "--keys", win_path(key_list), "--out", win_path(out_dir))
     args += list(options) + [win_path(p) for p in inputs]
-    proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(),
+    proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(env),
                           timeout=600)
     written = [os.path.join(out_dir, line.rsplit("\\", 1)[1])
                for line in proc.stdout.decode("utf-8", "replace").splitlines() if line]

@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from harness import BUILD, ToolTestCase, main, wine_env
+from harness import BUILD, ToolTestCase, command, main, wine_env
 from tmux_console import BLUE, RED, TmuxConsole, on
 
 DEMO = os.path.join(BUILD, "tests", "console_demo.exe")
@@ -216,7 +216,7 @@ class FinalPromptTests(ToolTestCase):
 
 class RedirectedTests(unittest.TestCase):
     def run_demo(self, *args):
-        proc = subprocess.run(["wine", DEMO] + list(args), stdin=subprocess.DEVNULL,
+        proc = subprocess.run(command(DEMO, *args), stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(),
                               timeout=60)
         self.assertEqual(proc.returncode, 0, proc.stderr)

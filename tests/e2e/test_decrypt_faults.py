@@ -7,7 +7,7 @@ import resource
 import signal
 import subprocess
 
-from harness import main, wine_env, win_path
+from harness import command, main, wine_env, win_path
 from decryption import (ARCHIVE, FILE_HELPER, HIDDEN, NOT_CLEANED, READONLY,
                         SmallSampleTestCase, backup_suffix, file_attributes, leftovers,
                         partial_path, read, record_path, sections, set_attributes, summary,
@@ -163,7 +163,7 @@ class SpaceTests(SmallSampleTestCase):
 class ObstacleTests(SmallSampleTestCase):
     def hold(self, *paths):
         """Another Windows program holds the files open without sharing until the test ends."""
-        holder = subprocess.Popen(["wine", FILE_HELPER, "hold"] + [win_path(p) for p in paths],
+        holder = subprocess.Popen(command(FILE_HELPER, "hold", *[win_path(p) for p in paths]),
                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=wine_env())
         self.addCleanup(holder.stdout.close)
         self.addCleanup(holder.wait, 30)

@@ -8,7 +8,7 @@ import os
 import shutil
 import subprocess
 
-from harness import BUILD, ToolTestCase, main, wine_env
+from harness import BUILD, ToolTestCase, command, main, wine_env
 
 PROBE = os.path.join(BUILD, "tests", "dll_search", "library_probe.exe")
 PLANTED = os.path.join(BUILD, "tests", "dll_search", "planted.dll")
@@ -35,7 +35,7 @@ class PlantedDllTests(ToolTestCase):
     def run_in_bin(self, exe, *args, extra_env=None):
         target = os.path.join(self.bin, os.path.basename(exe))
         shutil.copy(exe, target)
-        return subprocess.run(["wine", target] + list(args), cwd=self.cwd, stdin=subprocess.DEVNULL,
+        return subprocess.run(command(target, *args), cwd=self.cwd, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
                               env=wine_env(dict(OVERRIDES, **(extra_env or {}))))
 

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import tempfile
 
-from harness import BUILD, ToolTestCase, main, wine_env, win_path
+from harness import BUILD, ToolTestCase, command, main, wine_env, win_path
 from key_resources import give_resource
 from decryption import DEMO_KEY_LIST, backup_suffix, read, work_files
 from samples import run_writer
@@ -52,9 +52,8 @@ class HostileInputTests(ToolTestCase):
     def runner(self, *args, timeout=600):
         """Runs mutation_runner; returns its report lines. A crash or a hang names its case."""
         log = os.path.join(self.tmp, "runner-%s.log" % args[0])
-        command = ["wine", RUNNER, args[0], win_path(log)] + list(args[1:])
         try:
-            proc = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+            proc = subprocess.run(command(RUNNER, args[0], win_path(log), *args[1:]), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                   env=wine_env(), timeout=timeout)
         except subprocess.TimeoutExpired as e:
             lines = (e.stderr or b"").decode("utf-8", "replace").splitlines()

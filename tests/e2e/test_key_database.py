@@ -11,7 +11,7 @@ import subprocess
 import threading
 import uuid
 
-from harness import EXE, ToolTestCase, main, read_log, wine_env, win_path
+from harness import EXE, ToolTestCase, command, main, read_log, wine_env, win_path
 from key_resources import (BUILD_BLOBS, DELETE, build_records, database, give_resource, header,
                            raw, run_resource_tool, valid_database_bytes)
 import samples
@@ -53,7 +53,7 @@ class KeyDatabaseTestCase(ToolTestCase):
         shutil.copy(PROBE, exe)
         give_resource(exe, resource)
         log = exe + ".log"
-        proc = subprocess.run(["wine", exe, win_path(log)], stdout=subprocess.PIPE,
+        proc = subprocess.run(command(exe, win_path(log)), stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, env=wine_env(), timeout=120)
         return ProbeRun(proc.returncode, proc.stdout.decode("ascii", "replace"), read_log(log))
 
@@ -164,7 +164,7 @@ class DecryptorResourceTests(KeyDatabaseTestCase):
 
     def run_measured(self, exe, *args):
         """One run of the tool: exit code, log texts and peak resident memory in KiB."""
-        proc = subprocess.Popen(["wine", exe] + list(args), cwd=self.cwd, env=wine_env(),
+        proc = subprocess.Popen(command(exe, *args), cwd=self.cwd, env=wine_env(),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         timer = threading.Timer(300, proc.kill)

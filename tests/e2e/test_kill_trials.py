@@ -14,7 +14,7 @@ import subprocess
 import sys
 import time
 
-from harness import ToolTestCase, main, wine_env, win_path
+from harness import ToolTestCase, command, main, wine_env, win_path
 from decryption import DEMO_KEY_LIST, WORK_FILE, read, record_path
 from samples import run_writer
 
@@ -84,7 +84,7 @@ class KillTrialTests(ToolTestCase):
         return items
 
     def start(self, tree):
-        return subprocess.Popen(["wine", self.exe, win_path(tree)], cwd=self.cwd,
+        return subprocess.Popen(command(self.exe, win_path(tree)), cwd=self.cwd,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, env=wine_env())
 

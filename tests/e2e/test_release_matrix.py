@@ -7,7 +7,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import BUILD, ToolTestCase, main, wine_env, win_path
+from harness import BUILD, ToolTestCase, command, main, wine_env, win_path
 
 UNSUPPORTED = "Sorry but this Windows version is not supported!"
 CURRENT_VERSION = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion"
@@ -26,7 +26,7 @@ class PrivatePrefix:
         self.wine("cmd.exe", "/c", "exit")
 
     def wine(self, *args):
-        return subprocess.run(["wine"] + list(args), env=wine_env(self.env),
+        return subprocess.run(command(*args), env=wine_env(self.env),
                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL, timeout=120).stdout
 

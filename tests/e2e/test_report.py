@@ -12,7 +12,7 @@ import types
 import unittest
 
 import chromium
-from harness import BUILD, main, wine_env, win_path
+from harness import BUILD, command, main, wine_env, win_path
 from report_fleet import AWKWARD_FAILING, Fleet, Summary, begin_stamp
 from test_import_table import SYSTEM_DLLS, imports
 from test_release_matrix import PrivatePrefix
@@ -31,7 +31,7 @@ NOT_CLEANED, RUNS_NOT_ENDED, DAMAGED, NOT_LOGS, NO_REPORT = 1, 2, 4, 8, 16
 
 
 def run_report(*args):
-    proc = subprocess.run(["wine", REPORT] + list(args), stdin=subprocess.DEVNULL,
+    proc = subprocess.run(command(REPORT, *args), stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(),
                           timeout=300)
     return proc.returncode, proc.stdout.decode("utf-8")

@@ -5,7 +5,7 @@ import os
 import subprocess
 import time
 
-from harness import SEAMED_EXE, ToolTestCase, main, wine_env, win_path
+from harness import SEAMED_EXE, ToolTestCase, command, main, wine_env, win_path
 
 NAME = "decryptor.exe"
 
@@ -22,7 +22,7 @@ class SingleInstanceTests(ToolTestCase):
         exe = self.tool_copy(name, source=SEAMED_EXE)
         cwd = os.path.join(self.tmp, "holder")
         os.makedirs(cwd)
-        holder = subprocess.Popen(["wine", exe, "--seam-hold"] + list(args), cwd=cwd,
+        holder = subprocess.Popen(command(exe, "--seam-hold", *args), cwd=cwd,
                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL, env=wine_env())
         self.addCleanup(self.release, holder)

@@ -12,6 +12,7 @@ import time
 import uuid
 
 from harness import wine_env
+from windows_run import shell_command
 
 # Windows console colours; an attribute is background * 16 + foreground.
 BLUE, RED, GREY = 1, 4, 7
@@ -99,7 +100,7 @@ def _apply_sgr(parameters, foreground, background):
 
 
 class TmuxConsole:
-    """Starts `wine program args` in a width x height pane, in cwd (the directory unless given);
+    """Starts the Windows program with args in a width x height pane, in cwd (the directory unless given);
     the pane stays after the program ended so that its last screen can be read."""
 
     def __init__(self, testcase, directory, program, args=(), width=100, height=30, stdin=None,
@@ -108,8 +109,8 @@ class TmuxConsole:
         self.socket = os.path.join(directory, self.name + ".socket")
         self.rc_path = os.path.join(directory, self.name + ".rc")
         env = wine_env()
-        command = "env WINEPREFIX=%s WINEDEBUG=-all wine %s" % (
-            shlex.quote(env["WINEPREFIX"]), " ".join(shlex.quote(a) for a in [program] + list(args)))
+        command = "env WINEPREFIX=%s WINEDEBUG=-all %s" % (
+            shlex.quote(env["WINEPREFIX"]), shell_command(program, *args))
         if stdin:
             command += " < " + shlex.quote(stdin)
         shell = "cd %s && %s; echo $? > %s; exec sleep 3600" % (

@@ -84,7 +84,7 @@ BOOL WINAPI SeamedCryptDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD
     }
     if (traceRsa && GET_ALG_TYPE(algorithm) == ALG_TYPE_RSA) {
         const DWORD error = GetLastError();
-        fwprintf(stderr, L"rsa-decrypt %08lx %ls\n", static_cast<unsigned long>(key),
+        fwprintf(stderr, L"rsa-decrypt %016llx %ls\n", static_cast<unsigned long long>(key),
                  result ? L"ok" : L"failed");
         SetLastError(error);
     }
