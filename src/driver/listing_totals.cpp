@@ -2,11 +2,18 @@
 
 #include "logging/lines.h"
 #include "logging/logger.h"
-#include "streams/volumes.h"
 
 void ListingTotals::Add(const std::wstring& path, uint64_t bytes) {
     total += bytes;
-    byVolume[VolumeOf(path)] += bytes;
+    const std::wstring root = lookup.rootOf(path);
+    auto shown = shownRootOf.find(root);
+    if (shown == shownRootOf.end()) {
+        // Once per root, not per file: a share's identity may cost a round trip to its server.
+        const std::wstring& first =
+            shownRootOfIdentity.emplace(lookup.identityOf(root), root).first->second;
+        shown = shownRootOf.emplace(root, first).first;
+    }
+    byVolume[shown->second] += bytes;
 }
 
 void ListingTotals::Report() const {
@@ -16,7 +23,7 @@ void ListingTotals::Report() const {
         const std::wstring head = L"Volume [" + volume + L"]: ";
         const std::wstring needed = std::to_wstring(bytes);
         uint64_t freeBytes = 0;
-        if (!FreeBytesAt(volume, freeBytes)) {
+        if (!lookup.freeBytesAt(volume, freeBytes)) {
             PrintAndLogLine(head + needed + L" bytes of infected files, free space unknown.",
                             color::Emphasis, prefix::Info);
             continue;

@@ -41,6 +41,18 @@ std::wstring DriveOf(const std::wstring& systemPath) {
     return end == std::wstring::npos ? path : path.substr(0, end + 1);
 }
 
+/// The system's upper case of a text, as file names compare; the text itself where the system
+/// cannot map it.
+std::wstring UpperCase(const std::wstring& text) {
+    std::wstring upper(text.size(), L'\0');
+    const int length = static_cast<int>(text.size());
+    if (length == 0 || LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.c_str(), length,
+                                    &upper[0], length) != length) {
+        return text;
+    }
+    return upper;
+}
+
 } // namespace
 
 bool FreeBytesAt(const std::wstring& path, uint64_t& freeBytes) {
@@ -52,7 +64,7 @@ bool FreeBytesAt(const std::wstring& path, uint64_t& freeBytes) {
     return true;
 }
 
-std::wstring VolumeOf(const std::wstring& path) {
+std::wstring VolumeRootOf(const std::wstring& path) {
     const std::wstring directory = SystemDirectoryOf(path);
     wchar_t volume[MAX_PATH + 1];
     if (!sys::GetVolumePathNameW(directory.c_str(), volume, MAX_PATH)) {
@@ -60,4 +72,16 @@ std::wstring VolumeOf(const std::wstring& path) {
     }
     volume[MAX_PATH] = L'\0';
     return CallersForm(volume);
+}
+
+std::wstring VolumeIdentityOf(const std::wstring& root) {
+    wchar_t name[50]; // "\\?\Volume{GUID}\" and its terminator
+    if (GetVolumeNameForVolumeMountPointW(root.c_str(), name, ARRAYSIZE(name))) {
+        return name;
+    }
+    DWORD serial = 0;
+    if (GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+        return L"serial " + std::to_wstring(serial);
+    }
+    return L"root " + UpperCase(root);
 }
