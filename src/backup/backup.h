@@ -19,32 +19,46 @@ extern int32_t TheBackupCounter;
 /// when none can be used (not initialised, or a file already has that name).
 [[nodiscard]] bool MakeBackupName(const std::wstring& source, std::wstring& backup);
 
-/// Moves the source aside to its backup name, never over a file.
-[[nodiscard]] bool MoveToBackup(const std::wstring& source, const std::wstring& backup);
-
-/// Moves a backup back to its source name, never replacing a file that is there.
-bool RestoreBackup(const std::wstring& backup, const std::wstring& source);
-
 bool IsBackupName(const std::wstring& path);
 
-/// A name the tool gave one of its own files: a backup, a partial output or the record of a
-/// cleaning. Such files are never taken for encrypted ones, whatever their content.
+/// A name the tool gave one of its own files: a backup, a file being cleaned, a partial output
+/// or the name note of a long one. Such files are never taken for new victims, whatever their
+/// content.
 bool IsOwnFileName(const std::wstring& fileName);
 
 /// "~" and eight hexadecimal digits that stand for a file name (its letters' case does not
-/// count): short names of the tool's own files that belong to that file.
+/// count): the end of a shortened name of the tool's own that belongs to that file.
 std::wstring TagOf(const std::wstring& fileName);
 
-/// Where the decrypted data of a file is written until it is complete.
-std::wstring PartialNameOf(const std::wstring& fileName);
-bool IsPartialName(const std::wstring& fileName);
+/// The tool's own files beside a source file; each is the source's name + "." + kind + "_" +
+/// the counter and "_" (left out when it is 0) + "by_ovix".
+enum class OwnKind {
+    /// The encrypted file after its cleaning.
+    Backup,
+    /// The encrypted file while it is cleaned: its name is the cleaning's state.
+    Cleaning,
+    /// The decrypted data until it is complete.
+    Partial,
+    /// The source's name, kept where the name of the file being cleaned had to be shortened.
+    Name,
+};
 
-/// The record of a file's cleaning while it is in progress.
-std::wstring RecordNameOf(const std::wstring& fileName);
-bool IsRecordName(const std::wstring& fileName);
+/// The own file of that kind for the source path, in its directory. A name that would pass the
+/// limit keeps its start and gets its tag instead.
+std::wstring OwnNameOf(const std::wstring& source, OwnKind kind, int32_t counter);
+
+/// Reads an own name of that kind back: the path without its suffix (for a shortened name, its
+/// start and tag) and the counter. shortened tells that the source's own name is not in it.
+bool ParseOwnName(const std::wstring& path, OwnKind kind, std::wstring& base, int32_t& counter,
+                  bool& shortened);
 
 /// True when the file may be created: it does not exist, or the user agrees to replace it.
 [[nodiscard]] bool MayOverwrite(const std::wstring& path);
+
+/// The encrypted file's path without the last extension of its file name; empty when the name
+/// has none (cutting at a dot of a directory would write outside the file's directory) or is
+/// nothing but an extension (the output would be the directory itself).
+std::wstring OutputPathOf(const std::wstring& path);
 
 /// The part after the last backslash; the whole path when there is none.
 std::wstring FileNameOf(const std::wstring& path);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 
 #include "streams/path_helpers.h"
@@ -10,11 +12,32 @@ namespace {
 
 constexpr wchar_t BackupMarker[] = L".backup_";
 constexpr wchar_t OwnerMarker[] = L"by_ovix";
-constexpr wchar_t PartialExtension[] = L".partial_by_ovix";
-constexpr wchar_t RecordExtension[] = L".cleaning_by_ovix";
 constexpr size_t BackupMarkerLength = sizeof BackupMarker / sizeof(wchar_t) - 1;
 constexpr size_t OwnerMarkerLength = sizeof OwnerMarker / sizeof(wchar_t) - 1;
 constexpr size_t TagLength = 9;
+
+/// "." + kind + "_", the start of the suffix of each kind of own name.
+const wchar_t* MarkerOf(OwnKind kind) {
+    switch (kind) {
+    case OwnKind::Backup:
+        return BackupMarker;
+    case OwnKind::Cleaning:
+        return L".cleaning_";
+    case OwnKind::Partial:
+        return L".partial_";
+    case OwnKind::Name:
+        return L".name_";
+    }
+    return BackupMarker;
+}
+
+std::wstring SuffixOf(OwnKind kind, int32_t counter) {
+    std::wstring suffix = MarkerOf(kind);
+    if (counter != 0) {
+        suffix += std::to_wstring(counter) + L"_";
+    }
+    return suffix + OwnerMarker;
+}
 
 /// What follows the last separator; the whole text when there is none.
 std::wstring AfterLast(const std::wstring& text, wchar_t separator) {
@@ -31,14 +54,12 @@ bool IsHexDigit(wchar_t c) {
     return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
 }
 
-/// A tag followed by the extension, as TagOf and the name functions below make them.
-bool IsTaggedName(const std::wstring& fileName, const wchar_t* extension) {
-    if (fileName.size() != TagLength + wcslen(extension) || fileName[0] != L'~' ||
-        fileName.compare(TagLength, std::wstring::npos, extension) != 0) {
+bool EndsWithTag(const std::wstring& name) {
+    if (name.size() < TagLength || name[name.size() - TagLength] != L'~') {
         return false;
     }
-    for (size_t i = 1; i < TagLength; ++i) {
-        if (!IsHexDigit(fileName[i])) {
+    for (size_t i = name.size() - TagLength + 1; i < name.size(); ++i) {
+        if (!IsHexDigit(name[i])) {
             return false;
         }
     }
@@ -58,6 +79,15 @@ std::wstring StartOf(const std::wstring& name, size_t count) {
 
 std::wstring FileNameOf(const std::wstring& path) {
     return AfterLast(path, L'\\');
+}
+
+std::wstring OutputPathOf(const std::wstring& path) {
+    const std::wstring name = FileNameOf(path);
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || dot == 0) {
+        return std::wstring();
+    }
+    return path.substr(0, path.size() - (name.size() - dot));
 }
 
 std::wstring DirectoryPartOf(const std::wstring& path) {
@@ -84,41 +114,59 @@ std::wstring TagOf(const std::wstring& fileName) {
     return tag;
 }
 
-std::wstring PartialNameOf(const std::wstring& fileName) {
-    return TagOf(fileName) + PartialExtension;
+std::wstring OwnNameOf(const std::wstring& source, OwnKind kind, int32_t counter) {
+    const std::wstring suffix = SuffixOf(kind, counter);
+    const std::wstring name = FileNameOf(source);
+    if (name.size() + suffix.size() <= MaxFileNameLength) {
+        return source + suffix;
+    }
+    // The whole name does not fit: its start says whose file it is, its tag keeps two names
+    // with the same start apart.
+    return DirectoryPartOf(source) + StartOf(name, MaxFileNameLength - suffix.size() - TagLength) +
+           TagOf(name) + suffix;
 }
 
-bool IsPartialName(const std::wstring& fileName) {
-    return IsTaggedName(fileName, PartialExtension);
-}
-
-std::wstring RecordNameOf(const std::wstring& fileName) {
-    return TagOf(fileName) + RecordExtension;
-}
-
-bool IsRecordName(const std::wstring& fileName) {
-    return IsTaggedName(fileName, RecordExtension);
+bool ParseOwnName(const std::wstring& path, OwnKind kind, std::wstring& base, int32_t& counter,
+                  bool& shortened) {
+    const std::wstring extension = LastExtensionWithDot(path);
+    const std::wstring marker = MarkerOf(kind);
+    if (extension.size() < marker.size() + OwnerMarkerLength ||
+        extension.compare(0, marker.size(), marker) != 0 ||
+        extension.compare(extension.size() - OwnerMarkerLength, OwnerMarkerLength,
+                          OwnerMarker) != 0) {
+        return false;
+    }
+    // Between the markers: nothing, or a counter in the form the tool writes it and "_".
+    const std::wstring middle = extension.substr(
+        marker.size(), extension.size() - marker.size() - OwnerMarkerLength);
+    int32_t value = 0;
+    if (!middle.empty()) {
+        const std::wstring digits = middle.substr(0, middle.size() - 1);
+        if (middle.back() != L'_' || digits.empty() || digits.size() > 11) {
+            return false;
+        }
+        const long long parsed = std::wcstoll(digits.c_str(), nullptr, 10);
+        if (parsed == 0 || parsed < INT32_MIN || parsed > INT32_MAX ||
+            std::to_wstring(parsed) != digits) {
+            return false;
+        }
+        value = static_cast<int32_t>(parsed);
+    }
+    base = path.substr(0, path.size() - extension.size());
+    if (FileNameOf(base).empty()) {
+        return false;
+    }
+    counter = value;
+    // Only a name cut to the limit ends in a tag where its own name would be.
+    shortened = FileNameOf(path).size() + 1 >= MaxFileNameLength && EndsWithTag(FileNameOf(base));
+    return true;
 }
 
 bool MakeBackupName(const std::wstring& source, std::wstring& backup) {
     if (TheBackupCounter == BackupNotInitialised) {
         return false;
     }
-    std::wstring suffix = BackupMarker;
-    if (TheBackupCounter != 0) {
-        suffix += std::to_wstring(TheBackupCounter) + L"_";
-    }
-    suffix += OwnerMarker;
-    const std::wstring name = FileNameOf(source);
-    if (name.size() + suffix.size() <= MaxFileNameLength) {
-        backup = source + suffix;
-    } else {
-        // The whole name does not fit: its start says whose backup it is, its tag keeps two
-        // names with the same start apart.
-        backup = DirectoryPartOf(source) +
-                 StartOf(name, MaxFileNameLength - suffix.size() - TagLength) + TagOf(name) +
-                 suffix;
-    }
+    backup = OwnNameOf(source, OwnKind::Backup, TheBackupCounter);
     const DWORD attributes = GetFileAttributesW(ToSystemPath(backup).c_str());
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -134,7 +182,17 @@ bool IsBackupName(const std::wstring& path) {
 bool IsOwnFileName(const std::wstring& fileName) {
     // Backups keep the encrypted content: by their extension alone they would pass for victims.
     const std::wstring extension = LastExtensionWithDot(fileName);
-    return (extension.find(BackupMarker) != std::wstring::npos &&
-            extension.find(OwnerMarker) != std::wstring::npos) ||
-           IsPartialName(fileName) || IsRecordName(fileName);
+    if (extension.find(BackupMarker) != std::wstring::npos &&
+        extension.find(OwnerMarker) != std::wstring::npos) {
+        return true;
+    }
+    std::wstring base;
+    int32_t counter = 0;
+    bool shortened = false;
+    for (const OwnKind kind : {OwnKind::Cleaning, OwnKind::Partial, OwnKind::Name}) {
+        if (ParseOwnName(fileName, kind, base, counter, shortened)) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -5,7 +5,6 @@
 #include "backup/backup.h"
 #include "cleaner/file_cipher.h"
 #include "cleaner/filecoder_cleaner.h"
-#include "cleaner/output_file.h"
 #include "logging/console_handler.h"
 #include "logging/file_stream_mod.h"
 #include "logging/lines.h"
@@ -42,47 +41,19 @@ private:
 
 } // namespace
 
-bool FilecoderCleaner::DecryptFile(const CleaningRecord& record, ProgressIndicator& progress,
-                                   std::wstring& outputPath, bool& replace) {
-    const std::wstring path = record.SourcePath();
-    LogRule();
-    LogLine(prefix::Info, L"Decrypting [" + path + L"]");
-    outputPath = OutputPathOf(path);
-    if (outputPath.empty()) {
-        LogLine(prefix::Info, L"Can't get output filename.");
-        return false;
-    }
-    // Settled before any data is decrypted: what has the output's name decides whether it may.
-    replace = false;
-    const DWORD attributes = GetFileAttributesW(ToSystemPath(outputPath).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            LogLine(prefix::Info,
-                    L"Can't write the decrypted file to [" + outputPath + L"], it is a directory.");
-            return false;
-        }
-        // Its only copy may be that file: it is cleaned on its own turn, never replaced.
-        const std::wstring outputName = FileNameOf(outputPath);
-        if (IsOwnFileName(outputName) || VariantOf(outputName, outputPath) != Variant::None) {
-            LogLine(prefix::Info,
-                    L"Can't replace [" + outputPath + L"], it is an encrypted file too.");
-            return false;
-        }
-        if (!MayOverwrite(outputPath)) {
-            return false;
-        }
-        replace = true;
-    }
-    FileStreamMod input(record.BackupPath(), OpenMode::ReadOnly);
+bool FilecoderCleaner::Decrypt(const std::wstring& source, const std::wstring& inputPath,
+                               const std::wstring& partialPath, const std::wstring& outputPath) {
+    variant = VariantOf(FileNameOf(source), inputPath);
+    FileStreamMod input(inputPath, OpenMode::ReadOnly);
     if (input.GetError() != StreamError::None) {
         return false;
     }
-    FileStreamMod output(record.PartialPath(), OpenMode::Create);
+    FileStreamMod output(partialPath, OpenMode::Create);
     if (output.GetError() != StreamError::None) {
         return false;
     }
     std::wstring message;
-    if (!DecryptStreams(input, output, outputPath, progress, message)) {
+    if (!DecryptStreams(input, output, outputPath, *progress, message)) {
         if (!message.empty()) {
             LogLine(prefix::Info, message);
         }

@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "backup/cleaning_record.h"
+#include "backup/cleaning.h"
 #include "cleaner/custom_argument_parser.h"
 #include "cleaner/format.h"
 #include "cleaner/usermode_file_cleaner.h"
 
 class FileStreamMod;
 
-class FilecoderCleaner : public IUsermodeFileCleaner, public ICustomArgumentParser {
+class FilecoderCleaner : public IUsermodeFileCleaner,
+                         public ICustomArgumentParser,
+                         private ICleaningSteps {
 public:
     FilecoderCleaner();
 
@@ -24,7 +26,7 @@ public:
     CleanerResult Clean(const std::wstring& path, ProgressIndicator& progress) override;
     std::wstring GetName() const override;
     std::wstring InterruptedFileOf(const std::wstring& path) override;
-    std::wstring InterruptedRecordOf(const std::wstring& path) override;
+    std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) override;
     uint64_t InfectedSizeOf(const std::wstring& path) override;
 
     bool CheckArguments(std::vector<std::wstring>& paths) override;
@@ -38,19 +40,15 @@ private:
     /// The variant of a file of the family, from its name or the footer magic at the end of the
     /// content at contentPath; -1 when it is none of the family's.
     Variant VariantOf(const std::wstring& fileName, const std::wstring& contentPath) const;
-    /// One encrypted file, or one layer of a file encrypted more than once: backed up,
-    /// decrypted and given the output's name, which output returns. A cleaning that an earlier
-    /// run left unfinished is taken up where it stopped. False, with its lines, leaves the file
-    /// as it was.
-    [[nodiscard]] bool CleanFile(const std::wstring& path, ProgressIndicator& progress,
-                                 std::wstring& output);
-    /// Takes up the record an interrupted run left for the file, or writes a new one and
-    /// reserves the partial output's name; false, with its line, when the cleaning cannot start.
-    [[nodiscard]] bool OpenRecord(CleaningRecord& record, bool& resumed);
-    /// Reads the backup and writes the decrypted data under the partial name; replace tells
-    /// that a file has the output's name and may be replaced.
-    [[nodiscard]] bool DecryptFile(const CleaningRecord& record, ProgressIndicator& progress,
-                                   std::wstring& outputPath, bool& replace);
+    bool IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) override;
+    /// Names, in the log, a user's file that a cleaning replaced and kept, whenever a walk
+    /// meets it: it is the only copy of what that file held.
+    void NameKeptFile(const std::wstring& path) const;
+    /// Reads the encrypted file being cleaned and writes the decrypted data under the partial
+    /// name, durable before it takes the output's name.
+    bool Decrypt(const std::wstring& source, const std::wstring& inputPath,
+                 const std::wstring& partialPath, const std::wstring& outputPath) override;
+    bool MayReplace(const std::wstring& path) override;
     /// Footer, key and data of one file, from the opened backup into the opened output.
     [[nodiscard]] bool DecryptStreams(FileStreamMod& input, FileStreamMod& output,
                                       const std::wstring& outputPath, ProgressIndicator& progress,
@@ -62,6 +60,8 @@ private:
     [[nodiscard]] bool RecoverFileKey(Footer& footer);
 
     std::unique_ptr<uint8_t[]> ioBuffer;
+    /// The row of the file being cleaned, while Clean runs.
+    ProgressIndicator* progress = nullptr;
     std::unique_ptr<HCRYPTKEY[]> keyTable;
     /// What Scan recognised, as ReadFooter then resolved it, for the file being cleaned.
     Variant variant = Variant::None;

@@ -1,8 +1,9 @@
 #include <windows.h>
 
 #include "backup/backup.h"
-#include "backup/cleaning_record.h"
+#include "backup/cleaning.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "logging/lines.h"
 #include "platform/unique_handle.h"
 #include "streams/file_pointer.h"
 #include "streams/path_helpers.h"
@@ -11,8 +12,9 @@ namespace {
 
 /// Reads the last bytes of a file opened for shared reading; false when it cannot.
 bool ReadTail(const std::wstring& path, uint8_t (&tail)[format::LongestFooter]) {
-    UniqueFile file(sys::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
+    // Shares deletion too: a file another run holds while it cleans it is still read.
+    UniqueFile file(sys::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) {
         return false;
     }
@@ -54,17 +56,21 @@ Variant FilecoderCleaner::VariantOf(const std::wstring& fileName,
 CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
     variant = Variant::None;
     const std::wstring name = FileNameOf(path);
-    if (IsRecordName(name)) {
-        return InterruptedFileOf(path).empty() ? CleanerResult::NotInfected
-                                               : CleanerResult::Interrupted;
+    const std::wstring interrupted = InterruptedFileOf(path);
+    if (!interrupted.empty()) {
+        // Checked as the family's by its content too: a name alone makes no file the tool's.
+        return IsFile(path) && IsFamilyFile(FileNameOf(interrupted), path)
+                   ? CleanerResult::Interrupted
+                   : CleanerResult::NotInfected;
     }
     // The tool's own files hold encrypted content, or are about to: never new victims.
     if (IsOwnFileName(name)) {
+        NameKeptFile(path);
         return CleanerResult::NotInfected;
     }
     variant = VariantOf(name, path);
     // A name the walk met may be gone since: another file's cleaning, done in between, can
-    // have moved it to its backup.
+    // have moved it aside.
     if (variant == Variant::None || (variant != Variant::V5 && !IsFile(path))) {
         variant = Variant::None;
         return CleanerResult::NotInfected;
@@ -72,32 +78,51 @@ CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
     return CleanerResult::Ok;
 }
 
+void FilecoderCleaner::NameKeptFile(const std::wstring& path) const {
+    std::wstring source;
+    int32_t counter = 0;
+    bool shortened = false;
+    // A backup whose file was none of the family's: a user's file that a decrypted one replaced.
+    if (ParseOwnName(path, OwnKind::Backup, source, counter, shortened) && !shortened &&
+        VariantOf(FileNameOf(source), path) == Variant::None) {
+        LogLine(prefix::Info, L"File [" + path + L"] keeps what [" + source +
+                                  L"] held before a cleaning replaced it.");
+    }
+}
+
+bool FilecoderCleaner::IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) {
+    return VariantOf(name, contentPath) != Variant::None;
+}
+
 std::wstring FilecoderCleaner::InterruptedFileOf(const std::wstring& path) {
-    CleaningRecord record;
-    return ReadCleaningRecord(path, record) ? record.SourcePath() : std::wstring();
+    return InterruptedSourceOf(RealFileSystem(), path);
 }
 
 uint64_t FilecoderCleaner::InfectedSizeOf(const std::wstring& path) {
-    CleaningRecord record;
-    std::wstring content = path;
-    if (ReadCleaningRecord(path, record)) {
-        content = IsFile(record.BackupPath()) ? record.BackupPath() : record.SourcePath();
-    }
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(ToSystemPath(content).c_str(), GetFileExInfoStandard, &data)) {
-        return 0;
-    }
-    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    uint64_t size = 0;
+    return RealFileSystem().Size(path, size) ? size : 0;
 }
 
-std::wstring FilecoderCleaner::InterruptedRecordOf(const std::wstring& path) {
-    const std::wstring name = FileNameOf(path);
-    const std::wstring recordPath = DirectoryPartOf(path) + RecordNameOf(name);
-    CleaningRecord record;
-    // The tag of a name leaves the case of its letters aside, as the file system does.
-    if (ReadCleaningRecord(recordPath, record) &&
-        lstrcmpiW(record.source.c_str(), name.c_str()) == 0) {
-        return recordPath;
+std::vector<std::wstring> FilecoderCleaner::InterruptedCleaningsOf(const std::wstring& path) {
+    // The in-progress names of a file given by name, or of the files a pattern gives: the
+    // file's whole name and its marks. A name cut short to fit is met by a walk of its folder.
+    const std::wstring wildcard = path + L".cleaning_*by_ovix";
+    // The names found join the directory part as given with a backslash, as the walk's do.
+    const size_t separator = path.find_last_of(L"\\/");
+    const std::wstring directory =
+        separator == std::wstring::npos ? std::wstring() : path.substr(0, separator) + L"\\";
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    UniqueFind search(FindFirstFileW(ToSystemPath(wildcard).c_str(), &data));
+    if (!search) {
+        return found;
     }
-    return std::wstring();
+    do {
+        const std::wstring candidate = directory + data.cFileName;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            !InterruptedFileOf(candidate).empty()) {
+            found.push_back(candidate);
+        }
+    } while (FindNextFileW(search.get(), &data));
+    return found;
 }

@@ -14,9 +14,17 @@
 #include "driver/wow64.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
+#include "platform/unique_handle.h"
+#include "streams/path_helpers.h"
 #include "walker/dir_walker.h"
 
 namespace {
+
+/// A path, or a pattern, that names nothing: its files have only their other names now.
+bool IsMissingFile(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    return !UniqueFind(FindFirstFileW(ToSystemPath(path).c_str(), &data));
+}
 
 struct Counters {
     int32_t infected = 0;
@@ -46,11 +54,13 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
         if (!walker.Prepare(path)) {
             continue;
         }
-        // A file given by name whose cleaning a run cut off: the cleaner's record of it stands
-        // for the file, which may have left its name for its backup.
-        const std::wstring record = cleaner.InterruptedRecordOf(path);
-        if (!record.empty()) {
-            process(record);
+        // A file given by name, or by a pattern, whose cleaning a run cut off has another name
+        // now, which the walk of the name alone would not meet.
+        const std::vector<std::wstring> interrupted = cleaner.InterruptedCleaningsOf(path);
+        for (const std::wstring& file : interrupted) {
+            process(file);
+        }
+        if (!interrupted.empty() && IsMissingFile(path)) {
             continue;
         }
         const DirWalkerIterator end = walker.end();

@@ -11,8 +11,9 @@ from samples import run_writer
 
 DEMO_KEY_LIST = os.path.join(BUILD, "key_database", "key_blobs.txt")
 FILE_HELPER = os.path.join(BUILD, "tests", "file_helper.exe")
-# The tool's own short names for a file's partial output and the record of its cleaning.
-WORK_FILE = re.compile(r"^~[0-9A-F]{8}\.(partial|cleaning)_by_ovix$")
+# The tool's own names for a file while it is cleaned, its partial output, and the note that
+# keeps a long name.
+WORK_FILE = re.compile(r"\.(partial|cleaning|name)_(-?\d+_)?by_ovix$")
 NOT_CLEANED = "ERROR: Not cleaned"
 CLEANED = "INFO: Cleaned"
 SECTION = re.compile(r"^INFO: Cleaning file \[(.*)\]$")
@@ -53,10 +54,14 @@ def set_attributes(path, attributes):
                    check=True, env=wine_env(), timeout=60)
 
 
-def backup_suffix(run):
-    """The backup extension of the run's counter."""
-    counter = run_counter(run)
-    return ".backup_by_ovix" if counter == 0 else ".backup_%d_by_ovix" % counter
+def own_suffix(kind, counter):
+    """The extension of the tool's own file of a kind ("backup", "cleaning", "partial")."""
+    return ".%s_by_ovix" % kind if counter == 0 else ".%s_%d_by_ovix" % (kind, counter)
+
+
+def backup_suffix(run, kind="backup"):
+    """The backup extension of the run's counter (or that of another kind of own file)."""
+    return own_suffix(kind, run_counter(run))
 
 
 def summary(run):
@@ -97,10 +102,11 @@ def tag(name):
     return "~%08X" % value
 
 
-def backup_name(name, counter):
-    """The tool's backup name for a file name: the whole name and its suffix when they fit in 255
-    characters, otherwise the name's start, its tag and the suffix."""
-    suffix = ".backup_%s_by_ovix" % counter if counter else ".backup_by_ovix"
+def backup_name(name, counter, kind="backup"):
+    """The tool's backup name for a file name (or its name of another kind): the whole name and
+    its suffix when they fit in 255 characters, otherwise the name's start, its tag and the
+    suffix."""
+    suffix = own_suffix(kind, counter)
     if len(name) + len(suffix) <= 255:
         return name + suffix
     return name[:255 - len(suffix) - 9] + tag(name) + suffix
@@ -115,31 +121,24 @@ def run_counter(run):
 
 def partial_path(encrypted):
     """Where the tool writes the decrypted data of an encrypted file until it is complete."""
-    return os.path.join(os.path.dirname(encrypted), tag(os.path.basename(encrypted)) +
-                        ".partial_by_ovix")
+    return os.path.join(os.path.dirname(encrypted),
+                        backup_name(os.path.basename(encrypted), 0, "partial"))
 
 
-def record_path(encrypted):
-    """The record of an encrypted file's cleaning while it is under way."""
-    return os.path.join(os.path.dirname(encrypted), tag(os.path.basename(encrypted)) +
-                        ".cleaning_by_ovix")
-
-
-def write_record(encrypted, backup):
-    """The record of a cleaning under way, as the tool writes it before it moves the file."""
-    text = ("\ufeffBristoke decryptor: cleaning in progress\r\nsource: %s\r\nbackup: %s\r\n" %
-            (os.path.basename(encrypted), os.path.basename(backup)))
-    write(record_path(encrypted), text.encode("utf-16-le"))
+def cleaning_path(encrypted, counter):
+    """The name an encrypted file has while a run with that counter cleans it."""
+    return os.path.join(os.path.dirname(encrypted),
+                        backup_name(os.path.basename(encrypted), counter, "cleaning"))
 
 
 def work_files(root):
-    """Partial outputs and cleaning records anywhere under root."""
+    """Files being cleaned, partial outputs and name notes anywhere under root."""
     return sorted(os.path.join(d, n) for d, _, names in os.walk(root) for n in names
-                  if WORK_FILE.match(n))
+                  if WORK_FILE.search(n))
 
 
 def leftovers(root):
-    """Partial outputs, cleaning records and backups anywhere under root."""
+    """Files being cleaned, partial outputs, name notes and backups anywhere under root."""
     return sorted(work_files(root) +
                   glob.glob(os.path.join(root, "**", "*.backup_*by_ovix"), recursive=True) +
                   glob.glob(os.path.join(root, "**", ".*.backup_*by_ovix"), recursive=True))

@@ -12,7 +12,7 @@ import time
 import types
 import uuid
 
-from decryption import DEMO_KEY_LIST, partial_path, run_counter, write_record
+from decryption import DEMO_KEY_LIST, cleaning_path, partial_path, run_counter
 from harness import SEAMED_EXE, Run, command, read_log, wine_env, win_path
 from samples import run_writer
 from tmux_console import TmuxConsole
@@ -227,10 +227,8 @@ class Fleet:
         machine = ("1A7E0000-0000-4000-8000-000000000007", "6.2.9200 SP0", "Workstation")
         data = os.path.join(self.root, "m7")
         [cut, replaced] = self.samples(data, ["cut.doc.BRSK", "old.txt.BRSK"])
-        backup = cut + ".backup_3_by_ovix"
-        write_record(cut, backup)
         open(partial_path(cut), "wb").close()
-        os.rename(cut, backup)
+        os.rename(cut, cleaning_path(cut, 3))
         old = replaced[:-len(".BRSK")]
         with open(old, "wb") as f:
             f.write(b"the user's own file")

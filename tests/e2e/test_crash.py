@@ -56,8 +56,10 @@ class CrashTests(ToolTestCase):
                     self.assertEqual(len(texts), 3, texts)
                 else:
                     self.assertTrue([t for t in texts if reached in t], texts)
-        # The last fault left the file at its backup name, whole: nothing is lost.
-        self.assertEqual(read(self.victim.backup(backup_suffix(run))), self.victim.encrypted)
+        # The last fault left the file under the name that says it is being cleaned, whole:
+        # nothing is lost, and the next run takes it up.
+        self.assertEqual(read(self.victim.backup(backup_suffix(run, "cleaning"))),
+                         self.victim.encrypted)
 
     def test_AccessViolationInAConsole_EndsByItselfWithTheLineInRed(self):
         # Without a switch the run would end on a prompt that waits for a key; none is sent.

@@ -10,7 +10,7 @@ import subprocess
 from harness import command, main, wine_env, win_path
 from decryption import (ARCHIVE, FILE_HELPER, HIDDEN, NOT_CLEANED, READONLY,
                         SmallSampleTestCase, backup_suffix, file_attributes, leftovers,
-                        partial_path, read, record_path, sections, set_attributes, summary,
+                        partial_path, read, sections, set_attributes, summary,
                         work_files)
 
 MIB = 1024 * 1024
@@ -138,6 +138,50 @@ class SpaceTests(SmallSampleTestCase):
         # The file left fits no more than it did: the listing says so again.
         self.assertEqual(listing([second]), sizes[1])
 
+    def test_ListOnly_OneVolumeUnderTwoTexts_OneLineWithTheSumAndItsWarning(self):
+        # Z: has a volume GUID in the test prefix. Q:, added while the prefix runs, has neither a
+        # GUID nor a serial number: only its text, whose case does not count, ties its roots.
+        # It is nearly full: either file fits in what is left, both together do not.
+        disk = self.small_volume("4m")
+        plain = self.plain("quarter.dat", os.urandom(5 * MIB // 4))
+        on_disk = [self.sample(disk, name, "--variant", "4", plain=plain)
+                   for name in ("a.dat.QOVY", "b.dat.QOVY")]
+        stat = os.statvfs(disk)
+        disk_free = stat.f_bavail * stat.f_frsize
+        here = [self.sample(os.path.join(self.tmp, "data"), name)
+                for name in ("a.dat.BRSK", "b.dat.BRSK")]
+        upper = [win_path(p) for p in here]
+        lower = ["z" + p[1:] for p in upper]
+        # (what, the files, as given, the root shown: the first met, the free space where no
+        # other test changes it)
+        cases = [
+            ("upper case first", here, [upper[0], lower[1]], "Z:\\", None),
+            ("lower case first", here, [lower[0], upper[1]], "z:\\", None),
+            ("a shortfall spread over both cases of a drive without GUID or serial", on_disk,
+             ["Q:\\a.dat.QOVY", "q:\\b.dat.QOVY"], "Q:\\", disk_free),
+        ]
+        for what, files, given, shown, expected_free in cases:
+            with self.subTest(what):
+                run = self.run_tool("/n", *given)
+                self.assertEqual(run.rc, 0)
+                sizes = [os.path.getsize(p) for p in files]
+                total = sum(sizes)
+                self.assertIn("INFO: Infected files take %d bytes in all." % total, run.texts())
+                head = "Volume [%s]: " % shown
+                lines = [t for t in run.texts() if "Volume [" in t]
+                found = re.fullmatch(r"INFO: %s%d bytes of infected files, (\d+) bytes free\." %
+                                     (re.escape(head), total), lines[0] if lines else "")
+                self.assertIsNotNone(found, lines)
+                if expected_free is None:
+                    self.assertEqual(lines, [lines[0]])
+                    continue
+                self.assertEqual(int(found.group(1)), expected_free)
+                self.assertLess(max(sizes), expected_free)
+                warning = "%scleaning needs about %d bytes, more than the %d bytes free." % (
+                    head, total, expected_free)
+                self.assertEqual(lines, [lines[0], "WARNING: " + warning])
+                self.assertIn(warning, run.stdout)
+
     def test_WritesFailPartWay_OutputRemovedEncryptedFileBack(self):
         # The space check passed, but the disk does not take the data after all (another program
         # filled it, say): here the process may write no file beyond 1 MiB.
@@ -195,12 +239,13 @@ class ObstacleTests(SmallSampleTestCase):
         logged = sections(run)
         suffix = backup_suffix(run)
         # (encrypted file, its last log line, which is enough to say why): nothing can be
-        # created in the immutable directory, not even the record of the cleaning.
+        # renamed in the immutable directory, not even the file that is to be cleaned.
+        moving = backup_suffix(run, "cleaning")
         cases = [
             (held, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000020)" %
-             (win_path(held), win_path(held + suffix))),
-            (locked, "INFO: Can't create file [%s], GLE(0x00000005)" %
-             win_path(record_path(locked))),
+             (win_path(held), win_path(held + moving))),
+            (locked, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000005)" %
+             (win_path(locked), win_path(locked + moving))),
         ]
         for path, line in cases:
             with self.subTest(file=os.path.basename(path)):

@@ -1,15 +1,15 @@
 """A run cut off at any moment (a power loss, a closed console, a killed process) leaves the file it
-was cleaning with the tool's record of the cleaning beside it, and a plain re-run of the same
-command finishes it. Every state such a run can leave is staged here the way the tool leaves it;
-a cleaning that completed is never touched again; an exception after the backup leaves what a
-failure leaves."""
+was cleaning under the name that says so, and a plain re-run of the same command finishes it,
+whatever name the command gives it. Every state such a run can leave is staged here the way the
+tool leaves it; the re-run decrypts again and trusts no file it did not check; a cleaning that
+completed is never touched again."""
 import os
 import resource
 import signal
 
 from harness import main, win_path
-from decryption import (DecryptionTestCase, backup_name, leftovers, partial_path, read,
-                        record_path, run_counter, sections, summary, write, write_record)
+from decryption import (DecryptionTestCase, backup_name, cleaning_path, leftovers, partial_path,
+                        read, run_counter, sections, summary, write)
 
 EARLIER_COUNTER = 77
 RESUMING = "INFO: Resuming the cleaning of [%s], interrupted in an earlier run."
@@ -21,69 +21,92 @@ class InterruptedRunTests(DecryptionTestCase):
         self.plain_path = self.plain("report.dat", os.urandom(70000))
 
     def stage(self, directory, name, variant, state):
-        """An encrypted file left in a state; returns (encrypted, backup, output) paths."""
+        """An encrypted file left in a state; returns (encrypted, in progress, output) paths."""
         [encrypted] = self.write_samples(directory, [self.plain_path], "--variant", str(variant),
                                          "--name", name)
-        backup = os.path.join(directory, backup_name(name, EARLIER_COUNTER))
         output = os.path.splitext(encrypted)[0]
-        content = read(encrypted)
-        if state == "record cut while written":
-            write(record_path(encrypted), b"")
-            return encrypted, None, output
-        write_record(encrypted, backup)
-        if state == "record written":
-            return encrypted, backup, output
-        write(partial_path(encrypted), b"")
-        if state == "partial output reserved":
-            return encrypted, backup, output
-        os.rename(encrypted, backup)
-        if state == "backed up":
-            return encrypted, backup, output
+        in_progress = cleaning_path(encrypted, EARLIER_COUNTER)
+        if len(os.path.basename(encrypted)) + len(".cleaning_77_by_ovix") > 255:
+            # Too long to carry its whole name: a note beside it keeps the name.
+            note = in_progress[:-len(".cleaning_77_by_ovix")] + ".name_77_by_ovix"
+            write(note, os.path.basename(encrypted).encode("utf-16-le"))
+        os.rename(encrypted, in_progress)
         if state == "cut while decrypting":
             write(partial_path(encrypted), read(self.plain_path)[:30000])
-            return encrypted, backup, output
-        assert state == "output in place"
-        os.remove(partial_path(encrypted))
-        write(output, read(self.plain_path))
-        return encrypted, backup, output
+        elif state == "output in place":
+            write(output, read(self.plain_path))
+        elif state == "a user's file at the output":
+            write(output, b"the user's own")
+        else:
+            assert state == "moved aside"
+        return encrypted, in_progress, output
 
     def test_EveryStateACutOffRunLeaves_APlainReRunFinishesIt(self):
-        # (state, whether the record is one the re-run takes up)
-        states = [("record cut while written", False), ("record written", True),
-                  ("partial output reserved", True), ("backed up", True),
-                  ("cut while decrypting", True), ("output in place", True)]
-        # A name near the limit has a short backup name, which only its record connects to it.
+        # A name near the limit has a short name while it is cleaned, which only its note
+        # connects to it.
         names = [("report.dat.BRSK", 1), ("n" * 243 + ".KQZWTB", 5)]
-        for state, recorded in states:
+        givens = ["directory", "file", "file with /", "pattern", "its name while cleaned"]
+        for state in ("moved aside", "cut while decrypting", "output in place"):
             for name, variant in names:
-                for given in ("directory", "file"):
+                for given in givens:
+                    if variant == 5 and given in ("file", "file with /", "pattern"):
+                        continue  # a shortened name is found by the walk alone
                     with self.subTest(state=state, name=name[-12:], given=given):
                         directory = os.path.join(self.tmp, "%s-%d-%s" % (
-                            state.replace(" ", "-"), variant, given))
-                        encrypted, backup, output = self.stage(directory, name, variant, state)
-                        content = read(backup if backup and os.path.exists(backup)
-                                       else encrypted)
+                            state.replace(" ", "-"), variant, given.replace(" ", "-")))
+                        encrypted, in_progress, output = self.stage(directory, name, variant,
+                                                                    state)
+                        content = read(in_progress)
                         before = os.stat(output) if state == "output in place" else None
+                        argument = {"directory": win_path(directory), "file": win_path(encrypted),
+                                    "file with /": win_path(encrypted).replace("\\", "/"),
+                                    "pattern": win_path(os.path.join(directory, "*.BRSK")),
+                                    "its name while cleaned": win_path(in_progress)}[given]
+                        # Messages keep the directory part as it was given.
+                        shown = win_path(encrypted)
+                        if given == "file with /":
+                            shown = win_path(directory).replace("\\", "/") + "\\" + name
 
-                        run = self.run_tool("/s", win_path(
-                            directory if given == "directory" else encrypted))
+                        run = self.run_tool("/s", argument)
 
                         self.assertEqual(run.rc, 0)
                         self.assertEqual(summary(run), (1, 1))
-                        lines = sections(run)[win_path(encrypted)]
-                        self.assertEqual(RESUMING % win_path(encrypted) in lines, recorded, lines)
+                        lines = sections(run)[shown]
+                        self.assertIn(RESUMING % shown, lines)
                         self.assertEqual(lines[-1], "INFO: Cleaned")
-                        if not recorded:
-                            backup = os.path.join(directory, backup_name(name, run_counter(run)))
+                        backup = os.path.join(directory, backup_name(name, EARLIER_COUNTER))
                         self.assertEqual(read(output), read(self.plain_path))
                         self.assertEqual(read(backup), content)
                         self.assertFalse(os.path.exists(encrypted))
                         self.assertEqual(leftovers(directory), [backup])
                         if before:
-                            # The decrypted file was complete: it is not written again.
+                            # The decrypted file was complete: it is compared, not written again.
                             after = os.stat(output)
                             self.assertEqual((after.st_ino, after.st_mtime_ns),
                                              (before.st_ino, before.st_mtime_ns))
+
+    def test_AFileOfTheUsersAtTheOutput_NeverTakenForTheDecryptedOne(self):
+        directory = os.path.join(self.tmp, "data")
+        encrypted, in_progress, output = self.stage(directory, "report.dat.BRSK", 1,
+                                                    "a user's file at the output")
+        content = read(in_progress)
+        run = self.run_tool("/s", win_path(directory))
+        self.assertEqual(summary(run), (1, 0))
+        lines = sections(run)[win_path(encrypted)]
+        self.assertIn(RESUMING % win_path(encrypted), lines)
+        self.assertEqual(lines[-2:], ["INFO: User doesn't allow modification of file [%s]" %
+                                      win_path(output), "ERROR: Not cleaned"])
+        self.assertEqual(read(output), b"the user's own")
+        self.assertEqual(read(encrypted), content)
+        self.assertEqual(leftovers(directory), [])
+
+        forced = self.run_tool("/f", win_path(encrypted))
+        self.assertEqual(summary(forced), (1, 1))
+        kept = output + ".backup_%d_by_ovix" % run_counter(forced)
+        self.assertIn("INFO: Replaced file [%s] kept as [%s]" % (win_path(output), win_path(kept)),
+                      forced.texts())
+        self.assertEqual(read(kept), b"the user's own")
+        self.assertEqual(read(output), read(self.plain_path))
 
     def test_ListOnly_InterruptedFileListedAsSuchNothingChanges(self):
         directory = os.path.join(self.tmp, "data")
@@ -120,9 +143,9 @@ class InterruptedRunTests(DecryptionTestCase):
                                  {n: (s.st_ino, s.st_mtime_ns, s.st_ctime_ns)
                                   for n, s in before.items()})
 
-    def test_LogFailsRightAfterTheBackup_FileBackNothingOfTheToolLeft(self):
-        # The exception that a full log disk raises unwinds through the cleaning after the file
-        # was moved to its backup. Two files of equal path length: the first run, without a
+    def test_LogFailsRightAfterTheFileIsMoved_KeptWholeAndTheNextRunFinishesIt(self):
+        # The exception that a full log disk raises ends the run as a crash would, once the file
+        # has its in-progress name. Two files of equal path length: the first run, without a
         # limit, shows where the "Decrypting [" line of the second begins in its log.
         exe = self.tool_copy()
         paths = []
@@ -150,9 +173,13 @@ class InterruptedRunTests(DecryptionTestCase):
         self.assertIn("INFO: Cleaning file [%s]" % win_path(paths[1]), run.texts())
         self.assertEqual(run.texts()[-1], "-" * 80)
         self.assertIn("] - INFO: Dec", run.log.rsplit("\r\n", 1)[1])
-        self.assertEqual(read(paths[1]), content)
-        self.assertEqual(leftovers(os.path.dirname(paths[1])), [])
+        in_progress = cleaning_path(paths[1], run_counter(run))
+        self.assertEqual(read(in_progress), content)
         self.assertFalse(os.path.exists(os.path.splitext(paths[1])[0]))
+
+        again = self.run_tool("/s", win_path(paths[1]), exe=exe)
+        self.assertEqual(summary(again), (1, 1))
+        self.assertEqual(read(os.path.splitext(paths[1])[0]), read(self.plain_path))
 
 
 if __name__ == "__main__":

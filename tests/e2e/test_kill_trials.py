@@ -15,13 +15,14 @@ import sys
 import time
 
 from harness import ToolTestCase, command, main, wine_env, win_path
-from decryption import DEMO_KEY_LIST, WORK_FILE, read, record_path
+from decryption import DEMO_KEY_LIST, WORK_FILE, read
 from samples import run_writer
 
 MIB = 1024 * 1024
 TRIALS = int(os.environ.get("BRISTOKE_KILL_TRIALS", "20"))
 SEED = int(os.environ.get("BRISTOKE_KILL_SEED", "20261210"))
 BACKUP = re.compile(r"\.backup_(\d+_)?by_ovix$")
+IN_PROGRESS = re.compile(r"\.cleaning_(-?\d+_)?by_ovix$")
 
 
 def sha(data):
@@ -107,17 +108,17 @@ class KillTrialTests(ToolTestCase):
                 allowed[os.path.splitext(item.relative)[0]] = sha(item.middle)
         for path, digest in found.items():
             name = os.path.basename(path)
-            if WORK_FILE.match(name) or BACKUP.search(name):
+            if WORK_FILE.search(name) or BACKUP.search(name):
                 continue
             self.assertEqual(digest, allowed.get(path), "%s: half-written or foreign" % path)
         for item in items:
             # The encrypted content is under its own name or under a backup name.
             holders = [p for p, d in found.items() if d == sha(item.encrypted)]
             self.assertTrue(holders, "%s: encrypted content lost" % item.relative)
-            names = [item.relative] + ([os.path.splitext(item.relative)[0]] if item.twice else [])
+            layers = {sha(item.encrypted)} | ({sha(item.middle)} if item.twice else set())
             if found.get(item.output) == sha(item.plain):
                 states["cleaned"] += 1
-            elif any(os.path.exists(record_path(os.path.join(tree, n))) for n in names):
+            elif any(IN_PROGRESS.search(p) and d in layers for p, d in found.items()):
                 states["interrupted"] += 1
             else:
                 states["untouched"] += 1

@@ -117,8 +117,9 @@ class LastChunkTests(SmallSampleTestCase):
                 if cleaned:
                     self.assert_cleaned(run, encrypted, self.hundred)
                     continue
+                # Read while it is cleaned, under the name that says so.
                 backup = os.path.join(directory, backup_name("report.dat.BRSK",
-                                                             run_counter(run)))
+                                                             run_counter(run), "cleaning"))
                 self.assert_not_cleaned(run, encrypted, content,
                                         "Can't decrypt data of file [%s], GLE(0x%08x)" %
                                         (win_path(backup), error))

@@ -26,10 +26,6 @@ public:
     }
 };
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 void StoreCounter(HKEY root, DWORD type, const std::vector<uint8_t>& data) {
     HKEY key = nullptr;
     REQUIRE(RegCreateKeyExW(root, CounterKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
@@ -192,93 +188,6 @@ TEST_CASE("MakeBackupName_Refusals") {
     }
 }
 
-TEST_CASE("MoveToBackup_MovesTheFileNeverOverAnother") {
-    const TempDir dir;
-    const std::wstring source = dir / L"a.txt.BRSK";
-    const std::wstring backup = dir / L"a.txt.BRSK.backup_3_by_ovix";
-    WriteBytes(source, {1});
-
-    SUBCASE("name free: moved, nothing logged") {
-        LogCapture log;
-        CHECK(MoveToBackup(source, backup));
-        CHECK_FALSE(Exists(source));
-        CHECK(ReadBytes(backup) == std::vector<unsigned char>{1});
-        CHECK(log.Text().empty());
-    }
-    SUBCASE("a file took the name since it was chosen: both stay") {
-        WriteBytes(backup, {2});
-        LogCapture log;
-        CHECK_FALSE(MoveToBackup(source, backup));
-        CHECK(ReadBytes(source) == std::vector<unsigned char>{1});
-        CHECK(ReadBytes(backup) == std::vector<unsigned char>{2});
-        CHECK(log.Lines() ==
-              std::vector<std::wstring>{L"INFO: Can't move (backup) file [" + source + L"] to [" +
-                                        backup + L"], GLE(0x000000b7)"});
-    }
-    SUBCASE("a directory has the name: the move fails with its line") {
-        REQUIRE(CreateDirectoryW(backup.c_str(), nullptr));
-        LogCapture log;
-        CHECK_FALSE(MoveToBackup(source, backup));
-        CHECK(Exists(source));
-        const std::vector<std::wstring> lines = log.Lines();
-        REQUIRE(lines.size() == 1);
-        const std::wstring head =
-            L"INFO: Can't move (backup) file [" + source + L"] to [" + backup + L"], GLE(0x";
-        CHECK(lines[0].rfind(head, 0) == 0);
-        CHECK(lines[0] != head + L"00000000)");
-    }
-}
-
-TEST_CASE("BackupAndRestore_PathLongerThanMaxPath") {
-    const TempDir dir;
-    std::wstring directory = dir.path();
-    for (int i = 0; i < 4; ++i) {
-        directory += L"\\" + std::wstring(70, static_cast<wchar_t>(L'a' + i));
-        REQUIRE(CreateDirectoryW((L"\\\\?\\" + directory).c_str(), nullptr));
-    }
-    const std::wstring source = directory + L"\\a.txt.BRSK";
-    REQUIRE(source.size() > MAX_PATH);
-    WriteBytes(L"\\\\?\\" + source, {9});
-    const CounterScope counter(0);
-    std::wstring backup;
-    REQUIRE(MakeBackupName(source, backup));
-    REQUIRE(MoveToBackup(source, backup));
-    CHECK(ReadBytes(L"\\\\?\\" + backup) == std::vector<unsigned char>{9});
-    REQUIRE(RestoreBackup(backup, source));
-    CHECK(ReadBytes(L"\\\\?\\" + source) == std::vector<unsigned char>{9});
-    // TempDir cannot remove what lies beyond MAX_PATH.
-    DeleteFileW((L"\\\\?\\" + source).c_str());
-    for (std::wstring d = directory; d.size() > dir.path().size(); d.resize(d.rfind(L'\\'))) {
-        RemoveDirectoryW((L"\\\\?\\" + d).c_str());
-    }
-}
-
-TEST_CASE("RestoreBackup_MovesTheBackupBackUnlessTheSourceNameIsTaken") {
-    const TempDir dir;
-    const std::wstring source = dir / L"a.txt.BRSK";
-    // A backup of a name near the limit does not spell its source: the source is given.
-    const std::wstring backup = dir / L"a.tx~0123ABCD.backup_3_by_ovix";
-    WriteBytes(backup, {1});
-
-    SUBCASE("source name free") {
-        LogCapture log;
-        CHECK(RestoreBackup(backup, source));
-        CHECK(ReadBytes(source) == std::vector<unsigned char>{1});
-        CHECK_FALSE(Exists(backup));
-        CHECK(log.Text().empty());
-    }
-    SUBCASE("a file of the source name has appeared: it stays, and so does the backup") {
-        WriteBytes(source, {2});
-        LogCapture log;
-        CHECK_FALSE(RestoreBackup(backup, source));
-        CHECK(ReadBytes(source) == std::vector<unsigned char>{2});
-        CHECK(ReadBytes(backup) == std::vector<unsigned char>{1});
-        CHECK(log.Lines() ==
-              std::vector<std::wstring>{L"INFO: Can't revert backup of file [" + source +
-                                        L"] from [" + backup + L"], GLE(0x000000b7)"});
-    }
-}
-
 TEST_CASE("IsBackupName") {
     struct Case {
         const wchar_t* path;
@@ -304,44 +213,66 @@ TEST_CASE("IsBackupName") {
     }
 }
 
-TEST_CASE("OwnFileNames_PartialAndRecordNamesAreShortTaggedAndRecognised") {
+TEST_CASE("OwnNames_EachKindWithItsCounterReadBackAndRecognised") {
     const std::wstring longName = std::wstring(250, L'x') + L".BRSK";
-    for (const std::wstring& name : {std::wstring(L"a.BRSK"), longName}) {
-        const std::wstring partial = PartialNameOf(name);
-        const std::wstring record = RecordNameOf(name);
-        CHECK(partial == TagOf(name) + L".partial_by_ovix");
-        CHECK(record == TagOf(name) + L".cleaning_by_ovix");
-        CHECK(IsPartialName(partial));
-        CHECK(IsRecordName(record));
-        CHECK_FALSE(IsPartialName(record));
-        CHECK_FALSE(IsRecordName(partial));
-        CHECK(IsOwnFileName(partial));
-        CHECK(IsOwnFileName(record));
-        CHECK_FALSE(IsBackupName(partial));
+    struct Case {
+        OwnKind kind;
+        int32_t counter;
+        const wchar_t* suffix;
+    };
+    const Case cases[] = {
+        {OwnKind::Backup, 0, L".backup_by_ovix"},
+        {OwnKind::Cleaning, 12, L".cleaning_12_by_ovix"},
+        {OwnKind::Partial, -3, L".partial_-3_by_ovix"},
+        {OwnKind::Name, 7, L".name_7_by_ovix"},
+    };
+    for (const Case& c : cases) {
+        INFO(c.suffix);
+        const std::wstring name = OwnNameOf(L"C:\\d\\a.doc.BRSK", c.kind, c.counter);
+        CHECK(name == std::wstring(L"C:\\d\\a.doc.BRSK") + c.suffix);
+        CHECK(IsOwnFileName(FileNameOf(name)));
+        std::wstring base;
+        int32_t counter = 99;
+        bool shortened = true;
+        REQUIRE(ParseOwnName(name, c.kind, base, counter, shortened));
+        CHECK(base == L"C:\\d\\a.doc.BRSK");
+        CHECK(counter == c.counter);
+        CHECK_FALSE(shortened);
+        // A name at the limit keeps its start and gets its tag.
+        const std::wstring cut = OwnNameOf(L"C:\\d\\" + longName, c.kind, c.counter);
+        CHECK(FileNameOf(cut).size() == MaxFileNameLength);
+        CHECK(FileNameOf(cut).find(TagOf(longName) + c.suffix) != std::wstring::npos);
+        REQUIRE(ParseOwnName(cut, c.kind, base, counter, shortened));
+        CHECK(shortened);
+        CHECK(counter == c.counter);
     }
     // The letters' case does not count, as on the file systems; anything else does.
     CHECK(TagOf(L"Report.Docx.BRSK") == TagOf(L"report.docx.brsk"));
     CHECK(TagOf(L"a.BRSK") != TagOf(L"b.BRSK"));
     CHECK(TagOf(L"a.BRSK") != TagOf(L"a.BRSK "));
-    struct Case {
+    struct Own {
         const wchar_t* name;
         bool own;
     };
-    const Case cases[] = {
-        {L"~0123ABCD.partial_by_ovix", true},
-        {L"~0123ABCD.cleaning_by_ovix", true},
+    const Own names[] = {
+        {L"a.doc.BRSK.cleaning_by_ovix", true},
+        {L"a.doc.BRSK.cleaning_5_by_ovix", true},
+        {L"a.doc.BRSK.partial_5_by_ovix", true},
+        {L"a.doc.BRSK.name_5_by_ovix", true},
         {L"a.doc.BRSK.backup_12_by_ovix", true},
         // Scan's rule for backups: both markers anywhere in the last extension.
         {L"a.doc.xbackup_by_ovixy", false},
         {L"a.doc.y.backup_x_by_ovix_z", true},
-        {L"~0123abcd.partial_by_ovix", false},
-        {L"~0123ABC.partial_by_ovix", false},
-        {L"0123ABCDE.partial_by_ovix", false},
-        {L"~0123ABCD.partial_by_ovix.BRSK", false},
+        // Other kinds only in the form the tool writes.
+        {L"a.doc.cleaning_05_by_ovix", false},
+        {L"a.doc.cleaning_x_by_ovix", false},
+        {L"a.doc.cleaning_0_by_ovix", false},
+        {L".cleaning_5_by_ovix", false},
+        {L"a.doc.cleaning_5_by_ovix.BRSK", false},
         {L"report.partial_decryption", false},
         {L"a.doc.BRSK", false},
     };
-    for (const Case& c : cases) {
+    for (const Own& c : names) {
         INFO(std::wstring(c.name));
         CHECK(IsOwnFileName(c.name) == c.own);
     }

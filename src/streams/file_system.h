@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+/// A file held open for as long as this object lives.
+class IHeldFile {
+public:
+    virtual ~IHeldFile() = default;
+};
+
+/// What one file's cleaning asks of the file system, and all it asks: a real implementation
+/// over Win32, and a fake in memory that the unit tests cut off after every operation. Every
+/// failure leaves its code as the thread's last error. Paths are in the caller's form.
+class IFileSystem {
+public:
+    virtual ~IFileSystem() = default;
+    /// The attributes, or INVALID_FILE_ATTRIBUTES when there is no such entry.
+    virtual DWORD Attributes(const std::wstring& path) = 0;
+    virtual bool SetAttributes(const std::wstring& path, DWORD attributes) = 0;
+    /// Opens the file to read it, with the right to move or delete it, sharing nothing but
+    /// reading: while it is held, no other holder, move or delete gets at it, and a reader still
+    /// opens it. Null when it cannot be held; ERROR_SHARING_VIOLATION when another holds it.
+    virtual std::unique_ptr<IHeldFile> Hold(const std::wstring& path) = 0;
+    /// Renames within a directory, never replacing an entry that has the new name.
+    virtual bool Move(const std::wstring& from, const std::wstring& to) = 0;
+    virtual bool Delete(const std::wstring& path) = 0;
+    /// Creates a small file that must not exist yet and makes it durable.
+    virtual bool WriteNewFile(const std::wstring& path, const std::wstring& text) = 0;
+    /// A small file's text, refused when longer than limit units.
+    virtual bool ReadSmallFile(const std::wstring& path, size_t limit, std::wstring& text) = 0;
+    /// Whether two files hold the same bytes.
+    virtual bool SameContent(const std::wstring& first, const std::wstring& second,
+                             bool& same) = 0;
+    virtual bool Size(const std::wstring& path, uint64_t& size) = 0;
+    /// The bytes the running user may still write on the volume that holds the path.
+    virtual bool FreeBytes(const std::wstring& path, uint64_t& freeBytes) = 0;
+};
+
+/// The system's file system.
+IFileSystem& RealFileSystem();

@@ -1,0 +1,135 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/unique_handle.h"
+#include "streams/file_system.h"
+#include "streams/path_helpers.h"
+#include "streams/volumes.h"
+
+namespace {
+
+class HeldFile : public IHeldFile {
+public:
+    explicit HeldFile(UniqueFile file) : file(std::move(file)) {}
+
+private:
+    UniqueFile file;
+};
+
+UniqueFile OpenToRead(const std::wstring& path) {
+    return UniqueFile(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+class Win32FileSystem : public IFileSystem {
+public:
+    DWORD Attributes(const std::wstring& path) override {
+        return GetFileAttributesW(ToSystemPath(path).c_str());
+    }
+
+    bool SetAttributes(const std::wstring& path, DWORD attributes) override {
+        return SetFileAttributesW(ToSystemPath(path).c_str(), attributes) != FALSE;
+    }
+
+    std::unique_ptr<IHeldFile> Hold(const std::wstring& path) override {
+        UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ | DELETE,
+                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file) {
+            return nullptr;
+        }
+        return std::make_unique<HeldFile>(std::move(file));
+    }
+
+    bool Move(const std::wstring& from, const std::wstring& to) override {
+        return MoveFileExW(ToSystemPath(from).c_str(), ToSystemPath(to).c_str(), 0) != FALSE;
+    }
+
+    bool Delete(const std::wstring& path) override {
+        return DeleteFileW(ToSystemPath(path).c_str()) != FALSE;
+    }
+
+    bool WriteNewFile(const std::wstring& path, const std::wstring& text) override {
+        UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            return false;
+        }
+        const DWORD length = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        DWORD written = 0;
+        if (WriteFile(file.get(), text.data(), length, &written, nullptr) && written == length &&
+            FlushFileBuffers(file.get())) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        file.reset();
+        DeleteFileW(ToSystemPath(path).c_str());
+        SetLastError(error);
+        return false;
+    }
+
+    bool ReadSmallFile(const std::wstring& path, size_t limit, std::wstring& text) override {
+        UniqueFile file = OpenToRead(path);
+        std::vector<wchar_t> buffer(limit + 1);
+        DWORD got = 0;
+        if (!file || !ReadFile(file.get(), buffer.data(),
+                               static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), &got, nullptr)) {
+            return false;
+        }
+        if (got % sizeof(wchar_t) != 0 || got / sizeof(wchar_t) > limit) {
+            SetLastError(ERROR_INVALID_DATA);
+            return false;
+        }
+        text.assign(buffer.data(), got / sizeof(wchar_t));
+        return true;
+    }
+
+    bool SameContent(const std::wstring& first, const std::wstring& second, bool& same) override {
+        UniqueFile a = OpenToRead(first);
+        UniqueFile b = OpenToRead(second);
+        LARGE_INTEGER sizeA;
+        LARGE_INTEGER sizeB;
+        if (!a || !b || !sys::GetFileSizeEx(a.get(), &sizeA) ||
+            !sys::GetFileSizeEx(b.get(), &sizeB)) {
+            return false;
+        }
+        same = sizeA.QuadPart == sizeB.QuadPart;
+        constexpr DWORD Block = 1 << 20;
+        std::vector<uint8_t> blockA(Block);
+        std::vector<uint8_t> blockB(Block);
+        while (same) {
+            DWORD gotA = 0;
+            DWORD gotB = 0;
+            if (!ReadFile(a.get(), blockA.data(), Block, &gotA, nullptr) ||
+                !ReadFile(b.get(), blockB.data(), Block, &gotB, nullptr)) {
+                return false;
+            }
+            if (gotA == 0 && gotB == 0) {
+                break;
+            }
+            same = gotA == gotB && std::equal(blockA.begin(), blockA.begin() + gotA, blockB.begin());
+        }
+        return true;
+    }
+
+    bool Size(const std::wstring& path, uint64_t& size) override {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(ToSystemPath(path).c_str(), GetFileExInfoStandard, &data)) {
+            return false;
+        }
+        size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        return true;
+    }
+
+    bool FreeBytes(const std::wstring& path, uint64_t& freeBytes) override {
+        return FreeBytesAt(path, freeBytes);
+    }
+};
+
+} // namespace
+
+IFileSystem& RealFileSystem() {
+    static Win32FileSystem system;
+    return system;
+}

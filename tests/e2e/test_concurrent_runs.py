@@ -1,0 +1,115 @@
+"""Two copies of the tool under different names (which the single-instance rule does not keep
+apart) on one tree: the second starts while the first decrypts a large file, and names that file,
+or its folder. One cleaning at a time per file: the second run leaves the file alone with one
+line, the first cleans it, and nothing is ever written over a wrong output."""
+import filecmp
+import glob
+import os
+import subprocess
+import sys
+import time
+
+from harness import ToolTestCase, command, main, read_log, wine_env, win_path
+from decryption import DEMO_KEY_LIST, leftovers, read
+from samples import run_writer
+
+MIB = 1024 * 1024
+BUSY = "INFO: File [%s] is being cleaned by another run."
+
+
+class ConcurrentRunTests(ToolTestCase):
+    def test_SecondCopyWhileTheFirstDecrypts_OneCleaningNothingWrong(self):
+        plain_dir = os.path.join(self.tmp, "plain")
+        os.makedirs(plain_dir)
+        plain = os.path.join(plain_dir, "big.doc")
+        with open(plain, "wb") as f:
+            for _ in range(30):
+                f.write(os.urandom(10 * MIB))
+        pristine = os.path.join(self.tmp, "pristine")
+        os.makedirs(pristine)
+        rc, [encrypted], err = run_writer(DEMO_KEY_LIST, pristine, [plain], "--variant", "1")
+        self.assertEqual(rc, 0, err)
+        content = read(encrypted)
+        first_exe = self.tool_copy("BristokeDecryptor.exe")
+        second_exe = self.tool_copy("BristokeDecryptor (1).exe")
+        # (what the second run names, seconds after the first began decrypting)
+        rounds = [("the file", 0.0), ("the file", 0.5), ("the folder", 0.2), ("the file", 1.0)]
+        busy = 0
+        for index, (given, delay) in enumerate(rounds):
+            with self.subTest(round=index, given=given, delay=delay):
+                tree = os.path.join(self.tmp, "tree-%d" % index)
+                os.makedirs(tree)
+                victim = os.path.join(tree, os.path.basename(encrypted))
+                with open(victim, "wb") as f:
+                    f.write(content)
+                first_cwd = os.path.join(self.tmp, "first-%d" % index)
+                second_cwd = os.path.join(self.tmp, "second-%d" % index)
+                os.makedirs(first_cwd)
+                os.makedirs(second_cwd)
+                first = subprocess.Popen(command(first_exe, "/s", win_path(tree)), cwd=first_cwd,
+                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL, env=wine_env())
+                self.wait_for_line(first, first_cwd, "INFO: Decrypting [")
+                time.sleep(delay)
+                argument = victim if given == "the file" else tree
+                second = subprocess.run(command(second_exe, "/s", win_path(argument)),
+                                        cwd=second_cwd, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        env=wine_env(), timeout=300)
+                self.assertEqual(first.wait(timeout=300), 0)
+                self.assertEqual(second.returncode, 0)
+                [first_log] = glob.glob(os.path.join(first_cwd, "*.log"))
+                [second_log] = glob.glob(os.path.join(second_cwd, "*.log"))
+                first_texts = self.texts(first_log)
+                second_texts = self.texts(second_log)
+
+                output = os.path.splitext(victim)[0]
+                self.assertTrue(filecmp.cmp(output, plain, shallow=False))
+                self.assertIn("INFO: Cleaned", first_texts)
+                self.assertEqual(summary_of(first_texts), (1, 1))
+                # The second run met the file while the first held it, or after the first was
+                # done with it; either way it wrote nothing.
+                self.assertNotIn("INFO: Cleaned", second_texts)
+                self.assertNotIn("INFO: Decrypting [%s]" % win_path(victim), second_texts)
+                if BUSY % win_path(victim) in second_texts:
+                    busy += 1
+                    self.assertEqual(summary_of(second_texts), (1, 0))
+                backup = victim + ".backup_%d_by_ovix" % counter_of(first_texts)
+                self.assertEqual(leftovers(tree), [backup])
+                self.assertEqual(read(backup), content)
+                self.assertFalse(os.path.exists(victim))
+        print("\nconcurrent runs: the second met the file being cleaned in %d of %d rounds"
+              % (busy, len(rounds)), file=sys.stderr)
+        self.assertGreater(busy, 0, "no second run started while the first was cleaning")
+
+    def wait_for_line(self, process, cwd, head):
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            for log in glob.glob(os.path.join(cwd, "*.log")):
+                with open(log, "rb") as f:
+                    text = f.read().decode("utf-16-le", "replace")
+                if head in text:
+                    return
+            self.assertIsNone(process.poll(), "the first run ended before it decrypted")
+            time.sleep(0.02)
+        self.fail("the first run never began decrypting")
+
+    @staticmethod
+    def texts(log):
+        return [line.split("] - ", 1)[1] for line in read_log(log).split("\r\n")[:-1]
+                if "] - " in line]
+
+
+def summary_of(texts):
+    infected = [int(t.split()[1]) for t in texts if t.endswith(" infected files found.")]
+    cleaned = [int(t.split()[1]) for t in texts if t.endswith(" file(s) cleaned.")]
+    return infected[0], cleaned[0]
+
+
+def counter_of(texts):
+    [counter] = [int(t[len("INFO: Backup: "):]) for t in texts if t.startswith("INFO: Backup: ")]
+    return counter
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,282 @@
+#include <doctest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "backup/backup.h"
+#include "backup/cleaning.h"
+#include "fake_file_system.h"
+#include "log_capture.h"
+#include "test_support.h"
+
+// Every cleaning path on a volume in memory, cut off after each of its file-system operations
+// in turn, then recovered by plain re-runs; and the same paths with a second run that does all
+// its work before each operation of the first.
+
+namespace {
+
+const std::wstring Directory = L"C:\\d\\";
+/// The family's files hold "ENC:" and their plain content; a file whose extension is not one
+/// of the family's is recognised by that mark alone, as the footer's magic recognises one.
+const std::string Mark = "ENC:";
+
+std::string Bytes(const std::wstring& path) {
+    return std::string(path.begin(), path.end());
+}
+
+class FakeSteps : public ICleaningSteps {
+public:
+    FakeSteps(FakeFileSystem& files, bool forced) : files(files), forced(forced) {}
+
+    bool IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) override {
+        const std::wstring extension = ExtensionOf(name);
+        if (extension == L"BRSK" || extension == L"QOVE" || extension == L"QOVY") {
+            return true;
+        }
+        const auto it = files.files.find(contentPath);
+        return it != files.files.end() && it->second.data.compare(0, Mark.size(), Mark) == 0;
+    }
+
+    bool Decrypt(const std::wstring& source, const std::wstring& inputPath,
+                 const std::wstring& partialPath, const std::wstring&) override {
+        const auto it = files.files.find(inputPath);
+        if (it == files.files.end() || it->second.data.compare(0, Mark.size(), Mark) != 0) {
+            // A file that took the source's name meanwhile keeps the file from going back.
+            if (recreateSource) {
+                files.CreateWithData(source, "a newer file");
+                files.Flush(source);
+            }
+            return false;
+        }
+        return files.CreateWithData(partialPath, it->second.data.substr(Mark.size())) &&
+               files.Flush(partialPath);
+    }
+
+    bool MayReplace(const std::wstring&) override { return forced; }
+
+    bool recreateSource = false;
+
+private:
+    FakeFileSystem& files;
+    bool forced;
+};
+
+/// One run of the tool over the directory: every entry the walk meets, in the order it meets
+/// them, as the driver hands them on.
+void Walk(FakeFileSystem& files, bool forced, int32_t counter, bool recreateSource = false) {
+    FakeSteps steps(files, forced);
+    steps.recreateSource = recreateSource;
+    Cleaning cleaning(files, steps, counter);
+    std::vector<std::wstring> names;
+    for (const auto& entry : files.files) {
+        names.push_back(entry.first);
+    }
+    for (const std::wstring& path : names) {
+        if (files.files.count(path) == 0) {
+            continue;
+        }
+        const std::wstring interrupted = InterruptedSourceOf(files, path);
+        if (!interrupted.empty()) {
+            if (steps.IsFamilyFile(FileNameOf(interrupted), path)) {
+                cleaning.Run(path, true);
+            }
+        } else if (!IsOwnFileName(FileNameOf(path)) && steps.IsFamilyFile(FileNameOf(path), path)) {
+            cleaning.Run(path, false);
+        }
+    }
+}
+
+struct Scenario {
+    const char* what;
+    std::wstring name;
+    /// What the file decrypts to, layer by layer: the last is the plain content.
+    std::vector<std::string> layers;
+    /// The user's own file at the final output's name, if any.
+    std::string existing;
+    bool forced = false;
+    /// The decryption fails, and a file takes the source's name meanwhile.
+    bool restoreFails = false;
+
+    std::wstring Source() const { return Directory + name; }
+    std::wstring Output() const {
+        std::wstring output = Source();
+        for (size_t i = 0; i < layers.size(); ++i) {
+            output = OutputPathOf(output);
+        }
+        return output;
+    }
+    std::string Encrypted() const {
+        std::string content = layers.back();
+        for (size_t i = 0; i < layers.size(); ++i) {
+            content = Mark + content;
+        }
+        return restoreFails ? "damaged" : content;
+    }
+    bool Replaces() const { return existing.empty() || forced; }
+};
+
+FakeFileSystem Staged(const Scenario& s) {
+    FakeFileSystem files;
+    auto& source = files.files[s.Source()];
+    source.data = source.durable = s.Encrypted();
+    if (!s.existing.empty()) {
+        auto& user = files.files[s.Output()];
+        user.data = user.durable = s.existing;
+    }
+    return files;
+}
+
+std::string Snapshot(const FakeFileSystem& files) {
+    std::string text;
+    for (const auto& [path, file] : files.files) {
+        text += Bytes(path) + "=" + file.data + "\n";
+    }
+    return text;
+}
+
+bool IsKind(const std::wstring& path, OwnKind kind) {
+    std::wstring base;
+    int32_t counter = 0;
+    bool shortened = false;
+    return ParseOwnName(path, kind, base, counter, shortened);
+}
+
+/// What must hold whatever happened: the encrypted content exists under a name a walk finds,
+/// no output is partial, and the user's file exists where its name or the log says.
+void CheckInvariants(const FakeFileSystem& files, const Scenario& s, const std::wstring& log) {
+    bool encryptedKept = false;
+    bool userKept = s.existing.empty();
+    for (const auto& [path, file] : files.files) {
+        if (file.data == s.Encrypted() && !IsKind(path, OwnKind::Partial)) {
+            encryptedKept = true;
+        }
+        if (!s.existing.empty() && file.data == s.existing &&
+            (path == s.Output() || log.find(L"kept as [" + path + L"]") != std::wstring::npos)) {
+            userKept = true;
+        }
+    }
+    CHECK_MESSAGE(encryptedKept, "the encrypted content is lost");
+    CHECK_MESSAGE(userKept, "the user's file is lost or no log names where it went");
+    const auto output = files.files.find(s.Output());
+    if (output != files.files.end()) {
+        CHECK_MESSAGE((output->second.data == s.layers.back() || output->second.data == s.existing),
+                      "a partial or wrong output has the output's name");
+    }
+}
+
+/// The end of every path once the runs are over: cleaned where the mode lets the output in,
+/// and nothing of a cleaning left behind.
+void CheckSettled(const FakeFileSystem& files, const Scenario& s) {
+    for (const auto& [path, file] : files.files) {
+        CHECK_MESSAGE(!IsKind(path, OwnKind::Partial), "a partial output is left");
+        if (!s.restoreFails) {
+            CHECK_MESSAGE(!IsKind(path, OwnKind::Cleaning), "a cleaning is left unfinished");
+        }
+    }
+    const auto output = files.files.find(s.Output());
+    if (s.restoreFails) {
+        CHECK(output == files.files.end());
+    } else if (s.Replaces()) {
+        REQUIRE(output != files.files.end());
+        CHECK(output->second.data == s.layers.back());
+    } else {
+        CHECK(output->second.data == s.existing);
+        CHECK(files.files.at(s.Source()).data == s.Encrypted());
+    }
+}
+
+std::vector<Scenario> Scenarios() {
+    std::vector<Scenario> scenarios;
+    const std::wstring longName = std::wstring(240, L'l') + L".pdf.BRSK";
+    for (const auto& [what, name] :
+         std::vector<std::pair<const char*, std::wstring>>{{"by extension", L"a.doc.BRSK"},
+                                                           {"by extension", L"b.xls.QOVE"},
+                                                           {"by extension", L"c.mp4.QOVY"},
+                                                           {"by its footer", L"d.db.K7Q2WZ"},
+                                                           {"a long name", longName}}) {
+        scenarios.push_back({what, name, {"plain of " + Bytes(name)}, "", false, false});
+    }
+    for (const bool forced : {false, true}) {
+        scenarios.push_back({forced ? "replacing the user's file" : "keeping the user's file",
+                             L"e.txt.BRSK", {"new plain"}, "the user's own", forced, false});
+    }
+    scenarios.push_back({"encrypted twice", L"f.txt.BRSK.QOVY", {"middle", "plain"}, "", false,
+                         false});
+    scenarios.push_back({"a restore that fails", L"g.txt.BRSK", {"plain"}, "", false, true});
+    return scenarios;
+}
+
+} // namespace
+
+TEST_CASE("Cleaning_CutOffAfterEveryOperation_ReRunsRecoverAndChangeNothingAfter") {
+    int cuts = 0;
+    std::set<std::string> states;
+    const std::vector<Scenario> scenarios = Scenarios();
+    for (const Scenario& s : scenarios) {
+        INFO(s.what, " ", Utf8(s.name.substr(0, 30)));
+        FakeFileSystem whole = Staged(s);
+        {
+            const LogCapture quiet;
+            Walk(whole, s.forced, 5, s.restoreFails);
+        }
+        for (int step = 1; step <= whole.Steps(); ++step) {
+            INFO("cut after operation ", step, " of ", whole.Steps());
+            FakeFileSystem files = Staged(s);
+            const LogCapture log;
+            files.CutAfter(step);
+            Walk(files, s.forced, 5, s.restoreFails);
+            REQUIRE(files.WasCut());
+            files.PowerCycle();
+            ++cuts;
+            states.insert(Snapshot(files));
+            Walk(files, s.forced, 6);
+            const std::string recovered = Snapshot(files);
+            Walk(files, s.forced, 7);
+            CHECK_MESSAGE(Snapshot(files) == recovered, "a second recovery changed something");
+            std::wstring text;
+            for (const std::wstring& line : log.Lines()) {
+                text += line + L"\n";
+            }
+            CheckInvariants(files, s, text);
+            CheckSettled(files, s);
+        }
+    }
+    std::printf("cleaning cut off: %zu paths, %d cuts, %zu states after a cut\n", scenarios.size(),
+                cuts, states.size());
+}
+
+TEST_CASE("Cleaning_SecondRunBeforeEveryOperation_OneCleaningAtATimeNothingWrong") {
+    int interleavings = 0;
+    std::set<std::string> states;
+    const std::vector<Scenario> scenarios = Scenarios();
+    for (const Scenario& s : scenarios) {
+        INFO(s.what, " ", Utf8(s.name.substr(0, 30)));
+        FakeFileSystem whole = Staged(s);
+        {
+            const LogCapture quiet;
+            Walk(whole, s.forced, 5, s.restoreFails);
+        }
+        for (int step = 1; step <= whole.Steps(); ++step) {
+            INFO("second run before operation ", step, " of ", whole.Steps());
+            FakeFileSystem files = Staged(s);
+            const LogCapture log;
+            files.Before(step, [&] {
+                Walk(files, s.forced, 6);
+                states.insert(Snapshot(files));
+            });
+            Walk(files, s.forced, 5, s.restoreFails);
+            ++interleavings;
+            Walk(files, s.forced, 7);
+            std::wstring text;
+            for (const std::wstring& line : log.Lines()) {
+                text += line + L"\n";
+            }
+            CheckInvariants(files, s, text);
+            CheckSettled(files, s);
+        }
+    }
+    std::printf("cleaning interleaved: %zu paths, %d interleavings, %zu states\n",
+                scenarios.size(), interleavings, states.size());
+}
