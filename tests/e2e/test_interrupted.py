@@ -107,6 +107,57 @@ class InterruptedRunTests(DecryptionTestCase):
                       forced.texts())
         self.assertEqual(read(kept), b"the user's own")
         self.assertEqual(read(output), read(self.plain_path))
+        # Every later run that meets the kept file names it again.
+        listed = self.run_tool("/n", win_path(directory))
+        self.assertIn("INFO: File [%s] keeps what [%s] held before a cleaning replaced it." %
+                      (win_path(kept), win_path(output)), listed.texts())
+
+    def test_WhatOnlyLooksLikeTheToolsOwn_NeverTrusted(self):
+        # (what, files staged in the folder as {name: content}): none of them is taken up.
+        long_name = "n" * 243 + ".pdf.BRSK"
+        shortened = backup_name(long_name, EARLIER_COUNTER, "cleaning")
+        note = shortened[:-len(".cleaning_77_by_ovix")] + ".name_77_by_ovix"
+        cases = [
+            ("a user's file under an in-progress name",
+             {"notes.txt.cleaning_5_by_ovix": b"the user's notes"}),
+            ("a shortened in-progress name whose note names another file",
+             {shortened: None, note: "other.pdf.BRSK".encode("utf-16-le")}),
+            ("a shortened in-progress name without its note", {shortened: None}),
+        ]
+        for index, (what, files) in enumerate(cases):
+            with self.subTest(what):
+                directory = os.path.join(self.tmp, "case-%d" % index)
+                [encrypted] = self.write_samples(os.path.join(self.tmp, "made-%d" % index),
+                                                 [self.plain_path], "--name", long_name)
+                for name, content in files.items():
+                    write(os.path.join(directory, name),
+                          read(encrypted) if content is None else content)
+                before = {n: read(os.path.join(directory, n)) for n in os.listdir(directory)}
+                for switches in (["/s"], ["/n"]):
+                    run = self.run_tool(*switches, win_path(directory))
+                    self.assertEqual(run.rc, 0)
+                    self.assertEqual(summary(run), (0, 0))
+                    self.assertEqual({n: read(os.path.join(directory, n))
+                                      for n in os.listdir(directory)}, before)
+
+    def test_ARestoreThatFails_TheFileKeepsItsCleaningNameForTheNextRun(self):
+        # Damaged data under the in-progress name, and a newer file under the source's name: the
+        # cleaning fails and cannot put the file back, so it stays where the next run finds it.
+        # The newer file has the family's extension: it is tried too, and goes back.
+        directory = os.path.join(self.tmp, "data")
+        encrypted, in_progress, _ = self.stage(directory, "report.dat.BRSK", 1, "moved aside")
+        damaged = read(in_progress)[:1000]
+        write(in_progress, damaged)
+        write(encrypted, b"a newer file")
+        for attempt in range(2):
+            with self.subTest(attempt=attempt):
+                run = self.run_tool("/s", win_path(directory))
+                self.assertEqual(summary(run), (2, 0))
+                self.assertIn(RESUMING % win_path(encrypted), run.texts())
+                self.assertIn("INFO: Can't revert backup of file [%s] from [%s], GLE(0x000000b7)" %
+                              (win_path(encrypted), win_path(in_progress)), run.texts())
+                self.assertEqual(read(in_progress), damaged)
+                self.assertEqual(read(encrypted), b"a newer file")
 
     def test_ListOnly_InterruptedFileListedAsSuchNothingChanges(self):
         directory = os.path.join(self.tmp, "data")
