@@ -1,6 +1,7 @@
 #include <doctest.h>
 
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -208,75 +209,65 @@ std::vector<Scenario> Scenarios() {
     return scenarios;
 }
 
+/// For each path, each operation of its uncut first run: what runs there, then the checks of
+/// everything that follows. runs is told the staged files, the step and the log.
+void AtEveryStep(const char* what,
+                 const std::function<void(FakeFileSystem&, const Scenario&, int)>& runs) {
+    const std::vector<Scenario> scenarios = Scenarios();
+    int count = 0;
+    for (const Scenario& s : scenarios) {
+        INFO(s.what, " ", Utf8(s.name.substr(0, 30)));
+        FakeFileSystem whole = Staged(s);
+        {
+            const LogCapture quiet;
+            Walk(whole, s.forced, 5, s.restoreFails);
+        }
+        for (int step = 1; step <= whole.Steps(); ++step) {
+            INFO(what, " operation ", step, " of ", whole.Steps());
+            FakeFileSystem files = Staged(s);
+            const LogCapture log;
+            runs(files, s, step);
+            ++count;
+            std::wstring text;
+            for (const std::wstring& line : log.Lines()) {
+                text += line + L"\n";
+            }
+            CheckInvariants(files, s, text);
+            CheckSettled(files, s);
+        }
+    }
+    std::printf("cleaning, %s: %zu paths, %d operations\n", what, scenarios.size(), count);
+}
+
 } // namespace
 
 TEST_CASE("Cleaning_CutOffAfterEveryOperation_ReRunsRecoverAndChangeNothingAfter") {
-    int cuts = 0;
     std::set<std::string> states;
-    const std::vector<Scenario> scenarios = Scenarios();
-    for (const Scenario& s : scenarios) {
-        INFO(s.what, " ", Utf8(s.name.substr(0, 30)));
-        FakeFileSystem whole = Staged(s);
-        {
-            const LogCapture quiet;
-            Walk(whole, s.forced, 5, s.restoreFails);
-        }
-        for (int step = 1; step <= whole.Steps(); ++step) {
-            INFO("cut after operation ", step, " of ", whole.Steps());
-            FakeFileSystem files = Staged(s);
-            const LogCapture log;
-            files.CutAfter(step);
-            Walk(files, s.forced, 5, s.restoreFails);
-            REQUIRE(files.WasCut());
-            files.PowerCycle();
-            ++cuts;
-            states.insert(Snapshot(files));
-            Walk(files, s.forced, 6);
-            const std::string recovered = Snapshot(files);
-            Walk(files, s.forced, 7);
-            CHECK_MESSAGE(Snapshot(files) == recovered, "a second recovery changed something");
-            std::wstring text;
-            for (const std::wstring& line : log.Lines()) {
-                text += line + L"\n";
-            }
-            CheckInvariants(files, s, text);
-            CheckSettled(files, s);
-        }
-    }
-    std::printf("cleaning cut off: %zu paths, %d cuts, %zu states after a cut\n", scenarios.size(),
-                cuts, states.size());
+    AtEveryStep("cut off after", [&](FakeFileSystem& files, const Scenario& s, int step) {
+        files.CutAfter(step);
+        Walk(files, s.forced, 5, s.restoreFails);
+        REQUIRE(files.WasCut());
+        files.PowerCycle();
+        states.insert(Snapshot(files));
+        Walk(files, s.forced, 6);
+        const std::string recovered = Snapshot(files);
+        Walk(files, s.forced, 7);
+        CHECK_MESSAGE(Snapshot(files) == recovered, "a second recovery changed something");
+    });
+    std::printf("cleaning cut off: %zu states after a cut\n", states.size());
 }
 
 TEST_CASE("Cleaning_SecondRunBeforeEveryOperation_OneCleaningAtATimeNothingWrong") {
-    int interleavings = 0;
     std::set<std::string> states;
-    const std::vector<Scenario> scenarios = Scenarios();
-    for (const Scenario& s : scenarios) {
-        INFO(s.what, " ", Utf8(s.name.substr(0, 30)));
-        FakeFileSystem whole = Staged(s);
-        {
-            const LogCapture quiet;
-            Walk(whole, s.forced, 5, s.restoreFails);
-        }
-        for (int step = 1; step <= whole.Steps(); ++step) {
-            INFO("second run before operation ", step, " of ", whole.Steps());
-            FakeFileSystem files = Staged(s);
-            const LogCapture log;
-            files.Before(step, [&] {
-                Walk(files, s.forced, 6);
-                states.insert(Snapshot(files));
-            });
-            Walk(files, s.forced, 5, s.restoreFails);
-            ++interleavings;
-            Walk(files, s.forced, 7);
-            std::wstring text;
-            for (const std::wstring& line : log.Lines()) {
-                text += line + L"\n";
-            }
-            CheckInvariants(files, s, text);
-            CheckSettled(files, s);
-        }
-    }
-    std::printf("cleaning interleaved: %zu paths, %d interleavings, %zu states\n",
-                scenarios.size(), interleavings, states.size());
+    AtEveryStep("second run before", [&](FakeFileSystem& files, const Scenario& s, int step) {
+        files.Before(step, [&] {
+            Walk(files, s.forced, 6);
+            states.insert(Snapshot(files));
+        });
+        Walk(files, s.forced, 5, s.restoreFails);
+        // Whatever either run left to the other, a later run settles.
+        Walk(files, s.forced, 7);
+    });
+    std::printf("cleaning interleaved: %zu states while the first run was at work\n",
+                states.size());
 }

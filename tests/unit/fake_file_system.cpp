@@ -90,7 +90,7 @@ DWORD FakeFileSystem::Attributes(const std::wstring& path) {
     return file ? file->attributes : Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
 }
 
-bool FakeFileSystem::SetAttributes(const std::wstring& path, DWORD attributes) {
+bool FakeFileSystem::WithFile(const std::wstring& path, const std::function<void(File&)>& use) {
     if (!Step()) {
         return false;
     }
@@ -99,8 +99,12 @@ bool FakeFileSystem::SetAttributes(const std::wstring& path, DWORD attributes) {
     if (!file) {
         return Fail(ERROR_FILE_NOT_FOUND, false);
     }
-    file->attributes = attributes;
+    use(*file);
     return true;
+}
+
+bool FakeFileSystem::SetAttributes(const std::wstring& path, DWORD attributes) {
+    return WithFile(path, [&](File& file) { file.attributes = attributes; });
 }
 
 std::unique_ptr<IHeldFile> FakeFileSystem::Hold(const std::wstring& path) {
@@ -118,17 +122,22 @@ std::unique_ptr<IHeldFile> FakeFileSystem::Hold(const std::wstring& path) {
     return std::make_unique<FakeHeldFile>(*this, path);
 }
 
+FakeFileSystem::Files::iterator FakeFileSystem::Unheld(const std::wstring& path) {
+    const auto it = files.find(path);
+    if (it == files.end()) {
+        return Fail(ERROR_FILE_NOT_FOUND, files.end());
+    }
+    return held.count(path) != 0 ? Fail(ERROR_SHARING_VIOLATION, files.end()) : it;
+}
+
 bool FakeFileSystem::Move(const std::wstring& from, const std::wstring& to) {
     if (!Step()) {
         return false;
     }
     const Operation operation([this] { Done(); });
-    const auto it = files.find(from);
+    const auto it = Unheld(from);
     if (it == files.end()) {
-        return Fail(ERROR_FILE_NOT_FOUND, false);
-    }
-    if (held.count(from) != 0) {
-        return Fail(ERROR_SHARING_VIOLATION, false);
+        return false;
     }
     if (Find(to)) {
         return Fail(ERROR_ALREADY_EXISTS, false);
@@ -144,12 +153,9 @@ bool FakeFileSystem::Delete(const std::wstring& path) {
         return false;
     }
     const Operation operation([this] { Done(); });
-    const auto it = files.find(path);
+    const auto it = Unheld(path);
     if (it == files.end()) {
-        return Fail(ERROR_FILE_NOT_FOUND, false);
-    }
-    if (held.count(path) != 0) {
-        return Fail(ERROR_SHARING_VIOLATION, false);
+        return false;
     }
     files.erase(it);
     return true;
@@ -202,16 +208,7 @@ bool FakeFileSystem::SameContent(const std::wstring& first, const std::wstring& 
 }
 
 bool FakeFileSystem::Size(const std::wstring& path, uint64_t& size) {
-    if (!Step()) {
-        return false;
-    }
-    const Operation operation([this] { Done(); });
-    const File* file = Find(path);
-    if (!file) {
-        return Fail(ERROR_FILE_NOT_FOUND, false);
-    }
-    size = file->data.size();
-    return true;
+    return WithFile(path, [&](File& file) { size = file.data.size(); });
 }
 
 bool FakeFileSystem::FreeBytes(const std::wstring&, uint64_t& freeBytes) {
@@ -239,14 +236,5 @@ bool FakeFileSystem::CreateWithData(const std::wstring& path, const std::string&
 }
 
 bool FakeFileSystem::Flush(const std::wstring& path) {
-    if (!Step()) {
-        return false;
-    }
-    const Operation operation([this] { Done(); });
-    File* file = Find(path);
-    if (!file) {
-        return Fail(ERROR_FILE_NOT_FOUND, false);
-    }
-    file->durable = file->data;
-    return true;
+    return WithFile(path, [](File& file) { file.durable = file.data; });
 }

@@ -56,6 +56,10 @@ private:
     bool Step();
     void Done();
     File* Find(const std::wstring& path);
+    /// One counted operation on an existing file.
+    bool WithFile(const std::wstring& path, const std::function<void(File&)>& use);
+    /// The file, when nobody holds it; end() with a last error otherwise.
+    Files::iterator Unheld(const std::wstring& path);
 
     std::multiset<std::wstring, NoCase> held;
     int steps = 0;
