@@ -184,6 +184,10 @@ void Collector::OnProblem(const std::wstring& path, Problem problem, const std::
     ConsoleProblem(ProblemName(problem), path);
 }
 
+void Collector::OnPassedOver(const std::wstring& path, const std::wstring& what) {
+    console.Line(L"  passed over, " + what + L": " + path);
+}
+
 void Collector::Keep(SortedSpool& spool, SortedSpool::Record record) {
     if (!spool.Add(std::move(record))) {
         spoolFailed = true;

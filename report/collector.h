@@ -56,6 +56,8 @@ public:
     void OnNotice(const RunInfo& run, NoticeKind kind, const std::wstring& text) override;
     void OnRunEnd(const RunInfo& run);
     void OnProblem(const std::wstring& path, Problem problem, const std::wstring& detail);
+    /// A file the report wrote before, met among the logs: noted, not counted as a problem.
+    void OnPassedOver(const std::wstring& path, const std::wstring& what);
 
     const Totals& GetTotals() const { return totals; }
     /// Runs by machine and start: machine, start, log file, then the fields of RunRecord.

@@ -50,17 +50,37 @@ bool BufferedWriter::Finish() {
     return flushed;
 }
 
-bool OutputFile::Create(const std::wstring& path) {
-    file.reset(CreateFileW(ToSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+OutputFile::~OutputFile() {
+    if (!temporary.empty()) {
+        file.reset();
+        DeleteFileW(ToSystemPath(temporary).c_str());
+    }
+}
+
+bool OutputFile::Create(const std::wstring& target) {
+    path = target;
+    temporary = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    file.reset(CreateFileW(ToSystemPath(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     writer.Attach(file.get());
+    if (!file) {
+        temporary.clear();
+    }
     return static_cast<bool>(file);
 }
 
 bool OutputFile::Close() {
     const bool flushed = writer.Finish();
     file.reset();
-    return flushed;
+    if (!flushed) {
+        return false;
+    }
+    if (!MoveFileExW(ToSystemPath(temporary).c_str(), ToSystemPath(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return false;
+    }
+    temporary.clear();
+    return true;
 }
 
 bool InputFile::Open(const std::wstring& path) {

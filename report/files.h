@@ -31,17 +31,28 @@ private:
     DWORD error = ERROR_SUCCESS;
 };
 
-/// A file the report writes (the CSV and the HTML page); an existing file is replaced.
+/// A file the report writes (the CSV and the HTML page). It is written under a temporary name
+/// beside it and takes its name, replacing an existing file, only once complete: a report that
+/// fails or is stopped leaves no half file. A temporary file not moved is deleted.
 class OutputFile : public ITextOut {
 public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
     [[nodiscard]] bool Create(const std::wstring& path);
     void Write(const std::string& text) override { writer.Write(text); }
-    /// Flushes and closes; false when a write failed, with the thread's last error set.
+    /// Flushes, closes and moves the file into place; false when that failed, with the
+    /// thread's last error set.
     [[nodiscard]] bool Close();
+    /// Where the file is written until it is complete.
+    const std::wstring& TemporaryPath() const { return temporary; }
 
 private:
     UniqueFile file;
     BufferedWriter writer;
+    std::wstring path;
+    std::wstring temporary;
 };
 
 /// A log or any other file met under the report's paths, read from the start. Files still

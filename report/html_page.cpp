@@ -10,10 +10,12 @@ namespace report {
 
 namespace {
 
-const char* const PageHead = R"(<!DOCTYPE html>
+const char* const PageStart = R"(<!DOCTYPE html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
+)";
+const char* const PageHead = R"(
 <title>Bristoke decryptor: report</title>
 <style>
 body { font-family: "Segoe UI", Arial, sans-serif; margin: 1.5em; color: #222; }
@@ -308,6 +310,8 @@ bool WriteHtmlPage(ITextOut& out, Collector& collector, const PageFacts& facts) 
         !WriteRunRows(collector.Runs(), chart, table, machines)) {
         return false;
     }
+    out.Write(PageStart);
+    out.Write(PageSignature);
     out.Write(PageHead);
     Facts(out, facts);
     TotalsTable(out, collector.GetTotals(), machines);

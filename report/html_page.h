@@ -8,6 +8,9 @@
 
 namespace report {
 
+/// In the head of every page the report writes: a later report passes such a page over.
+constexpr const char* PageSignature = "<meta name=\"generator\" content=\"BristokeReport\">";
+
 /// What the page says about how it was made.
 struct PageFacts {
     std::vector<std::wstring> inputs;

@@ -4,6 +4,7 @@
 
 #include "files.h"
 #include "log_line.h"
+#include "output_paths.h"
 #include "run_parser.h"
 #include "streams/path_helpers.h"
 
@@ -34,9 +35,15 @@ void ReadLog(IByteSource& source, const std::wstring& path, Collector& collector
     case Utf16LineReader::Start::Empty:
         collector.OnProblem(path, Problem::Empty, L"0 bytes");
         return;
-    case Utf16LineReader::Start::NotUtf16:
-        collector.OnProblem(path, Problem::NotUtf16, FirstBytesText(reader.FirstBytes()));
+    case Utf16LineReader::Start::NotUtf16: {
+        const std::wstring earlier = EarlierOutputKind(path);
+        if (!earlier.empty()) {
+            collector.OnPassedOver(path, earlier);
+        } else {
+            collector.OnProblem(path, Problem::NotUtf16, FirstBytesText(reader.FirstBytes()));
+        }
         return;
+    }
     case Utf16LineReader::Start::Utf16:
         break;
     }

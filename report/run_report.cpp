@@ -11,21 +11,13 @@
 #include "files.h"
 #include "html_page.h"
 #include "log_finder.h"
+#include "output_paths.h"
 #include "read_log.h"
 #include "streams/path_helpers.h"
 
 namespace report {
 
 namespace {
-
-/// The system form of a path, upper case, to compare paths as Windows does.
-std::wstring PathKey(const std::wstring& path) {
-    std::wstring key = ToSystemPath(path);
-    if (!key.empty()) {
-        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
-    }
-    return key;
-}
 
 std::wstring LocalTime() {
     SYSTEMTIME now;
@@ -97,6 +89,11 @@ bool WritePage(const ReportOptions& options, Collector& collector, int code, ICo
 } // namespace
 
 int RunReport(const ReportOptions& options, IConsole& console) {
+    std::wstring refused;
+    if (!OutputsAreSafe(options, refused)) {
+        console.Line(L"BristokeReport: refused: " + refused);
+        return exit_bit::NoReport;
+    }
     OutputFile csvFile;
     std::unique_ptr<CsvWriter> csv;
     if (!options.csvPath.empty()) {
@@ -108,6 +105,7 @@ int RunReport(const ReportOptions& options, IConsole& console) {
     }
     // The report's own files may lie among the logs: they are not read.
     const std::wstring csvKey = options.csvPath.empty() ? L"" : PathKey(options.csvPath);
+    const std::wstring csvTemporaryKey = csv ? PathKey(csvFile.TemporaryPath()) : L"";
     const std::wstring htmlKey = options.htmlPath.empty() ? L"" : PathKey(options.htmlPath);
     Collector collector(console, csv.get(), !options.htmlPath.empty());
     LogFinder finder(options.inputs);
@@ -121,7 +119,7 @@ int RunReport(const ReportOptions& options, IConsole& console) {
                                 L"the folder cannot be searched, " + FormatLastError());
         } else {
             const std::wstring key = PathKey(path);
-            if (key != csvKey && key != htmlKey) {
+            if (key != csvKey && key != csvTemporaryKey && key != htmlKey) {
                 ReadLogFile(path, collector);
             }
         }

@@ -218,6 +218,55 @@ class ReportTests(unittest.TestCase):
         self.assertIn("  not found: " + win_path(os.path.join(self.root, "no such folder")),
                       stdout.splitlines())
 
+    def test_OutputThatWouldHarmAnInput_Refused16EveryInputUnchanged(self):
+        folder = tempfile.mkdtemp(prefix="bristoke-report-refused-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        logs = os.path.join(folder, "logs")
+        shutil.copytree(os.path.dirname(self.fleet.clean_log.path), logs)
+        log = os.path.join(logs, os.path.basename(self.fleet.clean_log.path))
+        elsewhere = os.path.join(folder, "elsewhere.log")
+        shutil.copy(self.fleet.clean_log.path, elsewhere)
+        before = {p: open(p, "rb").read() for p in [elsewhere] + [
+            os.path.join(d, n) for d, _, names in os.walk(logs) for n in names]}
+        same = win_path(os.path.join(folder, "both.out"))
+        # (what, arguments): each is refused before anything is read or written.
+        cases = [
+            ("the CSV is a log given by name", ["--csv", win_path(log), win_path(log)]),
+            ("the page is a log under the folder given",
+             ["--html", win_path(log), win_path(logs)]),
+            ("the CSV is the folder given", ["--csv", win_path(logs), win_path(logs)]),
+            ("the CSV is a log that is no input", ["--csv", win_path(elsewhere), win_path(logs)]),
+            ("both outputs are one file", ["--csv", same, "--html", same.upper(), win_path(logs)]),
+        ]
+        for what, args in cases:
+            with self.subTest(what):
+                rc, stdout = run_report(*args)
+                self.assertEqual(rc, NO_REPORT, stdout)
+                self.assertIn("BristokeReport: refused: ", stdout)
+                self.assertNotIn("Runs: ", stdout)
+                for path, content in before.items():
+                    with open(path, "rb") as f:
+                        self.assertEqual(f.read(), content, path)
+                self.assertEqual(sorted(os.listdir(folder)), ["elsewhere.log", "logs"])
+
+    def test_EarlierOutputsInTheTree_PassedOverNotCounted(self):
+        folder = tempfile.mkdtemp(prefix="bristoke-report-again-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        shutil.copy(self.fleet.clean_log.path, folder)
+        first = [win_path(os.path.join(folder, "first.csv")),
+                 win_path(os.path.join(folder, "first.html"))]
+        rc, stdout = run_report("--csv", first[0], "--html", first[1], win_path(folder))
+        self.assertEqual(rc, 0, stdout)
+        rc, stdout = run_report("--csv", win_path(os.path.join(folder, "second.csv")),
+                                win_path(folder))
+        self.assertEqual(rc, 0, stdout)
+        lines = stdout.splitlines()
+        self.assertIn("  passed over, an earlier report's CSV: " + first[0], lines)
+        self.assertIn("  passed over, an earlier report's page: " + first[1], lines)
+        # Nothing half-written is left beside the outputs.
+        self.assertEqual(sorted(n for n in os.listdir(folder) if not n.endswith(".log")),
+                         ["first.csv", "first.html", "second.csv"])
+
 
 if __name__ == "__main__":
     main()

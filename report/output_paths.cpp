@@ -1,0 +1,101 @@
+#include "output_paths.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "csv_writer.h"
+#include "files.h"
+#include "html_page.h"
+#include "log_line.h"
+#include "streams/path_helpers.h"
+
+namespace report {
+
+namespace {
+
+/// A file that exists and starts as a log of the tool does: whoever names it as an output would
+/// destroy a run's only record.
+bool IsLogOfTheTool(const std::wstring& path) {
+    InputFile file;
+    if (!file.Open(path)) {
+        return false;
+    }
+    Utf16LineReader reader(file);
+    TextLine line;
+    return reader.ReadStart() == Utf16LineReader::Start::Utf16 && reader.Next(line) &&
+           line.complete && !BeginStamp(line.text).empty();
+}
+
+/// The input folder or file that the output lies in or is; empty when none.
+std::wstring InputHolding(const ReportOptions& options, const std::wstring& outputKey) {
+    for (const std::wstring& input : options.inputs) {
+        std::wstring key = PathKey(input);
+        while (!key.empty() && key.back() == L'\\') {
+            key.pop_back();
+        }
+        if (outputKey == key || outputKey.compare(0, key.size() + 1, key + L"\\") == 0) {
+            return input;
+        }
+    }
+    return std::wstring();
+}
+
+bool StartsWith(const char* bytes, size_t size, const char* prefix) {
+    const size_t length = std::strlen(prefix);
+    return size >= length && std::memcmp(bytes, prefix, length) == 0;
+}
+
+} // namespace
+
+std::wstring PathKey(const std::wstring& path) {
+    std::wstring key = ToSystemPath(path);
+    if (!key.empty()) {
+        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+    }
+    return key;
+}
+
+bool OutputsAreSafe(const ReportOptions& options, std::wstring& reason) {
+    const std::wstring csvKey = options.csvPath.empty() ? L"" : PathKey(options.csvPath);
+    const std::wstring htmlKey = options.htmlPath.empty() ? L"" : PathKey(options.htmlPath);
+    if (!csvKey.empty() && csvKey == htmlKey) {
+        reason = L"the CSV and the page would be one file, " + options.csvPath;
+        return false;
+    }
+    for (const std::wstring* output : {&options.csvPath, &options.htmlPath}) {
+        if (output->empty()) {
+            continue;
+        }
+        const std::wstring input = InputHolding(options, PathKey(*output));
+        if (!input.empty() && PathKey(input) == PathKey(*output)) {
+            reason = *output + L" is one of the logs to read";
+            return false;
+        }
+        if (IsLogOfTheTool(*output)) {
+            reason = *output + L" is a log of the tool, which the report would replace";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring EarlierOutputKind(const std::wstring& path) {
+    InputFile file;
+    uint8_t start[512];
+    uint32_t got = 0;
+    if (!file.Open(path) || !file.Read(start, sizeof start, got)) {
+        return std::wstring();
+    }
+    const char* bytes = reinterpret_cast<const char*>(start);
+    if (StartsWith(bytes, got, CsvSignature)) {
+        return L"an earlier report's CSV";
+    }
+    if (StartsWith(bytes, got, "<!DOCTYPE html>") &&
+        std::string(bytes, got).find(PageSignature) != std::string::npos) {
+        return L"an earlier report's page";
+    }
+    return std::wstring();
+}
+
+} // namespace report
