@@ -72,16 +72,17 @@ class KillTrialTests(ToolTestCase):
             if item.twice:
                 middle = os.path.join(work, str(index), "middle")
                 os.makedirs(middle)
-                rc, [source], err = run_writer(DEMO_KEY_LIST, middle, [source], "--name",
-                                               os.path.splitext(name)[0], *item.twice)
-                self.assertEqual(rc, 0, err)
+                rc, written, err = run_writer(DEMO_KEY_LIST, middle, [source], "--name",
+                                              os.path.splitext(name)[0], *item.twice)
+                self.assertEqual((rc, len(written)), (0, 1), err)
+                [source] = written
                 item.middle = read(source)
             target = os.path.join(pristine, os.path.dirname(item.relative))
             os.makedirs(target, exist_ok=True)
-            rc, [written], err = run_writer(DEMO_KEY_LIST, target, [source], "--name", name,
-                                            *item.options)
-            self.assertEqual(rc, 0, err)
-            item.encrypted = read(written)
+            rc, written, err = run_writer(DEMO_KEY_LIST, target, [source], "--name", name,
+                                          *item.options)
+            self.assertEqual((rc, len(written)), (0, 1), err)
+            item.encrypted = read(written[0])
         return items
 
     def start(self, tree):
