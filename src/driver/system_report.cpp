@@ -38,6 +38,22 @@ std::wstring ReadMachineGuid() {
     return guid;
 }
 
+std::wstring ReadComputerName() {
+    const auto name = [](COMPUTER_NAME_FORMAT format) {
+        wchar_t buffer[256] = {};
+        DWORD size = sizeof buffer / sizeof buffer[0];
+        return GetComputerNameExW(format, buffer, &size) ? std::wstring(buffer, size)
+                                                         : std::wstring();
+    };
+    const std::wstring netbios = name(ComputerNameNetBIOS);
+    const std::wstring dns = name(ComputerNameDnsFullyQualified);
+    // The DNS form is added only where it says more than the NetBIOS one.
+    if (dns.empty() || lstrcmpiW(dns.c_str(), netbios.c_str()) == 0) {
+        return netbios;
+    }
+    return netbios.empty() ? dns : netbios + L" (" + dns + L")";
+}
+
 void PrintSystemReport(const OsVersionInfo& info) {
     const RTL_OSVERSIONINFOEXW& v = info.version;
     const std::wstring lines[] = {
@@ -47,6 +63,7 @@ void PrintSystemReport(const OsVersionInfo& info) {
             (v.wProductType == VER_NT_WORKSTATION ? L"Workstation" : L"Server"),
         L"WoW64: " + LogBoolean(IsWow64()).GetText(),
         L"Machine guid: " + ReadMachineGuid(),
+        L"Computer name: " + ReadComputerName(),
     };
     for (const std::wstring& line : lines) {
         PrintAndLogLine(line, color::Emphasis, prefix::Info);

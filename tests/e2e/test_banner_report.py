@@ -1,6 +1,7 @@
 """The header of every run: the banner and the system report, on the console and in the log."""
 import os
 import re
+import socket
 
 from harness import EXE, ToolTestCase, main, pe_arch, win_path
 
@@ -61,14 +62,17 @@ class HeaderTests(ToolTestCase):
         self.assertEqual(texts[2:11], rows)  # plain lines, no prefix
         self.assertEqual(texts[11:14], ["", RULE, ""])
 
-    def test_SystemReport_FourLinesOnConsoleAndAsInfoLines(self):
-        report = self.lines[13:18]
+    def test_SystemReport_FiveLinesOnConsoleAndAsInfoLines(self):
+        report = self.lines[13:19]
         self.assertRegex(report[0], r"^OS: \d+\.\d+\.\d+ SP\d+$")
         self.assertIn(report[1], ("Product Type: Workstation", "Product Type: Server"))
         self.assertIn(report[2], ("WoW64: True", "WoW64: False"))
         self.assertTrue(report[3].startswith("Machine guid: "))
-        self.assertEqual(report[4], "")
-        self.assertEqual(self.run_.texts()[14:19], ["INFO: " + line for line in report[:4]] + [""])
+        # Wine gives the host's name as the computer's, its NetBIOS form in upper case.
+        netbios = socket.gethostname().split(".")[0].upper()[:15]
+        self.assertRegex(report[4], r"^Computer name: %s( \(\S+\))?$" % re.escape(netbios))
+        self.assertEqual(report[5], "")
+        self.assertEqual(self.run_.texts()[14:20], ["INFO: " + line for line in report[:5]] + [""])
 
     def test_WoW64_AsThePrefixReportsIt(self):
         # Only a 32-bit program on 64-bit Windows runs under WoW64; a 64-bit one never does.
