@@ -8,8 +8,10 @@ namespace report {
 
 namespace {
 
-/// Every field of a run in spool order; the first three are the spool's key.
+/// Every field of a run in spool order; the first three are the spool's key: machines by their
+/// name, then their GUID, each machine's runs in time order.
 template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& visit) {
+    visit(run.computerName);
     visit(run.machineGuid);
     visit(run.start);
     visit(run.logFile);

@@ -6,8 +6,9 @@ namespace report {
 
 namespace {
 
-const std::wstring Header[] = {L"Machine GUID", L"OS",   L"Product type", L"Log file",
-                               L"Run start",    L"File", L"Outcome",      L"Reason"};
+const std::wstring Header[] = {L"Computer name", L"Machine GUID", L"OS",      L"Product type",
+                               L"Log file",      L"Run start",    L"File",    L"Outcome",
+                               L"Reason"};
 constexpr size_t Columns = sizeof Header / sizeof Header[0];
 
 } // namespace
@@ -19,14 +20,15 @@ CsvWriter::CsvWriter(ITextOut& out) : out(out) {
 
 void CsvWriter::RunRow(const RunInfo& run, const std::wstring& path, const std::wstring& outcome,
                        const std::wstring& reason) {
-    const std::wstring fields[Columns] = {run.machineGuid, run.os, run.productType, run.logFile,
-                                          run.start,       path,   outcome,         reason};
+    const std::wstring fields[Columns] = {run.computerName, run.machineGuid, run.os,
+                                          run.productType,  run.logFile,     run.start,
+                                          path,             outcome,         reason};
     Row(fields, Columns);
 }
 
 void CsvWriter::ProblemRow(const std::wstring& path, const std::wstring& problem,
                            const std::wstring& detail) {
-    const std::wstring fields[Columns] = {L"", L"", L"", path, L"", L"", problem, detail};
+    const std::wstring fields[Columns] = {L"", L"", L"", L"", path, L"", L"", problem, detail};
     Row(fields, Columns);
 }
 

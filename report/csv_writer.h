@@ -9,7 +9,7 @@ namespace report {
 
 /// How every CSV the report writes starts (its byte-order mark and first header): a later
 /// report passes such a file over.
-constexpr const char* CsvSignature = "\xEF\xBB\xBF\"Machine GUID\",";
+constexpr const char* CsvSignature = "\xEF\xBB\xBF\"Computer name\",\"Machine GUID\",";
 
 /// The CSV: UTF-8 with a byte-order mark, so that spreadsheet programs take it for UTF-8; one
 /// row per file a run met, per warning or error line, per run, and per file that is not a

@@ -28,6 +28,7 @@ th { background: #f2f2f2; }
 td.n { text-align: right; }
 .path { font-family: Consolas, "Courier New", monospace; word-break: break-all; }
 .machine { font-family: Consolas, "Courier New", monospace; white-space: nowrap; }
+.guid { display: block; font-size: 0.8em; color: #666; }
 .verdict { padding: .5em .8em; font-weight: bold; }
 .good { background: #e3f4e4; border-left: 6px solid #2e7d32; }
 .bad { background: #fdecea; border-left: 6px solid #c62828; }
@@ -61,8 +62,14 @@ std::string Cell(const std::string& html, const char* cssClass = nullptr) {
                     : "<td>" + html + "</td>";
 }
 
-std::string Machine(const std::wstring& guid) {
+std::string Guid(const std::wstring& guid) {
     return guid.empty() ? "<i>(no machine GUID)</i>" : H(guid);
+}
+
+/// The computer's name, and its GUID beside it, smaller.
+std::string Machine(const RunInfo& run) {
+    const std::string name = run.computerName.empty() ? "<i>(no name)</i>" : H(run.computerName);
+    return name + " <span class=\"guid\">" + Guid(run.machineGuid) + "</span>";
 }
 
 std::string Mode(const RunInfo& run) {
@@ -152,15 +159,16 @@ bool WriteRunRows(SortedSpool& runs, TempFile& chart, TempFile& table, uint64_t&
     machines = 0;
     while (runs.Next(record)) {
         const RunInfo run = RunFromRecord(record);
-        const bool newMachine = machines == 0 || run.machineGuid != lastMachine;
+        const std::wstring machine = run.computerName + L"\n" + run.machineGuid;
+        const bool newMachine = machines == 0 || machine != lastMachine;
         if (newMachine) {
             ++machines;
-            lastMachine = run.machineGuid;
+            lastMachine = machine;
         }
-        chart.Write("<tr>" + Cell(newMachine ? Machine(run.machineGuid) : "", "machine") +
+        chart.Write("<tr>" + Cell(newMachine ? Machine(run) : "", "machine") +
                     Cell(H(run.start)) + Cell(Bar(run)) + Cell(Counts(run)) + Cell(Ending(run)) +
                     "</tr>\n");
-        table.Write("<tr>" + Cell(Machine(run.machineGuid), "machine") +
+        table.Write("<tr>" + Cell(Machine(run), "machine") +
                     Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType))) +
                     Cell(H(run.start)) + Cell(H(run.logFile), "path") + Cell(Mode(run)) +
                     Cell(N(run.Found()), "n") + Cell(N(run.Cleaned()), "n") +
@@ -206,7 +214,7 @@ std::string Row(const SortedSpool::Record& record, size_t keyFields, const char*
     std::string row = "<tr>";
     for (size_t i = 0; cells[i] != 0 && keyFields + i < record.size(); ++i) {
         const std::wstring& field = record[keyFields + i];
-        row += cells[i] == 'm'   ? Cell(Machine(field), "machine")
+        row += cells[i] == 'm'   ? Cell(Guid(field), "machine")
                : cells[i] == 'p' ? Cell(H(field), "path")
                                  : Cell(H(field));
     }

@@ -103,6 +103,14 @@ RunParser::RunParser(IRunSink& sink, const std::wstring& logFile, const std::wst
     : sink(sink) {
     run.logFile = logFile;
     run.start = start;
+    // Logs are collected into a folder per machine: older logs, which do not name their
+    // computer, are named by that folder until their own line says otherwise.
+    const size_t file = logFile.find_last_of(L"\\/");
+    if (file != std::wstring::npos) {
+        const size_t folder = logFile.find_last_of(L"\\/", file == 0 ? 0 : file - 1);
+        run.computerName = logFile.substr(folder == std::wstring::npos ? 0 : folder + 1,
+                                          file - (folder == std::wstring::npos ? 0 : folder + 1));
+    }
     run.lines = 1;
 }
 
@@ -195,6 +203,8 @@ void RunParser::AddInfo(const std::wstring& text) {
             run.productType = inner;
         } else if (Between(text, L"Machine guid: ", L"", inner)) {
             run.machineGuid = inner;
+        } else if (Between(text, L"Computer name: ", L"", inner)) {
+            run.computerName = inner;
         } else if (text == L"Looking for infected files...") {
             headerDone = true;
         }

@@ -43,6 +43,9 @@ struct RunInfo {
     std::wstring os;
     std::wstring productType;
     std::wstring machineGuid;
+    /// From the log's "Computer name: " line; for a log without one, the name of the folder it
+    /// was collected in.
+    std::wstring computerName;
     bool listOnly = false;
     bool forced = false;
     bool silent = false;

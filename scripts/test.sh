@@ -27,7 +27,8 @@ if [ "${LONG_TESTS:-0}" = 1 ]; then
     long=()
 fi
 set +e
-ctest --test-dir "build/$arch" --output-on-failure -j2 "${long[@]}" "$@"
+# A test that hangs fails after 15 minutes instead of holding the run.
+ctest --test-dir "build/$arch" --output-on-failure -j2 --timeout 900 "${long[@]}" "$@"
 rc=$?
 set -e
 say "the suite ran on the $(arch_name "$arch") build, build/$arch"

@@ -20,6 +20,10 @@ start)
     # handles and live as long as the server: started from a test, they would hold that
     # test's output pipe open and ctest would wait for it for ever.
     "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
+    # Some of the 64-bit prefix's services come up a moment later, started by whichever process
+    # runs next: one more throw-away process, once they are up, keeps them off the tests.
+    sleep 1
+    "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
     ;;
 stop)
     wineserver -k || true

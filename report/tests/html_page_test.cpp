@@ -82,8 +82,11 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
           std::string::npos);
     CHECK(page.find("<b>") == std::string::npos);
     // Machines in order, each once in the chart's machine column.
-    const size_t a = page.find("<td class=\"machine\">MACHINE-A</td><td>2026.01.02");
-    const size_t b = page.find("<td class=\"machine\">MACHINE-B</td><td>2026.01.02");
+    // Named by the folder their logs lie in, which logs without their computer's name get.
+    const size_t a = page.find(
+        "<td class=\"machine\">logs <span class=\"guid\">MACHINE-A</span></td><td>2026.01.02");
+    const size_t b = page.find(
+        "<td class=\"machine\">logs <span class=\"guid\">MACHINE-B</span></td><td>2026.01.02");
     CHECK(a != std::string::npos);
     CHECK(b != std::string::npos);
     CHECK(a < b);
@@ -113,8 +116,8 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
     }
     CHECK(bars == 3);
     CHECK(
-        Count(page, "<tr><td class=\"machine\">MACHINE-B</td><td>5.1.2600 SP3, Workstation</td>") ==
-        2); // the two rows of the runs table
+        Count(page, "<tr><td class=\"machine\">logs <span class=\"guid\">MACHINE-B</span></td>"
+                    "<td>5.1.2600 SP3, Workstation</td>") == 2); // the two rows of the runs table
 }
 
 TEST_CASE("WriteHtmlPage_ManyFilesForOneReason_ListCutWithTheRestCounted") {

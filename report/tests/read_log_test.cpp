@@ -48,7 +48,7 @@ TEST_CASE("ReadLog_FilesThatAreNotLogs_OneProblemRowEach") {
         const Rows rows = report.Rows();
         REQUIRE(rows.size() == 1);
         CHECK(rows[0] ==
-              std::vector<std::string>{"", "", "", "C:\\logs\\x", "", "", c.problem, c.detail});
+              std::vector<std::string>{"", "", "", "", "C:\\logs\\x", "", "", c.problem, c.detail});
         CHECK(report.collector.GetTotals().runs == 0);
         CHECK(report.collector.GetTotals().notLogs == 1);
         const std::string line = std::string("  ") + c.problem + ": C:\\logs\\x";
@@ -61,15 +61,16 @@ TEST_CASE("ReadLog_ARun_RowsForItsFilesAndOneForTheRun") {
     fixtures::Report report;
     report.Read(L"C:\\logs\\a.log", LogBytes(CleanRun));
     const Rows rows = report.Rows();
-    const std::vector<std::string> head = {"0A1B2C3D-0000-4000-8000-00000000ABCD", "5.1.2600 SP3",
-                                           "Workstation", "C:\\logs\\a.log",
+    // A log without the computer's name is named by its folder.
+    const std::vector<std::string> head = {"logs", "0A1B2C3D-0000-4000-8000-00000000ABCD",
+                                           "5.1.2600 SP3", "Workstation", "C:\\logs\\a.log",
                                            "2026.01.02 03:04:05.006"};
     REQUIRE(rows.size() == 2);
-    CHECK(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 5) == head);
-    CHECK(std::vector<std::string>(rows[0].begin() + 5, rows[0].end()) ==
+    CHECK(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 6) == head);
+    CHECK(std::vector<std::string>(rows[0].begin() + 6, rows[0].end()) ==
           std::vector<std::string>{"C:\\d\\a.txt.BRSK", "cleaned", ""});
     CHECK(
-        std::vector<std::string>(rows[1].begin() + 5, rows[1].end()) ==
+        std::vector<std::string>(rows[1].begin() + 6, rows[1].end()) ==
         std::vector<std::string>{"", "finished", "1 infected files found, 1 cleaned; exit code 0"});
     CHECK(report.console.lines.empty());
     CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);

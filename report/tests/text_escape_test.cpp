@@ -71,10 +71,11 @@ struct StringOut : report::ITextOut {
 
 } // namespace
 
-TEST_CASE("CsvWriter_Rows_MarkHeaderAndEightColumns") {
+TEST_CASE("CsvWriter_Rows_MarkHeaderAndNineColumns") {
     StringOut out;
     report::CsvWriter csv(out);
     report::RunInfo run;
+    run.computerName = L"PC01";
     run.machineGuid = L"G";
     run.os = L"5.1.2600 SP3";
     run.productType = L"Workstation";
@@ -84,11 +85,11 @@ TEST_CASE("CsvWriter_Rows_MarkHeaderAndEightColumns") {
     csv.ProblemRow(L"C:\\logs\\notes.txt", L"not UTF-16", L"starts with bytes 68");
     CHECK(out.text ==
           "\xEF\xBB\xBF"
-          "\"Machine GUID\",\"OS\",\"Product type\",\"Log file\",\"Run start\",\"File\","
-          "\"Outcome\",\"Reason\"\r\n"
-          "\"G\",\"5.1.2600 SP3\",\"Workstation\",\"C:\\logs\\a,b.log\","
+          "\"Computer name\",\"Machine GUID\",\"OS\",\"Product type\",\"Log file\",\"Run start\","
+          "\"File\",\"Outcome\",\"Reason\"\r\n"
+          "\"PC01\",\"G\",\"5.1.2600 SP3\",\"Workstation\",\"C:\\logs\\a,b.log\","
           "\"2026.01.02 03:04:05.006\",\"C:\\d\\\"\"x\"\".BRSK\",\"failed\","
           "\"Not valid Bristoke file.\"\r\n"
-          "\"\",\"\",\"\",\"C:\\logs\\notes.txt\",\"\",\"\",\"not UTF-16\","
+          "\"\",\"\",\"\",\"\",\"C:\\logs\\notes.txt\",\"\",\"\",\"not UTF-16\","
           "\"starts with bytes 68\"\r\n");
 }

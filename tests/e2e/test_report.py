@@ -44,6 +44,17 @@ def read_csv(path):
     return list(csv.reader(raw[3:].decode("utf-8").splitlines(keepends=True)))
 
 
+def computer_name(log):
+    """The name the report gives a log's machine: its "Computer name: " line, else the name of
+    the folder it lies in."""
+    if log.machine is None:
+        return ""
+    with open(log.path, "rb") as f:
+        text = f.read().decode("utf-16-le", "replace")
+    match = re.search(r"\] - INFO: Computer name: ([^\r\n]*)\r\n", text)
+    return match.group(1) if match else os.path.basename(os.path.dirname(log.path))
+
+
 def expected_rows(log):
     """(file rows, sorted; end rows, with a pattern for a run's summary)."""
     if log.machine is None:
@@ -87,14 +98,16 @@ class ReportTests(unittest.TestCase):
 
     def test_Csv_EveryLogRowByRow(self):
         rows = read_csv(self.csv)
-        self.assertEqual(rows[0], HEADER)
+        self.assertEqual(rows[0], ["Computer name"] + HEADER)
         by_log = collections.OrderedDict()
         for row in rows[1:]:
-            self.assertEqual(len(row), len(HEADER), row)
-            by_log.setdefault(row[3], []).append(row)
+            self.assertEqual(len(row), 1 + len(HEADER), row)
+            by_log.setdefault(row[4], []).append(row)
         for log in self.fleet.logs:
             with self.subTest(log=log.path):
-                notices = self.assertRowsOfLog(log, by_log.pop(log.win, []))
+                got = by_log.pop(log.win, [])
+                self.assertEqual({row[0] for row in got}, {computer_name(log)} if got else set())
+                notices = self.assertRowsOfLog(log, [row[1:] for row in got])
                 if log.notices:
                     # The missing path the failing run was given.
                     self.assertTrue(any(row[7].startswith("Invalid Path [") for row in notices),
@@ -176,7 +189,8 @@ class ReportTests(unittest.TestCase):
         log = self.fleet.clean_log
         files, ends = expected_rows(log)
         self.assertEqual(len(rows), 1 + len(files) + len(ends))
-        self.assertEqual({row[3] for row in rows[1:]}, {win_path(copy)})
+        self.assertEqual({row[4] for row in rows[1:]}, {win_path(copy)})
+        self.assertEqual({row[0] for row in rows[1:]}, {computer_name(log)})
 
     def test_InAConsole_PathsBeyondAsciiShownAsTheyAre(self):
         folder = tempfile.mkdtemp(prefix="bristoke-report-console-")
