@@ -52,6 +52,23 @@ bool IsHtmlControl(char32_t c) {
            c == 0xFFFE || c == 0xFFFF;
 }
 
+/// Characters that change how the text around them is shown, or show as nothing: directional
+/// marks, embeddings, overrides and isolates, and the zero-width ones.
+bool IsInvisible(char32_t c) {
+    return c == 0x061C || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF;
+}
+
+/// An invisible character as the text "[U+XXXX]", so that a reader sees it is there.
+void AppendVisible(std::string& out, char32_t c) {
+    static const char digits[] = "0123456789ABCDEF";
+    out += "[U+";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        out.push_back(digits[(c >> shift) & 0xF]);
+    }
+    out.push_back(']');
+}
+
 } // namespace
 
 std::string ToUtf8(const std::wstring& text) {
@@ -70,7 +87,11 @@ std::string CsvField(const std::wstring& text) {
         if (c == '"') {
             out.push_back('"');
         }
-        AppendUtf8(out, c);
+        if (IsInvisible(c)) {
+            AppendVisible(out, c);
+        } else {
+            AppendUtf8(out, c);
+        }
     });
     out.push_back('"');
     return out;
@@ -97,7 +118,11 @@ std::string HtmlText(const std::wstring& text) {
             out += "&#39;";
             break;
         default:
-            AppendUtf8(out, IsHtmlControl(c) ? Replacement : c);
+            if (IsInvisible(c)) {
+                AppendVisible(out, c);
+            } else {
+                AppendUtf8(out, IsHtmlControl(c) ? Replacement : c);
+            }
         }
     });
     return out;

@@ -47,6 +47,9 @@ TEST_CASE("CsvField_AnyText_QuotedWithQuotesDoubled") {
         {L"\tx", "\"'\tx\""},
         {L"a=b", "\"a=b\""}, // only a leading sign counts
         {L"\u00e9\xD800", "\"\xC3\xA9\xEF\xBF\xBD\""},
+        // Shown, never obeyed: an override would show "cod.exe" as "exe.doc".
+        {L"cod\u202Eexe.doc", "\"cod[U+202E]exe.doc\""},
+        {L"a\u200Bb\u2066c\u2069\u061C\uFEFF", "\"a[U+200B]b[U+2066]c[U+2069][U+061C][U+FEFF]\""},
     };
     for (const auto& c : cases) {
         CHECK(CsvField(c.text) == c.field);
@@ -60,6 +63,8 @@ TEST_CASE("HtmlText_MarkupAndControls_Escaped") {
     CHECK(HtmlText(L"a\x01\x1b\x7f\x85") == "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     CHECK(HtmlText(L"\xFFFF\xD800") == "\xEF\xBF\xBD\xEF\xBF\xBD");
     CHECK(HtmlText(L"\u65e5 &amp;") == "\xE6\x97\xA5 &amp;amp;");
+    CHECK(HtmlText(L"report\u202Efdp.exe \u200E\u200F\u202A\u202B\u202C\u202D\u2060") ==
+          "report[U+202E]fdp.exe [U+200E][U+200F][U+202A][U+202B][U+202C][U+202D][U+2060]");
 }
 
 namespace {
