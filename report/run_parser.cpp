@@ -23,11 +23,12 @@ bool Between(const std::wstring& text, const wchar_t* head, const wchar_t* tail,
     return true;
 }
 
-/// A decimal number, as the tool prints a 32-bit count or exit code.
+/// A decimal count or exit code, read in 64 bits: a count past 32 bits is read as it is, and
+/// one past 64 bits is no number.
 bool ParseNumber(const std::wstring& digits, int64_t& value) {
     const bool negative = !digits.empty() && digits[0] == L'-';
     const size_t first = negative ? 1 : 0;
-    if (digits.size() <= first || digits.size() > first + 10) {
+    if (digits.size() <= first) {
         return false;
     }
     int64_t number = 0;
@@ -35,7 +36,11 @@ bool ParseNumber(const std::wstring& digits, int64_t& value) {
         if (digits[i] < L'0' || digits[i] > L'9') {
             return false;
         }
-        number = number * 10 + (digits[i] - L'0');
+        const int digit = digits[i] - L'0';
+        if (number > (INT64_MAX - digit) / 10) {
+            return false;
+        }
+        number = number * 10 + digit;
     }
     value = negative ? -number : number;
     return true;

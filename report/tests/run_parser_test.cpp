@@ -1,6 +1,7 @@
 #include "doctest.h"
 
 #include "fixtures.h"
+#include "text_escape.h"
 
 using namespace report;
 using namespace fixtures;
@@ -351,6 +352,33 @@ TEST_CASE("RunParser_DamagedLines_CountedAndPassedOver") {
     CHECK(run.state == RunState::Finished);
     REQUIRE(capture.files.size() == 1);
     CheckFile(capture.files[0], L"C:\\a\\x.BRSK", Outcome::Cleaned, L"");
+}
+
+TEST_CASE("RunParser_CountsPast32Bits_ReadAsTheyAre") {
+    // (closing count lines, the counts read, whether the run is seen to have finished)
+    struct Case {
+        const wchar_t* found;
+        int64_t loggedFound;
+    } cases[] = {
+        {L"INFO: 4294967296 infected files found.", 4294967296},
+        {L"INFO: 12345678901 infected files found.", 12345678901},
+        {L"INFO: 9223372036854775807 infected files found.", INT64_MAX},
+        {L"INFO: 99999999999999999999 infected files found.", -1}, // past 64 bits: no number
+        {L"INFO: 12x infected files found.", -1},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(report::ToUtf8(c.found));
+        Capture capture;
+        report::RunParser parser(capture, L"C:\\l.log", fixtures::Stamp);
+        parser.AddLine(fixtures::Stamped(c.found), true);
+        parser.AddLine(fixtures::Stamped(L"INFO: 0 file(s) cleaned."), true);
+        parser.AddLine(fixtures::Stamped(L"End"), true);
+        const RunInfo run = parser.Finish(false);
+        CHECK(run.loggedFound == c.loggedFound);
+        if (c.loggedFound >= 0) {
+            CHECK(run.state == RunState::Finished);
+        }
+    }
 }
 
 TEST_CASE("RunParser_LastLineIncomplete_CutMidLine") {
