@@ -150,6 +150,7 @@ void Collector::OnRunEnd(const RunInfo& run) {
     }
     totals.found += run.Found();
     totals.cleaned += run.Cleaned();
+    totals.notFamily += run.NotFamily();
     totals.warnings += run.warnings;
     totals.errors += run.errors;
     if (run.damagedLines != 0) {

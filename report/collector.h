@@ -29,10 +29,11 @@ struct Totals {
     uint64_t outcomes[OutcomeCount] = {};
     uint64_t found = 0;
     uint64_t cleaned = 0;
+    uint64_t notFamily = 0; ///< counted by forced runs, none of the family's
     uint64_t warnings = 0;
     uint64_t errors = 0;
 
-    uint64_t NotCleaned() const { return found - cleaned; }
+    uint64_t NotCleaned() const { return found - cleaned - notFamily; }
     uint64_t State(RunState state) const { return states[static_cast<int>(state)]; }
     uint64_t Count(Outcome outcome) const { return outcomes[static_cast<int>(outcome)]; }
 };

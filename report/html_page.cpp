@@ -118,10 +118,11 @@ std::string Bar(const RunInfo& run) {
     if (total == 0) {
         return "<div class=\"bar\"><span class=\"none\" style=\"width:100%\"></span></div>";
     }
-    uint64_t widths[OutcomeCount] = {};
+    constexpr size_t Parts = sizeof ChartOrder / sizeof ChartOrder[0];
+    uint64_t widths[Parts] = {};
     uint64_t used = 0;
     size_t widest = 0;
-    for (size_t i = 0; i < OutcomeCount; ++i) {
+    for (size_t i = 0; i < Parts; ++i) {
         const uint64_t count = run.Count(ChartOrder[i]);
         widths[i] = count == 0 ? 0 : std::max<uint64_t>(1, count * 1000 / total);
         used += widths[i];
@@ -129,7 +130,7 @@ std::string Bar(const RunInfo& run) {
     }
     widths[widest] = widths[widest] + 1000 - used;
     std::string bar = "<div class=\"bar\">";
-    for (size_t i = 0; i < OutcomeCount; ++i) {
+    for (size_t i = 0; i < Parts; ++i) {
         if (widths[i] != 0) {
             const std::string name = H(OutcomeName(ChartOrder[i]));
             bar += "<span class=\"" + name + "\" style=\"width:" + N(widths[i] / 10) + "." +
@@ -196,6 +197,7 @@ void TotalsTable(ITextOut& out, const Totals& totals, uint64_t machines) {
         {"Skipped (existing file kept)", totals.Count(Outcome::Skipped)},
         {"Interrupted", totals.Count(Outcome::Interrupted)},
         {"Listed only", totals.Count(Outcome::Listed)},
+        {"Not the family's (counted by forced runs)", totals.notFamily},
         {"Warning lines", totals.warnings},
         {"Error lines", totals.errors},
         {"Damaged logs", totals.damaged},

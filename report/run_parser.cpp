@@ -176,6 +176,11 @@ void RunParser::AddInfo(const std::wstring& text) {
         const bool interrupted = text.back() == L')';
         Emit(FileRecord{inner, interrupted ? Outcome::Interrupted : Outcome::Listed,
                         interrupted ? text : std::wstring()});
+    } else if (Between(text, L"Left as it is, not a file of the family [", L"]", inner)) {
+        AbandonSection();
+        FlushPending();
+        headerDone = true;
+        Emit(FileRecord{inner, Outcome::NotFamily, text});
     } else if (NumberThen(text, L" infected files found.", number)) {
         AbandonSection();
         FlushPending();

@@ -5,8 +5,8 @@ namespace report {
 namespace {
 
 // In the order of the enumerations.
-constexpr const wchar_t* OutcomeNames[] = {L"cleaned", L"failed", L"skipped", L"listed",
-                                           L"interrupted"};
+constexpr const wchar_t* OutcomeNames[] = {L"cleaned",     L"failed",         L"skipped",
+                                           L"listed",      L"interrupted",    L"not the family's"};
 constexpr const wchar_t* RunStateNames[] = {
     L"finished",
     L"crashed",
@@ -49,6 +49,11 @@ uint64_t RunInfo::Cleaned() const {
         loggedCleaned >= 0 ? static_cast<uint64_t>(loggedCleaned) : Count(Outcome::Cleaned);
     // A log whose counts disagree must not make "not cleaned" wrap around.
     return cleaned < Found() ? cleaned : Found();
+}
+
+uint64_t RunInfo::NotFamily() const {
+    const uint64_t left = Found() - Cleaned();
+    return Count(Outcome::NotFamily) < left ? Count(Outcome::NotFamily) : left;
 }
 
 } // namespace report

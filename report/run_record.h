@@ -5,9 +5,10 @@
 
 namespace report {
 
-/// What became of one infected file in one run.
-enum class Outcome { Cleaned, Failed, Skipped, Listed, Interrupted };
-constexpr int OutcomeCount = 5;
+/// What became of one infected file in one run. NotFamily: a file that a forced run handed to
+/// the cleaner and counted, which is none of the family's.
+enum class Outcome { Cleaned, Failed, Skipped, Listed, Interrupted, NotFamily };
+constexpr int OutcomeCount = 6;
 
 /// How a run ended, as its lines tell.
 enum class RunState {
@@ -70,7 +71,9 @@ struct RunInfo {
     /// The tool's own counts where it printed them, else what the log's lines show.
     uint64_t Found() const;
     uint64_t Cleaned() const;
-    uint64_t NotCleaned() const { return Found() - Cleaned(); }
+    /// Files a forced run counted that are none of the family's: not to be cleaned at all.
+    uint64_t NotFamily() const;
+    uint64_t NotCleaned() const { return Found() - Cleaned() - NotFamily(); }
     bool Ended() const { return state != RunState::CutOff; }
 };
 

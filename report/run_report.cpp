@@ -46,6 +46,10 @@ void PrintSummary(IConsole& console, const Totals& totals, const ReportOptions& 
                  Number(totals.Count(Outcome::Skipped)) + L" skipped, " +
                  Number(totals.Count(Outcome::Interrupted)) + L" interrupted, " +
                  Number(totals.Count(Outcome::Listed)) + L" listed only)");
+    if (totals.notFamily != 0) {
+        console.Line(L"Files forced runs counted that are none of the family's: " +
+                     Number(totals.notFamily));
+    }
     console.Line(L"Warning lines: " + Number(totals.warnings) + L", error lines: " +
                  Number(totals.errors));
     console.Line(L"Damaged logs: " + Number(totals.damaged) +

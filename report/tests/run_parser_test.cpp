@@ -354,6 +354,27 @@ TEST_CASE("RunParser_DamagedLines_CountedAndPassedOver") {
     CheckFile(capture.files[0], L"C:\\a\\x.BRSK", Outcome::Cleaned, L"");
 }
 
+TEST_CASE("RunParser_ForcedRun_FilesNotOfTheFamilyNamedAndNotCountedAsNotCleaned") {
+    Capture capture;
+    report::RunParser parser(capture, L"C:\\l.log", fixtures::Stamp);
+    for (const wchar_t* line : {L"WARNING: ForcedMode Enabled",
+                                L"INFO: Looking for infected files...",
+                                L"INFO: Cleaning file [C:\\d\\a.doc.BRSK]", L"INFO: Cleaned",
+                                L"INFO: Left as it is, not a file of the family [C:\\d\\b.txt]",
+                                L"INFO: 2 infected files found.", L"INFO: 1 file(s) cleaned.",
+                                L"End"}) {
+        parser.AddLine(fixtures::Stamped(line), true);
+    }
+    const RunInfo run = parser.Finish(false);
+    REQUIRE(capture.files.size() == 2);
+    CheckFile(capture.files[1], L"C:\\d\\b.txt", Outcome::NotFamily,
+              L"Left as it is, not a file of the family [C:\\d\\b.txt]");
+    CHECK(run.forced);
+    CHECK(run.Found() == 2);
+    CHECK(run.NotFamily() == 1);
+    CHECK(run.NotCleaned() == 0);
+}
+
 TEST_CASE("RunParser_CountsPast32Bits_ReadAsTheyAre") {
     // (closing count lines, the counts read, whether the run is seen to have finished)
     struct Case {

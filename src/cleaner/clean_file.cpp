@@ -1,9 +1,15 @@
 #include "backup/backup.h"
 #include "backup/cleaning.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "logging/lines.h"
 
 CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicator& row) {
     const CleanerResult scanned = Scan(path);
+    if (scanned == CleanerResult::NotInfected) {
+        // Reached in forced mode, which hands over every file: the log says which were left.
+        LogLine(prefix::Info, L"Left as it is, not a file of the family [" + path + L"]");
+        return CleanerResult::Failed;
+    }
     if (scanned != CleanerResult::Ok && scanned != CleanerResult::Interrupted) {
         return CleanerResult::Failed;
     }

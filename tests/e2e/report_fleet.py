@@ -143,6 +143,7 @@ class Fleet:
         self.clean_machine()
         self.failing_machine()
         self.listing_machine()
+        self.forced_machine()
         self.crashing_machine()
         self.interrupted_machine()
         self.stopped_machines()
@@ -205,6 +206,24 @@ class Fleet:
         self.add(self.place(log, "site-b/m3-list/" + os.path.basename(log)), machine,
                  [(win_path(p), "listed", "") for p in encrypted],
                  [("finished", Summary(2, 0, 0))])
+
+    def forced_machine(self):
+        """Windows 8.1: a forced run, which counts a file that is none of the family's."""
+        machine = ("F0ACED00-0000-4000-8000-000000000009", "6.3.9600 SP0", "Workstation")
+        [encrypted] = self.samples(os.path.join(self.root, "m9"), ["c.doc.BRSK"])
+        other = os.path.join(self.root, "m9-other")
+        os.makedirs(other)
+        notes = os.path.join(other, "notes.txt")
+        with open(notes, "wb") as f:
+            f.write(b"an ordinary file")
+        rc, log = self.run(machine[0], ["--seam-os=6.3.9600.0.1"], "/f", win_path(encrypted),
+                           win_path(other))
+        assert rc == 0, rc
+        self.add(self.place(log, "site-b/m9-forced/" + os.path.basename(log)), machine,
+                 [(win_path(encrypted), "cleaned", ""),
+                  (win_path(notes), "not the family's",
+                   "Left as it is, not a file of the family [%s]" % win_path(notes))],
+                 [("finished", Summary(2, 1, 0))])
 
     def crashing_machine(self):
         """Windows 7 SP1: the run crashes while it cleans its second file."""

@@ -125,10 +125,14 @@ class ReportTests(unittest.TestCase):
         found = sum(log.ends[-1][1].found for log in self.runs)
         cleaned = sum(log.ends[-1][1].cleaned for log in self.runs)
         outcomes = collections.Counter(f[1] for log in self.runs for f in log.files)
+        # Files a forced run counted that are none of the family's are not "not cleaned".
+        other = outcomes["not the family's"]
+        self.assertGreater(other, 0)
         self.assertIn("Infected files: %d found, %d cleaned, %d not cleaned (%d failed, %d skipped,"
                       " %d interrupted, %d listed only)"
-                      % (found, cleaned, found - cleaned, outcomes["failed"], outcomes["skipped"],
-                         outcomes["interrupted"], outcomes["listed"]), lines)
+                      % (found, cleaned, found - cleaned - other, outcomes["failed"],
+                         outcomes["skipped"], outcomes["interrupted"], outcomes["listed"]), lines)
+        self.assertIn("Files forced runs counted that are none of the family's: %d" % other, lines)
         self.assertIn("Damaged logs: 1, files that are not logs of the tool: 3", lines)
         # A line as soon as a log that needs a look was read.
         for log in self.fleet.logs:
@@ -153,7 +157,9 @@ class ReportTests(unittest.TestCase):
         self.assertEqual(totals["Runs (logs of the tool)"], str(len(self.runs)))
         self.assertEqual(totals["Infected files found"], str(found))
         self.assertEqual(totals["Cleaned"], str(cleaned))
-        self.assertEqual(totals["Not cleaned"], str(found - cleaned))
+        other = sum(1 for log in self.runs for f in log.files if f[1] == "not the family's")
+        self.assertEqual(totals["Not cleaned"], str(found - cleaned - other))
+        self.assertEqual(totals["Not the family's (counted by forced runs)"], str(other))
         self.assertEqual(totals["Damaged logs"], "1")
         self.assertEqual(totals["Files that are not logs of the tool"], "3")
         for guid in machines:
