@@ -31,6 +31,7 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
     visit(run.damagedLines);
     visit(run.firstDamagedLine);
     visit(run.cutMidLine);
+    visit(run.lfLineEnds);
     visit(run.state);
     visit(run.exitCode);
     visit(run.stateReason);
@@ -79,6 +80,9 @@ std::wstring RunSummaryText(const RunInfo& run) {
     }
     if (run.cutMidLine) {
         text += L"; the last line is cut off";
+    }
+    if (run.lfLineEnds) {
+        text += L"; re-saved with LF line ends";
     }
     return text;
 }

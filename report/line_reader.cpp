@@ -65,6 +65,15 @@ bool Utf16LineReader::Next(TextLine& line) {
             if (c == L'\n' && !line.text.empty() && line.text.back() == L'\r') {
                 line.text.pop_back();
                 line.complete = true;
+                firstLineRead = true;
+                return true;
+            }
+            // A text whose first line ends in a bare line feed was re-saved with such line
+            // ends: they end its lines. In any other text a line feed is part of its line.
+            if (c == L'\n' && (lfLineEnds || !firstLineRead)) {
+                lfLineEnds = true;
+                firstLineRead = true;
+                line.complete = true;
                 return true;
             }
             if (line.text.size() < MaxLineLength + 1) {

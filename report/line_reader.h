@@ -41,6 +41,8 @@ public:
     /// The text ends with half a character (an odd number of bytes).
     bool OddByteAtEnd() const { return oddByte; }
     bool ReadFailed() const { return failed; }
+    /// The text's lines end in bare line feeds, as an editor that re-saved a log leaves them.
+    bool LfLineEnds() const { return lfLineEnds; }
     /// Up to the first four bytes of the file, as read by ReadStart.
     const std::vector<uint8_t>& FirstBytes() const { return firstBytes; }
 
@@ -54,6 +56,8 @@ private:
     bool atEnd = false;
     bool failed = false;
     bool oddByte = false;
+    bool firstLineRead = false;
+    bool lfLineEnds = false;
     std::vector<uint8_t> firstBytes;
 };
 

@@ -70,7 +70,9 @@ void ReadLog(IByteSource& source, const std::wstring& path, Collector& collector
     if (reader.ReadFailed()) {
         collector.OnProblem(path, Problem::Unreadable, L"reading stopped, " + FormatLastError());
     }
-    collector.OnRunEnd(parser.Finish(reader.OddByteAtEnd()));
+    RunInfo run = parser.Finish(reader.OddByteAtEnd());
+    run.lfLineEnds = reader.LfLineEnds();
+    collector.OnRunEnd(run);
 }
 
 void ReadLogFile(const std::wstring& path, Collector& collector) {

@@ -61,6 +61,8 @@ struct RunInfo {
     uint64_t damagedLines = 0;
     uint64_t firstDamagedLine = 0;
     bool cutMidLine = false;
+    /// Its lines end in bare line feeds: re-saved by an editor after the tool wrote it.
+    bool lfLineEnds = false;
 
     RunState state = RunState::CutOff;
     int64_t exitCode = -1; ///< the code its end stands for; -1 when the run has none (cut off)

@@ -18,6 +18,20 @@ std::string Utf16(const std::wstring& text) {
     return bytes;
 }
 
+std::string WithLfLineEnds(const std::string& bytes) {
+    const std::string crlf("\r\0\n\0", 4);
+    std::string out;
+    for (size_t i = 0; i < bytes.size();) {
+        if (i % 2 == 0 && bytes.compare(i, crlf.size(), crlf) == 0) {
+            out.append("\n\0", 2);
+            i += crlf.size();
+        } else {
+            out.push_back(bytes[i++]);
+        }
+    }
+    return out;
+}
+
 std::string LogBytes(const std::vector<std::wstring>& texts) {
     std::string bytes = "\xFF\xFE";
     for (const std::wstring& text : texts) {

@@ -53,6 +53,36 @@ TEST_CASE("Utf16LineReader_ChunksOfAnySize_SameLines") {
     }
 }
 
+TEST_CASE("Utf16LineReader_LfLineEnds_EndLinesOnlyWhenTheFirstLineHasOne") {
+    const std::vector<std::wstring> texts = {L"Begin", L"INFO: a", L"End"};
+    const std::string lf = fixtures::WithLfLineEnds(fixtures::LogBytes(texts));
+    for (uint32_t chunk : {1u, 3u, 64u}) {
+        CAPTURE(chunk);
+        fixtures::MemorySource source(lf, chunk);
+        Utf16LineReader reader(source);
+        REQUIRE(reader.ReadStart() == Utf16LineReader::Start::Utf16);
+        TextLine line;
+        std::vector<std::wstring> lines;
+        while (reader.Next(line)) {
+            CHECK(line.complete);
+            lines.push_back(line.text);
+        }
+        CHECK(lines == std::vector<std::wstring>{fixtures::Stamped(L"Begin"),
+                                                 fixtures::Stamped(L"INFO: a"),
+                                                 fixtures::Stamped(L"End")});
+        CHECK(reader.LfLineEnds());
+    }
+    // A log the tool wrote keeps a line feed inside a line as part of it.
+    fixtures::MemorySource source(fixtures::LogBytes({L"Begin", L"INFO: [a\nb]"}), 64);
+    Utf16LineReader reader(source);
+    REQUIRE(reader.ReadStart() == Utf16LineReader::Start::Utf16);
+    TextLine line;
+    REQUIRE(reader.Next(line));
+    REQUIRE(reader.Next(line));
+    CHECK(line.text == fixtures::Stamped(L"INFO: [a\nb]"));
+    CHECK_FALSE(reader.LfLineEnds());
+}
+
 TEST_CASE("Utf16LineReader_CutAtEveryLength_CompleteLinesThenAPrefix") {
     const std::vector<std::wstring> texts = {L"Begin", L"INFO: Cleaning file [C:\\x.BRSK]", L"End"};
     const std::string bytes = fixtures::LogBytes(texts);

@@ -76,6 +76,21 @@ TEST_CASE("ReadLog_ARun_RowsForItsFilesAndOneForTheRun") {
     CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);
 }
 
+TEST_CASE("ReadLog_ReSavedWithLfLineEnds_TheSameRunNoted") {
+    fixtures::Report report;
+    report.Read(L"C:\\logs\\a.log", fixtures::WithLfLineEnds(LogBytes(CleanRun)));
+    const Rows rows = report.Rows();
+    REQUIRE(rows.size() == 2);
+    CHECK(std::vector<std::string>(rows[0].begin() + 6, rows[0].end()) ==
+          std::vector<std::string>{"C:\\d\\a.txt.BRSK", "cleaned", ""});
+    CHECK(std::vector<std::string>(rows[1].begin() + 6, rows[1].end()) ==
+          std::vector<std::string>{
+              "", "finished",
+              "1 infected files found, 1 cleaned; exit code 0; re-saved with LF line ends"});
+    CHECK(report.collector.GetTotals().damaged == 0);
+    CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);
+}
+
 TEST_CASE("ReadLog_CutAtEveryLength_ACutOffRunOrNotALogNeverMore") {
     const std::string bytes = LogBytes(CleanRun);
     const size_t firstLineEnd = 2 + fixtures::Utf16(fixtures::Stamped(L"Begin") + L"\r\n").size();
