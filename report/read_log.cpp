@@ -1,6 +1,7 @@
 #include "read_log.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "files.h"
 #include "log_line.h"
@@ -59,20 +60,33 @@ void ReadLog(IByteSource& source, const std::wstring& path, Collector& collector
                                 line.text.substr(0, ShownStart));
         return;
     }
-    RunParser parser(collector, path, start);
+    auto parser = std::make_unique<RunParser>(collector, path, start);
+    const auto endRun = [&](bool halfCharacter) {
+        RunInfo run = parser->Finish(halfCharacter);
+        run.lfLineEnds = reader.LfLineEnds();
+        collector.OnRunEnd(run);
+    };
     while (reader.Next(line)) {
         if (line.truncated) {
-            parser.AddOverlongLine();
+            parser->AddOverlongLine();
+            continue;
+        }
+        // Logs joined into one file (copy /b a+b) hold one run after another, each from its
+        // own "Begin" line, which keeps its byte-order mark.
+        const bool marked = !line.text.empty() && line.text[0] == L'\xFEFF';
+        const std::wstring next =
+            line.complete ? BeginStamp(marked ? line.text.substr(1) : line.text) : L"";
+        if (!next.empty()) {
+            endRun(false);
+            parser = std::make_unique<RunParser>(collector, path, next);
         } else {
-            parser.AddLine(line.text, line.complete);
+            parser->AddLine(line.text, line.complete);
         }
     }
     if (reader.ReadFailed()) {
         collector.OnProblem(path, Problem::Unreadable, L"reading stopped, " + FormatLastError());
     }
-    RunInfo run = parser.Finish(reader.OddByteAtEnd());
-    run.lfLineEnds = reader.LfLineEnds();
-    collector.OnRunEnd(run);
+    endRun(reader.OddByteAtEnd());
 }
 
 void ReadLogFile(const std::wstring& path, Collector& collector) {

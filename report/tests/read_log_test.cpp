@@ -76,6 +76,22 @@ TEST_CASE("ReadLog_ARun_RowsForItsFilesAndOneForTheRun") {
     CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);
 }
 
+TEST_CASE("ReadLog_LogsJoinedIntoOneFile_EachRunRead") {
+    fixtures::Report report;
+    // What "copy /b a.log+b.log" makes: the second log keeps its byte-order mark.
+    report.Read(L"C:\\logs\\joined.log", LogBytes(CleanRun) + LogBytes(CleanRun));
+    const Rows rows = report.Rows();
+    REQUIRE(rows.size() == 4);
+    for (const size_t run : {1u, 3u}) {
+        CHECK(std::vector<std::string>(rows[run].begin() + 6, rows[run].end()) ==
+              std::vector<std::string>{"", "finished",
+                                       "1 infected files found, 1 cleaned; exit code 0"});
+    }
+    CHECK(report.collector.GetTotals().runs == 2);
+    CHECK(report.collector.GetTotals().damaged == 0);
+    CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);
+}
+
 TEST_CASE("ReadLog_ReSavedWithLfLineEnds_TheSameRunNoted") {
     fixtures::Report report;
     report.Read(L"C:\\logs\\a.log", fixtures::WithLfLineEnds(LogBytes(CleanRun)));
