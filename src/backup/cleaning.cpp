@@ -6,11 +6,24 @@
 
 namespace {
 
-/// Where the name of a file being cleaned had to be shortened, the note beside it that keeps
-/// the source's name: the in-progress name with the shorter marker of a note.
-std::wstring NotePathOf(const std::wstring& inProgressBase, int32_t counter) {
-    const std::wstring suffix = OwnNameOf(L"x", OwnKind::Name, counter).substr(1);
-    return inProgressBase + suffix;
+/// What the name of a file being cleaned says: the path before its marks, the counter its own
+/// names carry, and, where the name had to be shortened, the note beside it that keeps the
+/// source's name (the in-progress name with the shorter marker of a note; empty otherwise).
+struct InProgressName {
+    std::wstring base;
+    int32_t counter = 0;
+    std::wstring note;
+};
+
+bool ParseInProgress(const std::wstring& path, InProgressName& name) {
+    bool shortened = false;
+    if (!ParseOwnName(path, OwnKind::Cleaning, name.base, name.counter, shortened)) {
+        return false;
+    }
+    name.note = shortened
+                    ? name.base + OwnNameOf(L"x", OwnKind::Name, name.counter).substr(1)
+                    : std::wstring();
+    return true;
 }
 
 /// Without a counter: a run that takes up a cleaning writes where the cut-off run wrote.
@@ -36,24 +49,22 @@ void RemoveOwnFile(IFileSystem& files, const std::wstring& path) {
 } // namespace
 
 std::wstring InterruptedSourceOf(IFileSystem& files, const std::wstring& path) {
-    std::wstring base;
-    int32_t fileCounter = 0;
-    bool shortened = false;
-    if (!ParseOwnName(path, OwnKind::Cleaning, base, fileCounter, shortened)) {
+    InProgressName parsed;
+    if (!ParseInProgress(path, parsed)) {
         return std::wstring();
     }
-    if (!shortened) {
-        return base;
+    if (parsed.note.empty()) {
+        return parsed.base;
     }
     // The note is trusted only for what the tool's own naming gives back: a plain name in the
     // note's directory whose in-progress name is exactly this one.
     std::wstring name;
-    if (!files.ReadSmallFile(NotePathOf(base, fileCounter), MaxFileNameLength, name) ||
-        name.empty() || name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) {
+    if (!files.ReadSmallFile(parsed.note, MaxFileNameLength, name) || name.empty() ||
+        name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) {
         return std::wstring();
     }
     const std::wstring source = DirectoryPartOf(path) + name;
-    return OwnNameOf(source, OwnKind::Cleaning, fileCounter) == path ? source : std::wstring();
+    return OwnNameOf(source, OwnKind::Cleaning, parsed.counter) == path ? source : std::wstring();
 }
 
 CleaningResult Cleaning::Run(const std::wstring& path, bool resumed) {
@@ -75,11 +86,9 @@ CleaningResult Cleaning::Run(const std::wstring& path, bool resumed) {
 
 CleaningResult Cleaning::Start(const std::wstring& source, std::wstring& output) {
     const std::wstring inProgress = OwnNameOf(source, OwnKind::Cleaning, counter);
-    std::wstring base;
-    int32_t parsedCounter = 0;
-    bool shortened = false;
-    const bool parsed = ParseOwnName(inProgress, OwnKind::Cleaning, base, parsedCounter, shortened);
-    const std::wstring note = parsed && shortened ? NotePathOf(base, counter) : std::wstring();
+    InProgressName parsed;
+    ParseInProgress(inProgress, parsed);
+    const std::wstring& note = parsed.note;
     if (Exists(files, inProgress)) {
         LogLine(prefix::Info, L"Can't move (backup) file [" + source + L"] to [" + inProgress +
                                   L"], the name is taken.");
@@ -113,15 +122,12 @@ CleaningResult Cleaning::Start(const std::wstring& source, std::wstring& output)
         Restore(source, inProgress, std::wstring(), note, nullptr);
         return CleaningResult::Failed;
     }
-    return Finish(source, inProgress, counter, false, std::move(held), output);
+    return Finish(source, inProgress, false, std::move(held), output);
 }
 
 CleaningResult Cleaning::Resume(const std::wstring& path, std::wstring& output) {
     const std::wstring source = InterruptedSourceOf(files, path);
-    std::wstring base;
-    int32_t fileCounter = 0;
-    bool shortened = false;
-    if (source.empty() || !ParseOwnName(path, OwnKind::Cleaning, base, fileCounter, shortened)) {
+    if (source.empty()) {
         LogLine(prefix::Info, L"Can't find the name of the file that [" + path + L"] holds.");
         LogLine(prefix::Error, L"Not cleaned");
         return CleaningResult::Failed;
@@ -137,7 +143,7 @@ CleaningResult Cleaning::Resume(const std::wstring& path, std::wstring& output) 
         LogLine(prefix::Error, L"Not cleaned");
         return CleaningResult::Failed;
     }
-    return Finish(source, path, fileCounter, true, std::move(held), output);
+    return Finish(source, path, true, std::move(held), output);
 }
 
 std::unique_ptr<IHeldFile> Cleaning::Hold(const std::wstring& source,
@@ -153,13 +159,12 @@ std::unique_ptr<IHeldFile> Cleaning::Hold(const std::wstring& source,
 }
 
 CleaningResult Cleaning::Finish(const std::wstring& source, const std::wstring& inProgress,
-                                int32_t fileCounter, bool resumed, std::unique_ptr<IHeldFile> held,
+                                bool resumed, std::unique_ptr<IHeldFile> held,
                                 std::wstring& output) {
-    std::wstring base;
-    int32_t parsedCounter = 0;
-    bool shortened = false;
-    ParseOwnName(inProgress, OwnKind::Cleaning, base, parsedCounter, shortened);
-    const std::wstring note = shortened ? NotePathOf(base, fileCounter) : std::wstring();
+    // The names a cleaning gives carry the counter of the run that began it.
+    InProgressName parsed;
+    ParseInProgress(inProgress, parsed);
+    const std::wstring& note = parsed.note;
     const std::wstring partial = PartialOf(source);
     LogRule();
     LogLine(prefix::Info, L"Decrypting [" + source + L"]");
@@ -211,7 +216,7 @@ CleaningResult Cleaning::Finish(const std::wstring& source, const std::wstring& 
     // The last step: its name says the cleaning is over. Where it fails, the next run checks
     // the output again and takes the name then.
     held.reset();
-    const std::wstring backup = OwnNameOf(source, OwnKind::Backup, fileCounter);
+    const std::wstring backup = OwnNameOf(source, OwnKind::Backup, parsed.counter);
     if (!files.Move(inProgress, backup)) {
         const std::wstring error = FormatLastError();
         LogLine(prefix::Info,

@@ -60,8 +60,7 @@ public:
 private:
     /// From a held in-progress file to its end.
     CleaningResult Finish(const std::wstring& source, const std::wstring& inProgress,
-                          int32_t fileCounter, bool resumed, std::unique_ptr<IHeldFile> held,
-                          std::wstring& output);
+                          bool resumed, std::unique_ptr<IHeldFile> held, std::wstring& output);
     /// Whether a file that has the output's name may give way to the decrypted one; false, with
     /// its line, when it must stay.
     bool MayReplaceOutput(const std::wstring& output);

@@ -9,8 +9,8 @@ import subprocess
 import sys
 import time
 
-from harness import ToolTestCase, command, main, read_log, wine_env, win_path
-from decryption import DEMO_KEY_LIST, leftovers, read
+from harness import Run, ToolTestCase, command, main, read_log, wine_env, win_path
+from decryption import DEMO_KEY_LIST, leftovers, read, run_counter, summary
 from samples import run_writer
 
 MIB = 1024 * 1024
@@ -60,21 +60,23 @@ class ConcurrentRunTests(ToolTestCase):
                 self.assertEqual(second.returncode, 0)
                 [first_log] = glob.glob(os.path.join(first_cwd, "*.log"))
                 [second_log] = glob.glob(os.path.join(second_cwd, "*.log"))
-                first_texts = self.texts(first_log)
-                second_texts = self.texts(second_log)
+                first_run = Run(first.returncode, "", [read_log(first_log)])
+                second_run = Run(second.returncode, "", [read_log(second_log)])
+                first_texts = first_run.texts()
+                second_texts = second_run.texts()
 
                 output = os.path.splitext(victim)[0]
                 self.assertTrue(filecmp.cmp(output, plain, shallow=False))
                 self.assertIn("INFO: Cleaned", first_texts)
-                self.assertEqual(summary_of(first_texts), (1, 1))
+                self.assertEqual(summary(first_run), (1, 1))
                 # The second run met the file while the first held it, or after the first was
                 # done with it; either way it wrote nothing.
                 self.assertNotIn("INFO: Cleaned", second_texts)
                 self.assertNotIn("INFO: Decrypting [%s]" % win_path(victim), second_texts)
                 if BUSY % win_path(victim) in second_texts:
                     busy += 1
-                    self.assertEqual(summary_of(second_texts), (1, 0))
-                backup = victim + ".backup_%d_by_ovix" % counter_of(first_texts)
+                    self.assertEqual(summary(second_run), (1, 0))
+                backup = victim + ".backup_%d_by_ovix" % run_counter(first_run)
                 self.assertEqual(leftovers(tree), [backup])
                 self.assertEqual(read(backup), content)
                 self.assertFalse(os.path.exists(victim))
@@ -93,22 +95,6 @@ class ConcurrentRunTests(ToolTestCase):
             self.assertIsNone(process.poll(), "the first run ended before it decrypted")
             time.sleep(0.02)
         self.fail("the first run never began decrypting")
-
-    @staticmethod
-    def texts(log):
-        return [line.split("] - ", 1)[1] for line in read_log(log).split("\r\n")[:-1]
-                if "] - " in line]
-
-
-def summary_of(texts):
-    infected = [int(t.split()[1]) for t in texts if t.endswith(" infected files found.")]
-    cleaned = [int(t.split()[1]) for t in texts if t.endswith(" file(s) cleaned.")]
-    return infected[0], cleaned[0]
-
-
-def counter_of(texts):
-    [counter] = [int(t[len("INFO: Backup: "):]) for t in texts if t.startswith("INFO: Backup: ")]
-    return counter
 
 
 if __name__ == "__main__":
