@@ -1,8 +1,11 @@
 #include "collector.h"
 
-#include <cwchar>
+#include <windows.h>
+
+#include <algorithm>
 
 #include "reason_group.h"
+#include "spool_fields.h"
 
 namespace report {
 
@@ -37,59 +40,22 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
     visit(run.stateReason);
 }
 
-struct FieldWriter {
-    SortedSpool::Record& record;
-    void operator()(const std::wstring& text) { record.push_back(text); }
-    void operator()(bool flag) { record.push_back(flag ? L"1" : L"0"); }
-    void operator()(int64_t number) { record.push_back(std::to_wstring(number)); }
-    void operator()(uint64_t number) { record.push_back(std::to_wstring(number)); }
-    void operator()(RunState state) { (*this)(static_cast<int64_t>(state)); }
-};
-
-struct FieldReader {
-    const SortedSpool::Record& record;
-    size_t next = 0;
-    const std::wstring& Take() {
-        static const std::wstring none;
-        return next < record.size() ? record[next++] : none;
-    }
-    void operator()(std::wstring& text) { text = Take(); }
-    void operator()(bool& flag) { flag = Take() == L"1"; }
-    void operator()(int64_t& number) { number = std::wcstoll(Take().c_str(), nullptr, 10); }
-    void operator()(uint64_t& number) { number = std::wcstoull(Take().c_str(), nullptr, 10); }
-    void operator()(RunState& state) {
-        int64_t value = 0;
-        (*this)(value);
-        state = static_cast<RunState>(value);
-    }
-};
-
 std::wstring DamageText(const RunInfo& run) {
     return std::to_wstring(run.damagedLines) + L" line(s) not in the log's layout, the first " +
            L"at line " + std::to_wstring(run.firstDamagedLine);
 }
 
-std::wstring RunSummaryText(const RunInfo& run) {
-    std::wstring text = std::to_wstring(run.Found()) + L" infected files found, " +
-                        std::to_wstring(run.Cleaned()) + L" cleaned";
-    if (run.exitCode >= 0) {
-        text += L"; exit code " + std::to_wstring(run.exitCode);
-    }
-    if (!run.stateReason.empty()) {
-        text += L"; " + run.stateReason;
-    }
-    if (run.cutMidLine) {
-        text += L"; the last line is cut off";
-    }
-    if (run.lfLineEnds) {
-        text += L"; re-saved with LF line ends";
-    }
-    return text;
+std::wstring Number(uint64_t value) {
+    return std::to_wstring(value);
 }
 
-bool NeedsAttention(Outcome outcome) {
-    return outcome == Outcome::Failed || outcome == Outcome::Skipped ||
-           outcome == Outcome::Interrupted;
+/// Paths are matched as Windows matches them, whatever case a run wrote them in.
+std::wstring FileKey(const std::wstring& path) {
+    std::wstring key = path;
+    if (!key.empty()) {
+        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+    }
+    return key;
 }
 
 } // namespace
@@ -99,6 +65,12 @@ const wchar_t* ProblemName(Problem problem) {
     static constexpr const wchar_t* Names[] = {
         L"not found", L"unreadable", L"empty", L"not UTF-16", L"not a log of the tool", L"damaged"};
     return Names[static_cast<int>(problem)];
+}
+
+std::wstring CutText(const std::wstring& text) {
+    return text.size() <= Collector::TextLength
+               ? text
+               : text.substr(0, Collector::TextLength - 1) + L"\u2026";
 }
 
 SortedSpool::Record RunRecord(const RunInfo& run) {
@@ -115,34 +87,23 @@ RunInfo RunFromRecord(const SortedSpool::Record& record) {
     return run;
 }
 
-Collector::Collector(IConsole& console, CsvWriter* csv, bool forPage)
+Collector::Collector(IConsole& console, CsvTables csv, bool forPage)
     : console(console), csv(csv), forPage(forPage) {}
 
 void Collector::OnFile(const RunInfo& run, const FileRecord& file) {
-    if (csv != nullptr) {
-        csv->RunRow(run, file.path, OutcomeName(file.outcome), file.reason);
-    }
-    if (!forPage || !NeedsAttention(file.outcome)) {
-        return;
-    }
-    const std::wstring group =
-        file.reason.empty() ? L"(no reason in the log)" : ReasonGroup(file.reason);
-    if (++notCleanedGroups[{group, std::wstring()}] <= ListedPerReason) {
-        Keep(notCleaned, {group, run.machineGuid, run.start, file.path, OutcomeName(file.outcome),
-                          file.reason, run.logFile});
-    }
+    // The mention's number keeps a run's own order among mentions of one file.
+    Keep(mentions, {run.computerName, run.machineGuid, FileKey(file.path), run.start,
+                    KeyNumber(++fileMentions), file.path,
+                    Number(static_cast<uint64_t>(file.outcome)), CutText(file.reason),
+                    run.logFile});
 }
 
 void Collector::OnNotice(const RunInfo& run, NoticeKind kind, const std::wstring& text) {
-    if (csv != nullptr) {
-        csv->RunRow(run, L"", NoticeKindName(kind), text);
-    }
-    if (!forPage) {
-        return;
-    }
-    const std::wstring group = ReasonGroup(text);
-    if (++noticeGroups[{NoticeKindName(kind), group}] <= ExamplesPerNotice) {
-        Keep(notices, {NoticeKindName(kind), group, run.machineGuid, run.start, text, run.logFile});
+    const std::wstring cut = CutText(text);
+    ProblemRow(&run, run.logFile, NoticeKindName(kind), cut);
+    if (forPage) {
+        Keep(notices, {NoticeKindName(kind), ReasonGroup(cut), run.computerName, run.machineGuid,
+                       run.start, cut, run.logFile});
     }
 }
 
@@ -153,6 +114,7 @@ void Collector::OnRunEnd(const RunInfo& run) {
         totals.outcomes[i] += run.outcomes[i];
     }
     totals.found += run.Found();
+    totals.largest = std::max(totals.largest, run.Found());
     totals.cleaned += run.Cleaned();
     totals.notFamily += run.NotFamily();
     totals.warnings += run.warnings;
@@ -160,17 +122,26 @@ void Collector::OnRunEnd(const RunInfo& run) {
     if (run.damagedLines != 0) {
         ++totals.damaged;
         ++totals.problems;
-        if (csv != nullptr) {
-            csv->RunRow(run, L"", ProblemName(Problem::Damaged), DamageText(run));
-        }
-        if (forPage && totals.problems <= ListedProblems) {
+        ProblemRow(&run, run.logFile, ProblemName(Problem::Damaged), DamageText(run));
+        if (forPage) {
             Keep(problems, {run.logFile, ProblemName(Problem::Damaged), DamageText(run)});
         }
         ConsoleProblem(ProblemName(Problem::Damaged), run.logFile);
     }
-    if (csv != nullptr) {
-        csv->RunRow(run, L"", RunStateName(run.state), RunSummaryText(run));
+    if (csv.runs != nullptr) {
+        csv.runs->Row({run.computerName, run.machineGuid, IsoTime(run.start), run.logFile, run.os,
+                       run.productType, run.listOnly ? L"list only" : L"clean",
+                       run.forced ? L"1" : L"0", run.silent ? L"1" : L"0",
+                       RunStateName(run.state),
+                       run.exitCode >= 0 ? Number(static_cast<uint64_t>(run.exitCode)) : L"",
+                       Number(run.Found()), Number(run.Cleaned()), Number(run.NotCleaned()),
+                       Number(run.Count(Outcome::Failed)), Number(run.Count(Outcome::Skipped)),
+                       Number(run.Count(Outcome::Interrupted)),
+                       Number(run.Count(Outcome::Listed)), Number(run.NotFamily()),
+                       Number(run.warnings), Number(run.errors), Number(run.damagedLines),
+                       RunNotes(run)});
     }
+    Keep(machineRuns, RunRecord(run));
     if (forPage) {
         Keep(runs, RunRecord(run));
     }
@@ -182,10 +153,8 @@ void Collector::OnRunEnd(const RunInfo& run) {
 void Collector::OnProblem(const std::wstring& path, Problem problem, const std::wstring& detail) {
     ++totals.problems;
     ++totals.notLogs;
-    if (csv != nullptr) {
-        csv->ProblemRow(path, ProblemName(problem), detail);
-    }
-    if (forPage && totals.problems <= ListedProblems) {
+    ProblemRow(nullptr, path, ProblemName(problem), detail);
+    if (forPage) {
         Keep(problems, {path, ProblemName(problem), detail});
     }
     ConsoleProblem(ProblemName(problem), path);
@@ -193,6 +162,14 @@ void Collector::OnProblem(const std::wstring& path, Problem problem, const std::
 
 void Collector::OnPassedOver(const std::wstring& path, const std::wstring& what) {
     console.Line(L"  passed over, " + what + L": " + path);
+}
+
+void Collector::ProblemRow(const RunInfo* run, const std::wstring& log,
+                           const std::wstring& problem, const std::wstring& detail) {
+    if (csv.problems != nullptr) {
+        csv.problems->Row({run ? run->computerName : L"", run ? run->machineGuid : L"",
+                           run ? IsoTime(run->start) : L"", log, problem, detail});
+    }
 }
 
 void Collector::Keep(SortedSpool& spool, SortedSpool::Record record) {
@@ -206,7 +183,7 @@ void Collector::ConsoleProblem(const std::wstring& what, const std::wstring& pat
     if (consoleProblems <= ConsoleLines) {
         console.Line(L"  " + what + L": " + path);
     } else if (consoleProblems == ConsoleLines + 1) {
-        console.Line(L"  ... more in the CSV and on the page");
+        console.Line(L"  ... more in the CSVs and on the page");
     }
 }
 

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
-#include <utility>
 
 #include "csv_writer.h"
 #include "outputs.h"
@@ -21,6 +19,7 @@ const wchar_t* ProblemName(Problem problem);
 
 /// Counts across every log read; nothing in here grows with their number.
 struct Totals {
+    // Every run, as its log tells.
     uint64_t runs = 0;
     uint64_t problems = 0; ///< files and paths that are not readable logs (damaged ones too)
     uint64_t damaged = 0;
@@ -33,25 +32,43 @@ struct Totals {
     uint64_t warnings = 0;
     uint64_t errors = 0;
 
-    uint64_t NotCleaned() const { return found - cleaned - notFamily; }
+    // Now: each file as its machine's latest run that met it left it, each machine as its
+    // latest run ended. Set once the collector has settled.
+    uint64_t machines = 0;
+    uint64_t machinesInNeed = 0;
+    uint64_t machinesNotEnded = 0; ///< whose latest run did not finish
+    uint64_t files = 0;
+    uint64_t now[OutcomeCount] = {};
+    /// The most files one machine or one run has: the scale of every bar on the page.
+    uint64_t largest = 0;
+
     uint64_t State(RunState state) const { return states[static_cast<int>(state)]; }
     uint64_t Count(Outcome outcome) const { return outcomes[static_cast<int>(outcome)]; }
+    uint64_t Now(Outcome outcome) const { return now[static_cast<int>(outcome)]; }
+    uint64_t NotCleanedNow() const {
+        return files - Now(Outcome::Cleaned) - Now(Outcome::NotFamily);
+    }
 };
 
-/// Groups of reasons or notices with their counts; only the first few of each are kept.
-using GroupCounts = std::map<std::pair<std::wstring, std::wstring>, uint64_t>;
+/// The CSVs asked for; any may be absent.
+struct CsvTables {
+    CsvTable* files = nullptr;
+    CsvTable* runs = nullptr;
+    CsvTable* problems = nullptr;
+    /// Only the files whose latest word is not "cleaned", one row each.
+    bool failedOnly = false;
+};
 
-/// Takes every run and every unreadable file as the logs are read: counts them, writes the CSV
-/// rows at once, and keeps for the page only what it shows, in spools of bounded memory.
+/// Takes every run and every unreadable file as the logs are read, counts them and writes the
+/// rows of the runs and problems CSVs at once. Each file's every mention waits in a spool until
+/// Settle, which finds the latest, so memory stays bounded whatever the number of logs.
 class Collector : public IRunSink {
 public:
-    static constexpr uint64_t ListedPerReason = 500;
-    static constexpr uint64_t ExamplesPerNotice = 10;
-    static constexpr uint64_t ListedProblems = 1000;
     static constexpr uint64_t ConsoleLines = 20;
+    /// Reasons and warning texts are cut to this many characters, ending in "…".
+    static constexpr size_t TextLength = 500;
 
-    /// csv and the spools may be absent (no CSV or no page asked for).
-    Collector(IConsole& console, CsvWriter* csv, bool forPage);
+    Collector(IConsole& console, CsvTables csv, bool forPage);
 
     void OnFile(const RunInfo& run, const FileRecord& file) override;
     void OnNotice(const RunInfo& run, NoticeKind kind, const std::wstring& text) override;
@@ -60,34 +77,46 @@ public:
     /// A file the report wrote before, met among the logs: noted, not counted as a problem.
     void OnPassedOver(const std::wstring& path, const std::wstring& what);
 
+    /// After the last log: finds each file's latest word and each machine's state, writes the
+    /// files CSV and sorts the page's spools. False when a spool failed (no room for its
+    /// temporary files).
+    [[nodiscard]] bool Settle();
+
     const Totals& GetTotals() const { return totals; }
-    /// Runs by machine and start: machine, start, log file, then the fields of RunRecord.
+    // For the page, sorted once settled; each can be read once.
+    /// Machines, worst first (MachineRecord).
+    SortedSpool& Machines() { return machines; }
+    /// Runs by machine and start (RunRecord).
     SortedSpool& Runs() { return runs; }
-    /// Files not cleaned by reason group: group, machine, start, path, outcome, reason, log.
+    /// Files whose latest word is not "cleaned", by reason group: group, computer name, GUID,
+    /// path, outcome, reason, run start, log.
     SortedSpool& NotCleaned() { return notCleaned; }
-    const GroupCounts& NotCleanedGroups() const { return notCleanedGroups; }
-    /// Warnings and errors: kind, group, machine, start, text, log.
+    /// Warnings and errors: kind, group, computer name, GUID, start, text, log.
     SortedSpool& Notices() { return notices; }
-    const GroupCounts& NoticeGroups() const { return noticeGroups; }
     /// Files that are not readable logs: path, problem, detail.
     SortedSpool& Problems() { return problems; }
-    /// False when a spool could not keep its records (no room for temporary files).
-    bool SpoolsFailed() const { return spoolFailed; }
 
 private:
     void Keep(SortedSpool& spool, SortedSpool::Record record);
     void ConsoleProblem(const std::wstring& what, const std::wstring& path);
+    void ProblemRow(const RunInfo* run, const std::wstring& log, const std::wstring& problem,
+                    const std::wstring& detail);
+    [[nodiscard]] bool SettleFiles();
+    [[nodiscard]] bool SettleMachines();
 
     IConsole& console;
-    CsvWriter* csv;
+    CsvTables csv;
     bool forPage;
     Totals totals;
+    uint64_t fileMentions = 0;
+    SortedSpool mentions{5};
+    SortedSpool machineFiles{2};
+    SortedSpool machineRuns{3};
+    SortedSpool machines{4};
     SortedSpool runs{3};
     SortedSpool notCleaned{4};
-    SortedSpool notices{4};
+    SortedSpool notices{5};
     SortedSpool problems{1};
-    GroupCounts notCleanedGroups;
-    GroupCounts noticeGroups;
     uint64_t consoleProblems = 0;
     bool spoolFailed = false;
 };
@@ -95,5 +124,8 @@ private:
 /// A run as the fields of a spool record, and back.
 SortedSpool::Record RunRecord(const RunInfo& run);
 RunInfo RunFromRecord(const SortedSpool::Record& record);
+
+/// Text cut to Collector::TextLength characters.
+std::wstring CutText(const std::wstring& text);
 
 } // namespace report

@@ -6,16 +6,24 @@
 namespace report {
 
 struct ReportOptions {
-    std::wstring csvPath;
+    std::wstring filesCsv;
+    std::wstring runsCsv;
+    std::wstring problemsCsv;
     std::wstring htmlPath;
+    /// The files CSV lists only the files whose latest word is not "cleaned".
+    bool failedOnly = false;
     std::vector<std::wstring> inputs;
     bool help = false;
+
+    /// The files the report writes, as given; absent ones are empty.
+    std::vector<const std::wstring*> Outputs() const {
+        return {&filesCsv, &runsCsv, &problemsCsv, &htmlPath};
+    }
 };
 
 extern const wchar_t* const ReportUsage;
 
-/// Reads "[--csv FILE] [--html FILE] <log file or folder>..."; false with an error text when
-/// the command line is not one.
+/// Reads the command line (ReportUsage); false with an error text when it is not one.
 [[nodiscard]] bool ParseCommandLine(int argc, wchar_t** argv, ReportOptions& options,
                                     std::wstring& error);
 

@@ -1,33 +1,38 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "outputs.h"
-#include "run_record.h"
 
 namespace report {
 
-/// How every CSV the report writes starts (its byte-order mark and first header): a later
+/// How every CSV the report writes starts (its byte-order mark and first header names): a later
 /// report passes such a file over.
-constexpr const char* CsvSignature = "\xEF\xBB\xBF\"Computer name\",\"Machine GUID\",";
+constexpr const char* CsvSignature = "\xEF\xBB\xBF\"ComputerName\",\"MachineGuid\",";
+/// How the CSV of earlier versions of the report started.
+constexpr const char* OldCsvSignature = "\xEF\xBB\xBF\"Computer name\",\"Machine GUID\",";
 
-/// The CSV: UTF-8 with a byte-order mark, so that spreadsheet programs take it for UTF-8; one
-/// row per file a run met, per warning or error line, per run, and per file that is not a
-/// readable log.
-class CsvWriter {
+/// One CSV of one kind of row: UTF-8 with a byte-order mark, so that spreadsheet programs take
+/// it for UTF-8; every field quoted and escaped (CsvField).
+class CsvTable {
 public:
     /// Writes the byte-order mark and the header row.
-    explicit CsvWriter(ITextOut& out);
-
-    void RunRow(const RunInfo& run, const std::wstring& path, const std::wstring& outcome,
-                const std::wstring& reason);
-    void ProblemRow(const std::wstring& path, const std::wstring& problem,
-                    const std::wstring& detail);
+    CsvTable(ITextOut& out, std::initializer_list<const wchar_t*> header);
+    void Row(std::initializer_list<std::wstring> fields);
 
 private:
-    void Row(const std::wstring* fields, size_t count);
-
     ITextOut& out;
 };
+
+/// The header of each CSV; every one starts with the machine, to join them on.
+extern const std::initializer_list<const wchar_t*> FilesHeader;
+extern const std::initializer_list<const wchar_t*> RunsHeader;
+extern const std::initializer_list<const wchar_t*> ProblemsHeader;
+
+/// A run's start as ISO 8601 ("2026-01-02T03:04:05.006"): the machine's local time, as the
+/// tool stamps its lines, with no zone offset, which the log does not hold. A stamp not in the
+/// tool's layout is given as it is.
+std::wstring IsoTime(const std::wstring& stamp);
 
 } // namespace report

@@ -6,8 +6,8 @@ namespace {
 
 /// What each bit says, from bit 0 up.
 constexpr const wchar_t* BitMeanings[] = {
-    L"infected files were not cleaned",
-    L"runs crashed, were cut off or stopped before their walk",
+    L"infected files were not cleaned by the latest run that met them",
+    L"machines' latest runs crashed, were cut off or stopped before their walk",
     L"logs are damaged",
     L"files are not logs of the tool, or no log was found",
     L"the report could not be made in full",
@@ -17,10 +17,10 @@ constexpr const wchar_t* BitMeanings[] = {
 
 int ExitCodeOf(const Totals& totals) {
     int code = 0;
-    if (totals.NotCleaned() != 0) {
+    if (totals.NotCleanedNow() != 0) {
         code |= exit_bit::NotCleaned;
     }
-    if (totals.runs != totals.State(RunState::Finished)) {
+    if (totals.machinesNotEnded != 0) {
         code |= exit_bit::RunsNotEnded;
     }
     if (totals.damaged != 0) {

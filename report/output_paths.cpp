@@ -57,23 +57,25 @@ std::wstring PathKey(const std::wstring& path) {
 }
 
 bool OutputsAreSafe(const ReportOptions& options, std::wstring& reason) {
-    const std::wstring csvKey = options.csvPath.empty() ? L"" : PathKey(options.csvPath);
-    const std::wstring htmlKey = options.htmlPath.empty() ? L"" : PathKey(options.htmlPath);
-    if (!csvKey.empty() && csvKey == htmlKey) {
-        reason = L"the CSV and the page would be one file, " + options.csvPath;
-        return false;
-    }
-    for (const std::wstring* output : {&options.csvPath, &options.htmlPath}) {
-        if (output->empty()) {
+    const std::vector<const std::wstring*> outputs = options.Outputs();
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const std::wstring& output = *outputs[i];
+        if (output.empty()) {
             continue;
         }
-        const std::wstring input = InputHolding(options, PathKey(*output));
-        if (!input.empty() && PathKey(input) == PathKey(*output)) {
-            reason = *output + L" is one of the logs to read";
+        for (size_t j = 0; j < i; ++j) {
+            if (!outputs[j]->empty() && PathKey(*outputs[j]) == PathKey(output)) {
+                reason = L"two outputs would be one file, " + output;
+                return false;
+            }
+        }
+        const std::wstring input = InputHolding(options, PathKey(output));
+        if (!input.empty() && PathKey(input) == PathKey(output)) {
+            reason = output + L" is one of the logs to read";
             return false;
         }
-        if (IsLogOfTheTool(*output)) {
-            reason = *output + L" is a log of the tool, which the report would replace";
+        if (IsLogOfTheTool(output)) {
+            reason = output + L" is a log of the tool, which the report would replace";
             return false;
         }
     }
@@ -88,7 +90,7 @@ std::wstring EarlierOutputKind(const std::wstring& path) {
         return std::wstring();
     }
     const char* bytes = reinterpret_cast<const char*>(start);
-    if (StartsWith(bytes, got, CsvSignature)) {
+    if (StartsWith(bytes, got, CsvSignature) || StartsWith(bytes, got, OldCsvSignature)) {
         return L"an earlier report's CSV";
     }
     if (StartsWith(bytes, got, "<!DOCTYPE html>") &&

@@ -7,7 +7,7 @@
 namespace report {
 
 /// Whether the report may write its outputs where the command line says: never over one of its
-/// inputs, never over a log of the tool, and never both outputs to one file. False, with the
+/// inputs, never over a log of the tool, and never two outputs to one file. False, with the
 /// reason, when it may not; nothing has been read or written then.
 [[nodiscard]] bool OutputsAreSafe(const ReportOptions& options, std::wstring& reason);
 

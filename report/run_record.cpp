@@ -51,6 +51,23 @@ uint64_t RunInfo::Cleaned() const {
     return cleaned < Found() ? cleaned : Found();
 }
 
+std::wstring RunNotes(const RunInfo& run) {
+    std::wstring notes;
+    const auto add = [&notes](const std::wstring& note) {
+        notes += (notes.empty() ? L"" : L"; ") + note;
+    };
+    if (!run.stateReason.empty()) {
+        add(run.stateReason);
+    }
+    if (run.cutMidLine) {
+        add(L"the last line is cut off");
+    }
+    if (run.lfLineEnds) {
+        add(L"re-saved with LF line ends");
+    }
+    return notes;
+}
+
 uint64_t RunInfo::NotFamily() const {
     const uint64_t left = Found() - Cleaned();
     return Count(Outcome::NotFamily) < left ? Count(Outcome::NotFamily) : left;

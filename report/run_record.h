@@ -79,4 +79,8 @@ struct RunInfo {
     bool Ended() const { return state != RunState::CutOff; }
 };
 
+/// What else a run's log tells about it, for the reader: why it stopped, and how the log was
+/// damaged or re-saved; empty when there is nothing.
+std::wstring RunNotes(const RunInfo& run);
+
 } // namespace report

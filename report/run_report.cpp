@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 
@@ -35,30 +36,37 @@ std::wstring Number(uint64_t value) {
 void PrintSummary(IConsole& console, const Totals& totals, const ReportOptions& options, int code) {
     const uint64_t stoppedEarly = totals.runs - totals.State(RunState::Finished) -
                                   totals.State(RunState::Crashed) - totals.State(RunState::CutOff);
+    console.Line(L"Machines: " + Number(totals.machines) + L", " + Number(totals.machinesInNeed) +
+                 L" of them need action");
     console.Line(L"Runs: " + Number(totals.runs) + L" (" +
                  Number(totals.State(RunState::Finished)) + L" finished, " +
                  Number(totals.State(RunState::Crashed)) + L" crashed, " +
                  Number(totals.State(RunState::CutOff)) + L" cut off, " + Number(stoppedEarly) +
                  L" stopped before their walk)");
-    console.Line(L"Infected files: " + Number(totals.found) + L" found, " + Number(totals.cleaned) +
-                 L" cleaned, " + Number(totals.NotCleaned()) + L" not cleaned (" +
-                 Number(totals.Count(Outcome::Failed)) + L" failed, " +
-                 Number(totals.Count(Outcome::Skipped)) + L" skipped, " +
-                 Number(totals.Count(Outcome::Interrupted)) + L" interrupted, " +
-                 Number(totals.Count(Outcome::Listed)) + L" listed only)");
-    if (totals.notFamily != 0) {
+    console.Line(L"Infected files, each as its latest run left it: " + Number(totals.files) +
+                 L" found, " + Number(totals.Now(Outcome::Cleaned)) + L" cleaned, " +
+                 Number(totals.NotCleanedNow()) + L" not cleaned (" +
+                 Number(totals.Now(Outcome::Failed)) + L" failed, " +
+                 Number(totals.Now(Outcome::Skipped)) + L" skipped, " +
+                 Number(totals.Now(Outcome::Interrupted)) + L" interrupted, " +
+                 Number(totals.Now(Outcome::Listed)) + L" listed only)");
+    if (totals.Now(Outcome::NotFamily) != 0) {
         console.Line(L"Files forced runs counted that are none of the family's: " +
-                     Number(totals.notFamily));
+                     Number(totals.Now(Outcome::NotFamily)));
     }
     console.Line(L"Warning lines: " + Number(totals.warnings) + L", error lines: " +
                  Number(totals.errors));
     console.Line(L"Damaged logs: " + Number(totals.damaged) +
                  L", files that are not logs of the tool: " + Number(totals.notLogs));
-    if (!options.csvPath.empty()) {
-        console.Line(L"CSV: " + options.csvPath);
-    }
-    if (!options.htmlPath.empty()) {
-        console.Line(L"Page: " + options.htmlPath);
+    const std::pair<const wchar_t*, const std::wstring*> outputs[] = {
+        {L"Files CSV: ", &options.filesCsv},
+        {L"Runs CSV: ", &options.runsCsv},
+        {L"Problems CSV: ", &options.problemsCsv},
+        {L"Page: ", &options.htmlPath}};
+    for (const auto& output : outputs) {
+        if (!output.second->empty()) {
+            console.Line(output.first + *output.second);
+        }
     }
     console.Line(L"Exit code " + Number(static_cast<uint64_t>(code)) + L":");
     for (const std::wstring& meaning : ExitCodeMeaning(code)) {
@@ -66,20 +74,20 @@ void PrintSummary(IConsole& console, const Totals& totals, const ReportOptions& 
     }
 }
 
-bool SortSpools(Collector& collector) {
-    return collector.Runs().Sort() && collector.NotCleaned().Sort() && collector.Notices().Sort() &&
-           collector.Problems().Sort();
-}
+/// One output file with its CSV table, when the command line asks for it.
+struct CsvOutput {
+    OutputFile file;
+    std::unique_ptr<CsvTable> table;
+};
 
 bool WritePage(const ReportOptions& options, Collector& collector, int code, IConsole& console) {
     OutputFile page;
-    PageFacts facts{options.inputs, LocalTime(), options.csvPath, code};
+    PageFacts facts{options.inputs, LocalTime(), options.filesCsv, code};
     if (!page.Create(options.htmlPath)) {
         console.Line(L"Can't create " + options.htmlPath + L", " + FormatLastError());
         return false;
     }
-    if (collector.SpoolsFailed() || !SortSpools(collector) ||
-        !WriteHtmlPage(page, collector, facts)) {
+    if (!WriteHtmlPage(page, collector, facts)) {
         console.Line(L"Can't make the page: no room for its temporary files, " + FormatLastError());
         return false;
     }
@@ -98,20 +106,32 @@ int RunReport(const ReportOptions& options, IConsole& console) {
         console.Line(L"BristokeReport: refused: " + refused);
         return exit_bit::NoReport;
     }
-    OutputFile csvFile;
-    std::unique_ptr<CsvWriter> csv;
-    if (!options.csvPath.empty()) {
-        if (!csvFile.Create(options.csvPath)) {
-            console.Line(L"Can't create " + options.csvPath + L", " + FormatLastError());
+    const std::pair<const std::wstring*, std::initializer_list<const wchar_t*>> kinds[] = {
+        {&options.filesCsv, FilesHeader},
+        {&options.runsCsv, RunsHeader},
+        {&options.problemsCsv, ProblemsHeader}};
+    CsvOutput csvs[3];
+    // The report's own files may lie among the logs: they are not read.
+    std::vector<std::wstring> ownKeys;
+    for (size_t i = 0; i < 3; ++i) {
+        const std::wstring& path = *kinds[i].first;
+        if (path.empty()) {
+            continue;
+        }
+        if (!csvs[i].file.Create(path)) {
+            console.Line(L"Can't create " + path + L", " + FormatLastError());
             return exit_bit::NoReport;
         }
-        csv = std::make_unique<CsvWriter>(csvFile);
+        csvs[i].table = std::make_unique<CsvTable>(csvs[i].file, kinds[i].second);
+        ownKeys.push_back(PathKey(path));
+        ownKeys.push_back(PathKey(csvs[i].file.TemporaryPath()));
     }
-    // The report's own files may lie among the logs: they are not read.
-    const std::wstring csvKey = options.csvPath.empty() ? L"" : PathKey(options.csvPath);
-    const std::wstring csvTemporaryKey = csv ? PathKey(csvFile.TemporaryPath()) : L"";
-    const std::wstring htmlKey = options.htmlPath.empty() ? L"" : PathKey(options.htmlPath);
-    Collector collector(console, csv.get(), !options.htmlPath.empty());
+    if (!options.htmlPath.empty()) {
+        ownKeys.push_back(PathKey(options.htmlPath));
+    }
+    Collector collector(
+        console, {csvs[0].table.get(), csvs[1].table.get(), csvs[2].table.get(), options.failedOnly},
+        !options.htmlPath.empty());
     LogFinder finder(options.inputs);
     std::wstring path;
     LogFinder::Found found;
@@ -121,19 +141,24 @@ int RunReport(const ReportOptions& options, IConsole& console) {
         } else if (found == LogFinder::Found::Unreadable) {
             collector.OnProblem(path, Problem::Unreadable,
                                 L"the folder cannot be searched, " + FormatLastError());
-        } else {
-            const std::wstring key = PathKey(path);
-            if (key != csvKey && key != csvTemporaryKey && key != htmlKey) {
-                ReadLogFile(path, collector);
-            }
+        } else if (std::find(ownKeys.begin(), ownKeys.end(), PathKey(path)) == ownKeys.end()) {
+            ReadLogFile(path, collector);
         }
     }
+    const bool settled = collector.Settle();
     int code = ExitCodeOf(collector.GetTotals());
-    if (csv && !csvFile.Close()) {
-        console.Line(L"Can't write " + options.csvPath + L", " + FormatLastError());
+    if (!settled) {
+        console.Line(L"Can't settle the files' states: no room for temporary files, " +
+                     FormatLastError());
         code |= exit_bit::NoReport;
     }
-    if (!options.htmlPath.empty() && !WritePage(options, collector, code, console)) {
+    for (size_t i = 0; i < 3; ++i) {
+        if (csvs[i].table && (!settled || !csvs[i].file.Close())) {
+            console.Line(L"Can't write " + *kinds[i].first + L", " + FormatLastError());
+            code |= exit_bit::NoReport;
+        }
+    }
+    if (settled && !options.htmlPath.empty() && !WritePage(options, collector, code, console)) {
         code |= exit_bit::NoReport;
     }
     PrintSummary(console, collector.GetTotals(), options, code);

@@ -22,10 +22,36 @@ TEST_CASE("ParseCommandLine_OptionsAndInputs_InAnyOrder") {
     std::wstring error;
     REQUIRE(Parse({L"C:\\logs", L"--html", L"r.html", L"D:\\one.log", L"--csv", L"r.csv"}, options,
                   error));
-    CHECK(options.csvPath == L"r.csv");
     CHECK(options.htmlPath == L"r.html");
     CHECK(options.inputs == std::vector<std::wstring>{L"C:\\logs", L"D:\\one.log"});
     CHECK_FALSE(options.help);
+    CHECK_FALSE(options.failedOnly);
+}
+
+TEST_CASE("ParseCommandLine_Csv_ThreeFilesFromOneNameOrEachByItself") {
+    struct Case {
+        std::vector<std::wstring> arguments;
+        const wchar_t* files;
+        const wchar_t* runs;
+        const wchar_t* problems;
+    } cases[] = {
+        {{L"--csv", L"D:\\r\\fleet.CSV"}, L"D:\\r\\fleet-files.csv", L"D:\\r\\fleet-runs.csv",
+         L"D:\\r\\fleet-problems.csv"},
+        {{L"--csv", L"fleet"}, L"fleet-files.csv", L"fleet-runs.csv", L"fleet-problems.csv"},
+        {{L"--csv-runs", L"r.csv"}, L"", L"r.csv", L""},
+        {{L"--csv-problems", L"p.csv", L"--failed-only", L"--csv-files", L"f.csv"}, L"f.csv", L"",
+         L"p.csv"},
+    };
+    for (const auto& c : cases) {
+        ReportOptions options;
+        std::wstring error;
+        std::vector<std::wstring> arguments = c.arguments;
+        arguments.push_back(L"C:\\logs");
+        REQUIRE(Parse(arguments, options, error));
+        CHECK(options.filesCsv == c.files);
+        CHECK(options.runsCsv == c.runs);
+        CHECK(options.problemsCsv == c.problems);
+    }
 }
 
 TEST_CASE("ParseCommandLine_Help_AskedForWhereverItStands") {
@@ -48,6 +74,10 @@ TEST_CASE("ParseCommandLine_BadCommandLines_RefusedWithAReason") {
         {{L"C:\\logs", L"--html", L""}, L"--html needs a file name"},
         {{L"--csv", L"a.csv", L"--csv", L"b.csv", L"C:\\logs"}, L"--csv is given twice"},
         {{L"--pdf", L"r.pdf", L"C:\\logs"}, L"unknown option --pdf"},
+        {{L"--csv", L"a", L"--csv-runs", L"b.csv", L"C:\\logs"},
+         L"--csv and --csv-runs name one file twice"},
+        {{L"--failed-only", L"--csv-runs", L"b.csv", L"C:\\logs"},
+         L"--failed-only needs the files CSV (--csv or --csv-files)"},
     };
     for (const auto& c : cases) {
         ReportOptions options;

@@ -10,6 +10,13 @@ using namespace fixtures;
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
+using Fields = std::vector<std::string>;
+
+/// A run row's end: state, exit code, found, cleaned, notes.
+Fields RunEnd(const Fields& row) {
+    REQUIRE(row.size() == 23);
+    return {row[9], row[10], row[11], row[12], row[22]};
+}
 
 const std::vector<std::wstring> CleanRun =
     Join({{L"Begin"},
@@ -45,66 +52,69 @@ TEST_CASE("ReadLog_FilesThatAreNotLogs_OneProblemRowEach") {
         CAPTURE(c.what);
         fixtures::Report report;
         report.Read(L"C:\\logs\\x", c.bytes);
-        const Rows rows = report.Rows();
-        REQUIRE(rows.size() == 1);
-        CHECK(rows[0] ==
-              std::vector<std::string>{"", "", "", "", "C:\\logs\\x", "", "", c.problem, c.detail});
-        CHECK(report.collector.GetTotals().runs == 0);
-        CHECK(report.collector.GetTotals().notLogs == 1);
+        CHECK(report.ProblemRows() == Rows{{"", "", "", "C:\\logs\\x", c.problem, c.detail}});
+        CHECK(report.RunRows().empty());
+        CHECK(report.FileRows().empty());
+        CHECK(report.Settled().runs == 0);
+        CHECK(report.Settled().notLogs == 1);
         const std::string line = std::string("  ") + c.problem + ": C:\\logs\\x";
         CHECK(report.console.lines ==
               std::vector<std::wstring>{std::wstring(line.begin(), line.end())});
     }
 }
 
-TEST_CASE("ReadLog_ARun_RowsForItsFilesAndOneForTheRun") {
+TEST_CASE("ReadLog_ARun_ARowForEachFileAndOneForTheRun") {
     fixtures::Report report;
     report.Read(L"C:\\logs\\a.log", LogBytes(CleanRun));
-    const Rows rows = report.Rows();
     // A log without the computer's name is named by its folder.
-    const std::vector<std::string> head = {"logs", "0A1B2C3D-0000-4000-8000-00000000ABCD",
-                                           "5.1.2600 SP3", "Workstation", "C:\\logs\\a.log",
-                                           "2026.01.02 03:04:05.006"};
-    REQUIRE(rows.size() == 2);
-    CHECK(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 6) == head);
-    CHECK(std::vector<std::string>(rows[0].begin() + 6, rows[0].end()) ==
-          std::vector<std::string>{"C:\\d\\a.txt.BRSK", "cleaned", ""});
-    CHECK(
-        std::vector<std::string>(rows[1].begin() + 6, rows[1].end()) ==
-        std::vector<std::string>{"", "finished", "1 infected files found, 1 cleaned; exit code 0"});
+    CHECK(report.FileRows() ==
+          Rows{{"logs", "0A1B2C3D-0000-4000-8000-00000000ABCD", "C:\\d\\a.txt.BRSK", "cleaned", "",
+                "2026-01-02T03:04:05.006", "C:\\logs\\a.log", "1"}});
+    const Rows runs = report.RunRows();
+    REQUIRE(runs.size() == 1);
+    CHECK(Fields(runs[0].begin(), runs[0].begin() + 11) ==
+          Fields{"logs", "0A1B2C3D-0000-4000-8000-00000000ABCD", "2026-01-02T03:04:05.006",
+                 "C:\\logs\\a.log", "5.1.2600 SP3", "Workstation", "clean", "0", "0", "finished",
+                 "0"});
+    CHECK(Fields(runs[0].begin() + 11, runs[0].end()) ==
+          Fields{"1", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0", ""});
+    CHECK(report.ProblemRows().empty());
     CHECK(report.console.lines.empty());
-    CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);
+    CHECK(ExitCodeOf(report.Settled()) == 0);
 }
 
 TEST_CASE("ReadLog_LogsJoinedIntoOneFile_EachRunRead") {
     fixtures::Report report;
     // What "copy /b a.log+b.log" makes: the second log keeps its byte-order mark.
     report.Read(L"C:\\logs\\joined.log", LogBytes(CleanRun) + LogBytes(CleanRun));
-    const Rows rows = report.Rows();
-    REQUIRE(rows.size() == 4);
-    for (const size_t run : {1u, 3u}) {
-        CHECK(std::vector<std::string>(rows[run].begin() + 6, rows[run].end()) ==
-              std::vector<std::string>{"", "finished",
-                                       "1 infected files found, 1 cleaned; exit code 0"});
+    const Rows runs = report.RunRows();
+    REQUIRE(runs.size() == 2);
+    for (const Fields& run : runs) {
+        CHECK(RunEnd(run) == Fields{"finished", "0", "1", "1", ""});
     }
-    CHECK(report.collector.GetTotals().runs == 2);
-    CHECK(report.collector.GetTotals().damaged == 0);
-    CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);
+    // One file, met by both runs: the second has the latest word.
+    const Rows files = report.FileRows();
+    REQUIRE(files.size() == 2);
+    CHECK(files[0][7] == "0");
+    CHECK(files[1][7] == "1");
+    CHECK(report.Settled().runs == 2);
+    CHECK(report.Settled().files == 1);
+    CHECK(report.Settled().damaged == 0);
+    CHECK(ExitCodeOf(report.Settled()) == 0);
 }
 
 TEST_CASE("ReadLog_ReSavedWithLfLineEnds_TheSameRunNoted") {
     fixtures::Report report;
     report.Read(L"C:\\logs\\a.log", fixtures::WithLfLineEnds(LogBytes(CleanRun)));
-    const Rows rows = report.Rows();
-    REQUIRE(rows.size() == 2);
-    CHECK(std::vector<std::string>(rows[0].begin() + 6, rows[0].end()) ==
-          std::vector<std::string>{"C:\\d\\a.txt.BRSK", "cleaned", ""});
-    CHECK(std::vector<std::string>(rows[1].begin() + 6, rows[1].end()) ==
-          std::vector<std::string>{
-              "", "finished",
-              "1 infected files found, 1 cleaned; exit code 0; re-saved with LF line ends"});
-    CHECK(report.collector.GetTotals().damaged == 0);
-    CHECK(ExitCodeOf(report.collector.GetTotals()) == 0);
+    const Rows files = report.FileRows();
+    REQUIRE(files.size() == 1);
+    CHECK(Fields(files[0].begin() + 2, files[0].begin() + 4) ==
+          Fields{"C:\\d\\a.txt.BRSK", "cleaned"});
+    const Rows runs = report.RunRows();
+    REQUIRE(runs.size() == 1);
+    CHECK(RunEnd(runs[0]) == Fields{"finished", "0", "1", "1", "re-saved with LF line ends"});
+    CHECK(report.Settled().damaged == 0);
+    CHECK(ExitCodeOf(report.Settled()) == 0);
 }
 
 TEST_CASE("ReadLog_CutAtEveryLength_ACutOffRunOrNotALogNeverMore") {
@@ -114,7 +124,7 @@ TEST_CASE("ReadLog_CutAtEveryLength_ACutOffRunOrNotALogNeverMore") {
         CAPTURE(length);
         fixtures::Report report;
         report.Read(L"C:\\l.log", bytes.substr(0, length));
-        const Totals& totals = report.collector.GetTotals();
+        const Totals& totals = report.Settled();
         if (length < firstLineEnd) {
             CHECK(totals.runs == 0);
             CHECK(totals.notLogs == 1);
@@ -127,32 +137,33 @@ TEST_CASE("ReadLog_CutAtEveryLength_ACutOffRunOrNotALogNeverMore") {
         CHECK(totals.State(RunState::Finished) == (whole ? 1u : 0u));
         CHECK(totals.State(RunState::CutOff) == (whole ? 0u : 1u));
         // The one file shows up once, when its section has begun.
-        CHECK(totals.found <= 1);
+        CHECK(totals.files <= 1);
+        CHECK(totals.machines == 1);
         const int code = ExitCodeOf(totals);
-        CHECK(code ==
-              (whole ? 0
-                     : exit_bit::RunsNotEnded | (totals.NotCleaned() ? exit_bit::NotCleaned : 0)));
+        CHECK(code == (whole ? 0
+                             : exit_bit::RunsNotEnded |
+                                   (totals.NotCleanedNow() ? exit_bit::NotCleaned : 0)));
     }
 }
 
 TEST_CASE("ExitCodeOf_EachKindOfTrouble_ItsBit") {
     fixtures::Report clean;
     clean.Read(L"a.log", LogBytes(CleanRun));
-    CHECK(ExitCodeOf(clean.collector.GetTotals()) == 0);
+    CHECK(ExitCodeOf(clean.Settled()) == 0);
 
     fixtures::Report nothing;
-    CHECK(ExitCodeOf(nothing.collector.GetTotals()) == exit_bit::NotLogs);
+    CHECK(ExitCodeOf(nothing.Settled()) == exit_bit::NotLogs);
 
     fixtures::Report listOnly;
     listOnly.Read(
         L"b.log",
         LogBytes(
             Join({{L"Begin"}, RunHead(true), {L"INFO: Skipping [C:\\x.BRSK]..."}, RunTail(1, 0)})));
-    CHECK(ExitCodeOf(listOnly.collector.GetTotals()) == exit_bit::NotCleaned);
+    CHECK(ExitCodeOf(listOnly.Settled()) == exit_bit::NotCleaned);
 
     fixtures::Report damaged;
     damaged.Read(L"c.log", LogBytes(CleanRun) + std::string("\x01\x02\r\0\n\0", 6));
-    CHECK(ExitCodeOf(damaged.collector.GetTotals()) == exit_bit::Damaged);
+    CHECK(ExitCodeOf(damaged.Settled()) == exit_bit::Damaged);
     CHECK(damaged.console.lines == std::vector<std::wstring>{L"  damaged: c.log"});
 
     fixtures::Report mixed;
@@ -160,7 +171,7 @@ TEST_CASE("ExitCodeOf_EachKindOfTrouble_ItsBit") {
     mixed.Read(L"d.log", LogBytes({L"Begin", L"INFO: OS: 6.1.7601 SP1",
                                    L"ERROR: Cleaner initialization failed!", L"End"}));
     mixed.Read(L"e.txt", "text");
-    CHECK(ExitCodeOf(mixed.collector.GetTotals()) == (exit_bit::RunsNotEnded | exit_bit::NotLogs));
+    CHECK(ExitCodeOf(mixed.Settled()) == (exit_bit::RunsNotEnded | exit_bit::NotLogs));
     CHECK(ExitCodeMeaning(exit_bit::RunsNotEnded | exit_bit::NotLogs).size() == 2);
     CHECK(ExitCodeMeaning(0).size() == 1);
 }

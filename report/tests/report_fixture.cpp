@@ -1,5 +1,6 @@
 #include "report_fixture.h"
 
+#include "doctest.h"
 #include "fixtures.h"
 #include "read_log.h"
 
@@ -10,13 +11,32 @@ void Report::Read(const std::wstring& path, const std::string& bytes) {
     report::ReadLog(source, path, collector);
 }
 
-std::vector<std::vector<std::string>> Report::Rows() const {
+const report::Totals& Report::Settled() {
+    if (!settled) {
+        REQUIRE(collector.Settle());
+        settled = true;
+    }
+    return collector.GetTotals();
+}
+
+CsvRows Report::FileRows() {
+    Settled();
+    return WithoutHeader(ParseCsv(filesText.text));
+}
+
+CsvRows Report::WithoutHeader(CsvRows rows) {
+    REQUIRE(!rows.empty());
+    rows.erase(rows.begin());
+    return rows;
+}
+
+CsvRows ParseCsv(const std::string& text) {
+    REQUIRE(text.compare(0, 3, "\xEF\xBB\xBF") == 0);
     // Every field is quoted, so a field ends at a quote followed by a comma or a line end.
-    std::vector<std::vector<std::string>> rows;
+    CsvRows rows;
     std::vector<std::string> row;
     std::string field;
     bool quoted = false;
-    const std::string& text = csvText.text;
     for (size_t i = 3; i < text.size(); ++i) {
         const char c = text[i];
         if (quoted) {
@@ -40,7 +60,6 @@ std::vector<std::vector<std::string>> Report::Rows() const {
             row.clear();
         }
     }
-    rows.erase(rows.begin());
     return rows;
 }
 

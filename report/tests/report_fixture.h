@@ -19,17 +19,38 @@ struct ConsoleCapture : report::IConsole {
     void Line(const std::wstring& text) override { lines.push_back(text); }
 };
 
-/// A collector writing its CSV to a string, as the report program sets one up.
+using CsvRows = std::vector<std::vector<std::string>>;
+
+/// A CSV's rows after the byte-order mark, each split into its fields (quotes removed).
+CsvRows ParseCsv(const std::string& text);
+
+/// A collector writing its three CSVs to strings and keeping what the page shows, as the
+/// report program sets one up.
 struct Report {
+    explicit Report(bool failedOnly = false)
+        : collector(console, {&files, &runs, &problems, failedOnly}, true) {}
+
     ConsoleCapture console;
-    StringOut csvText;
-    report::CsvWriter csv{csvText};
-    report::Collector collector{console, &csv, true};
+    StringOut filesText;
+    StringOut runsText;
+    StringOut problemsText;
+    report::CsvTable files{filesText, report::FilesHeader};
+    report::CsvTable runs{runsText, report::RunsHeader};
+    report::CsvTable problems{problemsText, report::ProblemsHeader};
+    report::Collector collector;
 
     /// Reads the bytes as the file at path.
     void Read(const std::wstring& path, const std::string& bytes);
-    /// The CSV's rows after the header, each split into its fields (quotes removed).
-    std::vector<std::vector<std::string>> Rows() const;
+    /// Settles the collector once, after the last Read; the totals are then complete.
+    const report::Totals& Settled();
+    /// Each CSV's rows after its header; the files CSV is written when the collector settles.
+    CsvRows FileRows();
+    CsvRows RunRows() const { return WithoutHeader(ParseCsv(runsText.text)); }
+    CsvRows ProblemRows() const { return WithoutHeader(ParseCsv(problemsText.text)); }
+
+private:
+    static CsvRows WithoutHeader(CsvRows rows);
+    bool settled = false;
 };
 
 } // namespace fixtures

@@ -1,5 +1,7 @@
 #include "doctest.h"
 
+#include <cstring>
+
 #include "csv_writer.h"
 #include "text_escape.h"
 
@@ -76,25 +78,28 @@ struct StringOut : report::ITextOut {
 
 } // namespace
 
-TEST_CASE("CsvWriter_Rows_MarkHeaderAndNineColumns") {
+TEST_CASE("CsvTable_MarkHeaderAndRows") {
     StringOut out;
-    report::CsvWriter csv(out);
-    report::RunInfo run;
-    run.computerName = L"PC01";
-    run.machineGuid = L"G";
-    run.os = L"5.1.2600 SP3";
-    run.productType = L"Workstation";
-    run.logFile = L"C:\\logs\\a,b.log";
-    run.start = L"2026.01.02 03:04:05.006";
-    csv.RunRow(run, L"C:\\d\\\"x\".BRSK", L"failed", L"Not valid Bristoke file.");
-    csv.ProblemRow(L"C:\\logs\\notes.txt", L"not UTF-16", L"starts with bytes 68");
+    report::CsvTable csv(out, report::ProblemsHeader);
+    csv.Row({L"PC01", L"G", L"2026-01-02T03:04:05.006", L"C:\\logs\\a,b.log", L"warning",
+             L"Invalid Path [C:\\\"x\"]"});
+    CHECK(out.text.compare(0, std::strlen(report::CsvSignature), report::CsvSignature) == 0);
     CHECK(out.text ==
           "\xEF\xBB\xBF"
-          "\"Computer name\",\"Machine GUID\",\"OS\",\"Product type\",\"Log file\",\"Run start\","
-          "\"File\",\"Outcome\",\"Reason\"\r\n"
-          "\"PC01\",\"G\",\"5.1.2600 SP3\",\"Workstation\",\"C:\\logs\\a,b.log\","
-          "\"2026.01.02 03:04:05.006\",\"C:\\d\\\"\"x\"\".BRSK\",\"failed\","
-          "\"Not valid Bristoke file.\"\r\n"
-          "\"\",\"\",\"\",\"\",\"C:\\logs\\notes.txt\",\"\",\"\",\"not UTF-16\","
-          "\"starts with bytes 68\"\r\n");
+          "\"ComputerName\",\"MachineGuid\",\"RunStart\",\"LogFile\",\"Problem\",\"Detail\"\r\n"
+          "\"PC01\",\"G\",\"2026-01-02T03:04:05.006\",\"C:\\logs\\a,b.log\",\"warning\","
+          "\"Invalid Path [C:\\\"\"x\"\"]\"\r\n");
+}
+
+TEST_CASE("IsoTime_TheToolsStampOrTheTextAsItIs") {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"2026.01.02 03:04:05.006", L"2026-01-02T03:04:05.006"},
+        {L"2026.01.02 03:04:05", L"2026.01.02 03:04:05"},
+        {L"2026-01-02 03:04:05.006", L"2026-01-02 03:04:05.006"},
+        {L"20x6.01.02 03:04:05.006", L"20x6.01.02 03:04:05.006"},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        CHECK(report::IsoTime(c.first) == c.second);
+    }
 }

@@ -3,7 +3,6 @@ machine GUIDs (clean, with failures, list-only, killed, crashed, stopped at its 
 folder tree with renamed logs, a damaged copy, a copy cut mid-line and files that are not logs.
 Each log comes with the CSV rows the report must write for it."""
 import glob
-import re
 import os
 import shutil
 import signal
@@ -25,21 +24,17 @@ AWKWARD_FAILING = "broken &amp; 'q' \u00e9 \U0001F600 [x].pdf"
 
 
 class Summary:
-    """The reason column of a run's own row: its counts, its exit code and why it stopped."""
+    """What a run's own row says: its counts, its exit code, why it stopped and how its log was
+    re-saved."""
 
     def __init__(self, found, cleaned, exit_code=None, why="", cut_line=False):
         self.found, self.cleaned, self.exit_code = found, cleaned, exit_code
         self.why, self.cut_line = why, cut_line
+        self.resaved = ""
 
-    def pattern(self):
-        text = re.escape("%d infected files found, %d cleaned" % (self.found, self.cleaned))
-        if self.exit_code is not None:
-            text += re.escape("; exit code %d" % self.exit_code)
-        if self.why:
-            text += re.escape("; " + self.why)
-        if self.cut_line:
-            text += re.escape("; the last line is cut off")
-        return "^" + text + "$"
+    def notes(self):
+        return "; ".join(note for note in [self.why, self.cut_line and "the last line is cut off",
+                                           self.resaved] if note)
 
 
 class Log:
@@ -50,6 +45,8 @@ class Log:
     def __init__(self, path, machine, files, ends):
         self.path, self.machine, self.files, self.ends = path, machine, files, ends
         self.notices = False  # it holds warning or error rows besides these
+        # Its run's "Begin" stamp; set where a file holds more than one run.
+        self.start = begin_stamp(path) if machine is not None else ""
 
     @property
     def win(self):
@@ -142,6 +139,7 @@ class Fleet:
     def build(self):
         self.clean_machine()
         self.failing_machine()
+        self.fixed_machine()
         self.listing_machine()
         self.forced_machine()
         self.crashing_machine()
@@ -194,6 +192,34 @@ class Fleet:
         self.failure_log = self.add(self.place(log, "site-a/m2-failures/failures.txt"), machine,
                                     files, [("finished", Summary(4, 1, 0))])
         self.failure_log.notices = True
+
+    def fixed_machine(self):
+        """Windows 10: a file skipped because its output's name was taken, cleaned by a later
+        run once the name is free; the administrator joined both logs into one file."""
+        machine = ("F1AED000-0000-4000-8000-000000000008", "10.0.19045 SP0", "Workstation")
+        data = os.path.join(self.root, "m8")
+        [kept] = self.samples(data, ["kept.txt.BRSK"])
+        taken = kept[:-len(".BRSK")]
+        with open(taken, "wb") as f:
+            f.write(b"the user's own file")
+        seam = ["--seam-os=10.0.19045.0.1"]
+        rc, first = self.run(machine[0], seam, "/s", win_path(data))
+        assert rc == 0, rc
+        os.remove(taken)
+        rc, second = self.run(machine[0], seam, "/s", win_path(data))
+        assert rc == 0, rc
+        joined = os.path.join(self.tree, "site-c", "m8", "joined.log")
+        os.makedirs(os.path.dirname(joined))
+        with open(joined, "wb") as out:  # what "copy /b first+second" makes
+            for part in (first, second):
+                with open(part, "rb") as f:
+                    out.write(f.read())
+        self.add(joined, machine,
+                 [(win_path(kept), "skipped",
+                   "User doesn't allow modification of file [%s]" % win_path(taken))],
+                 [("finished", Summary(1, 0, 0))]).start = begin_stamp(first)
+        self.add(joined, machine, [(win_path(kept), "cleaned", "")],
+                 [("finished", Summary(1, 1, 0))]).start = begin_stamp(second)
 
     def listing_machine(self):
         """Windows Server 2003 SP2: list only."""
@@ -287,9 +313,12 @@ class Fleet:
         machine = ("01D00000-0000-4000-8000-000000000006", "11.0.22000 SP0", "Workstation")
         rc, log = self.run(machine[0], ["--seam-os=11.0.22000.0.1"], "/s", win_path(data))
         assert rc == 8, rc
-        self.add(self.place(log, "site-b/m6-unknown/" + os.path.basename(log)), machine, [],
-                 [("Windows not supported",
-                   Summary(0, 0, 8, "Sorry but this Windows version is not supported!"))])
+        # Re-saved by an editor that writes bare line feeds.
+        placed = self.place(log, "site-b/m6-unknown/" + os.path.basename(log))
+        write_utf16_log(placed, log_text(placed).replace("\r\n", "\n"))
+        summary = Summary(0, 0, 8, "Sorry but this Windows version is not supported!")
+        summary.resaved = "re-saved with LF line ends"
+        self.add(placed, machine, [], [("Windows not supported", summary)])
 
     def killed_run(self):
         """Windows 8.1, in a console and the shared test prefix: killed while it asks whether to

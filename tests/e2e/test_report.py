@@ -1,6 +1,7 @@
-"""BristokeReport.exe over the logs of a fleet of real runs of the tool (report_fleet.py): the CSV
-row by row, the exit code and the console summary, the page as headless Chromium renders it (a
-screenshot is kept in build/tests/report/ for a person to look at), and the report's refusals."""
+"""BristokeReport.exe over the logs of a fleet of real runs of the tool (report_fleet.py): the
+three CSVs row by row, each file's latest word and each machine's state now, the exit code and
+the console summary, the page as headless Chromium renders it (screenshots are kept in
+build/tests/report/ for a person to look at), 300 machines, and the report's refusals."""
 import collections
 import csv
 import os
@@ -10,19 +11,26 @@ import subprocess
 import tempfile
 import types
 import unittest
+import uuid
 
 import chromium
 from harness import BUILD, command, main, wine_env, win_path
-from report_fleet import AWKWARD_FAILING, Fleet, Summary, begin_stamp
+from report_fleet import AWKWARD_FAILING, Fleet, log_text, write_utf16_log
 from test_import_table import SYSTEM_DLLS, imports
 from test_release_matrix import PrivatePrefix
 from tmux_console import TmuxConsole
 
 REPORT = os.path.join(BUILD, "BristokeReport.exe")
 OUTPUT = os.path.join(BUILD, "tests", "report")
-HEADER = ["Machine GUID", "OS", "Product type", "Log file", "Run start", "File", "Outcome",
-          "Reason"]
+FILES_HEADER = ["ComputerName", "MachineGuid", "Path", "Outcome", "Reason", "RunStart",
+                "LogFile", "Latest"]
+RUNS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "OS", "ProductType", "Mode",
+               "Forced", "Silent", "State", "ExitCode", "Found", "Cleaned", "NotCleaned",
+               "Failed", "Skipped", "Interrupted", "Listed", "NotFamily", "Warnings", "Errors",
+               "DamagedLines", "Notes"]
+PROBLEMS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "Problem", "Detail"]
 NOTICES = ("warning", "error")
+CLEANED_NOW = ("cleaned", "not the family's")
 # Chart colours of the page's style sheet, as the screenshot shows them.
 COLOURS = {"cleaned": (0x2e, 0x7d, 0x32), "failed": (0xc6, 0x28, 0x28),
            "skipped": (0xef, 0x6c, 0x00), "listed": (0x15, 0x65, 0xc0),
@@ -33,35 +41,76 @@ NOT_CLEANED, RUNS_NOT_ENDED, DAMAGED, NOT_LOGS, NO_REPORT = 1, 2, 4, 8, 16
 def run_report(*args):
     proc = subprocess.run(command(REPORT, *args), stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(),
-                          timeout=300)
+                          timeout=600)
     return proc.returncode, proc.stdout.decode("utf-8")
 
 
-def read_csv(path):
+def read_csv(path, header):
     with open(path, "rb") as f:
         raw = f.read()
     assert raw.startswith(b"\xef\xbb\xbf"), raw[:10]
-    return list(csv.reader(raw[3:].decode("utf-8").splitlines(keepends=True)))
+    rows = list(csv.reader(raw[3:].decode("utf-8").splitlines(keepends=True)))
+    assert rows[0] == header, rows[0]
+    for row in rows:
+        assert len(row) == len(header), row
+    return rows[1:]
+
+
+def iso(stamp):
+    return stamp.replace(".", "-", 2).replace(" ", "T")
 
 
 def computer_name(log):
     """The name the report gives a log's machine: its "Computer name: " line, else the name of
     the folder it lies in."""
-    if log.machine is None:
-        return ""
     with open(log.path, "rb") as f:
         text = f.read().decode("utf-16-le", "replace")
-    match = re.search(r"\] - INFO: Computer name: ([^\r\n]*)\r\n", text)
+    match = re.search(r"\] - INFO: Computer name: ([^\r\n]*)\r?\n", text)
     return match.group(1) if match else os.path.basename(os.path.dirname(log.path))
 
 
-def expected_rows(log):
-    """(file rows, sorted; end rows, with a pattern for a run's summary)."""
-    if log.machine is None:
-        return [], [["", "", "", log.win, "", "", outcome, reason] for outcome, reason in log.ends]
-    head = list(log.machine) + [log.win, begin_stamp(log.path)]
-    files = sorted(head + list(row) for row in log.files)
-    return files, [head + ["", outcome, reason] for outcome, reason in log.ends]
+class State:
+    """What the fleet's logs say now: each file by its machine's latest run that met it, each
+    machine by its latest run; the test's own reading of the fleet, to check the report's."""
+
+    def __init__(self, runs):
+        mentions = collections.defaultdict(list)
+        latest_run = {}
+        for log in runs:
+            machine = (computer_name(log), log.machine[0])
+            for path, outcome, _ in log.files:
+                mentions[machine + (path.upper(),)].append((log.start, outcome))
+            if machine not in latest_run or log.start >= latest_run[machine].start:
+                latest_run[machine] = log
+        self.files = {}
+        for key, said in mentions.items():
+            last = max(start for start, _ in said)
+            outcomes = {outcome for start, outcome in said if start == last}
+            assert len(outcomes) == 1, (key, said)  # copies of one run agree
+            self.files[key] = outcomes.pop()
+        self.machines = {}
+        for machine, log in latest_run.items():
+            now = collections.Counter(o for k, o in self.files.items() if k[:2] == machine)
+            not_cleaned = sum(n for o, n in now.items() if o not in CLEANED_NOW)
+            state = log.ends[-1][0]
+            need = (0 if state in ("crashed", "cut off") else 1 if now["failed"] else
+                    2 if not_cleaned or state != "finished" else 3)
+            self.machines[machine] = (need, -not_cleaned)
+
+    def in_need(self):
+        """The machines that need action, worst first, as the page must list them."""
+        return sorted((m for m, (need, _) in self.machines.items() if need < 3),
+                      key=lambda m: (self.machines[m], m))
+
+    def outcomes(self):
+        return collections.Counter(self.files.values())
+
+
+def action_section(dom):
+    """The rows of the page's first section, the machines that need action."""
+    start = dom.index('<h2 id="action">')
+    _, rows = chromium.visible_text(dom[start:dom.index("<details", start)])
+    return [row for row in rows if row and row[0] != "Machine"]
 
 
 class ReportTests(unittest.TestCase):
@@ -74,129 +123,228 @@ class ReportTests(unittest.TestCase):
         cls.fleet = Fleet(types.SimpleNamespace(addCleanup=cls.addClassCleanup), cls.root,
                           cls.prefix)
         cls.fleet.build()
+        cls.runs = [log for log in cls.fleet.logs if log.machine is not None]
+        cls.state = State(cls.runs)
+        # An earlier report's outputs, left in the tree the administrator collects into.
+        earlier = os.path.join(cls.fleet.tree, "site-a", "report of monday")
+        run_report("--csv", win_path(earlier), "--html", win_path(earlier + ".html"),
+                   win_path(os.path.dirname(cls.fleet.clean_log.path)))
+        cls.earlier = [earlier + suffix for suffix in
+                       ("-files.csv", "-runs.csv", "-problems.csv", ".html")]
+        assert all(os.path.exists(path) for path in cls.earlier), cls.earlier
         shutil.rmtree(OUTPUT, ignore_errors=True)
         os.makedirs(OUTPUT)
-        cls.csv = os.path.join(OUTPUT, "fleet.csv")
+        cls.csv = os.path.join(OUTPUT, "fleet")
         cls.page = os.path.join(OUTPUT, "fleet.html")
         cls.rc, cls.stdout = run_report("--csv", win_path(cls.csv), "--html", win_path(cls.page),
                                         win_path(cls.fleet.tree))
-        cls.runs = [log for log in cls.fleet.logs if log.machine is not None]
 
-    def assertRowsOfLog(self, log, got):
-        files, ends = expected_rows(log)
-        self.assertGreaterEqual(len(got), len(ends), got)
-        body, tail = got[:len(got) - len(ends)], got[len(got) - len(ends):]
-        notices = [row for row in body if row[6] in NOTICES]
-        self.assertEqual(sorted(row for row in body if row[6] not in NOTICES), files)
-        for row, end in zip(tail, ends):
-            if isinstance(end[7], Summary):
-                self.assertRegex(row[7], end[7].pattern())
-                row = row[:7] + [end[7]]
-            self.assertEqual(row, end)
-        self.assertEqual(bool(notices), log.notices, notices)
-        return notices
+    def by_log(self, rows, column):
+        grouped = collections.defaultdict(list)
+        for row in rows:
+            grouped[row[column]].append(row)
+        return grouped
 
-    def test_Csv_EveryLogRowByRow(self):
-        rows = read_csv(self.csv)
-        self.assertEqual(rows[0], ["Computer name"] + HEADER)
-        by_log = collections.OrderedDict()
-        for row in rows[1:]:
-            self.assertEqual(len(row), 1 + len(HEADER), row)
-            by_log.setdefault(row[4], []).append(row)
+    def test_FilesCsv_EveryMentionRowByRowTheLatestMarked(self):
+        rows = read_csv(self.csv + "-files.csv", FILES_HEADER)
+        got = self.by_log(rows, 6)
+        expected = collections.defaultdict(list)
+        for log in self.runs:
+            name = computer_name(log)
+            expected[log.win] += [[name, log.machine[0], path, outcome, reason, iso(log.start),
+                                   log.win] for path, outcome, reason in log.files]
+        self.assertEqual(sorted(got), sorted(path for path, files in expected.items() if files))
+        for path, files in expected.items():
+            with self.subTest(log=path):
+                self.assertEqual(sorted(row[:7] for row in got[path]), sorted(files))
+        # One latest word per file, from its machine's latest run that met it.
+        latest = collections.defaultdict(list)
+        for row in rows:
+            self.assertIn(row[7], ("0", "1"))
+            if row[7] == "1":
+                latest[(row[0], row[1], row[2].upper())].append(row[3])
+        self.assertEqual({key: outcomes for key, outcomes in latest.items()},
+                         {key: [outcome] for key, outcome in self.state.files.items()})
+
+    def test_FailedOnly_OneRowPerFileNotCleanedNow(self):
+        path = os.path.join(OUTPUT, "failed-only.csv")
+        rc, stdout = run_report("--csv-files", win_path(path), "--failed-only",
+                                win_path(self.fleet.tree))
+        self.assertEqual(rc, self.rc, stdout)
+        rows = read_csv(path, FILES_HEADER)
+        self.assertEqual(sorted((row[0], row[1], row[2].upper(), row[3]) for row in rows),
+                         sorted(key + (outcome,) for key, outcome in self.state.files.items()
+                                if outcome not in CLEANED_NOW))
+        self.assertEqual({row[7] for row in rows}, {"1"})
+
+    def test_RunsCsv_ARowPerRunWithItsCountsInColumns(self):
+        rows = read_csv(self.csv + "-runs.csv", RUNS_HEADER)
+        got = sorted(row[:4] + row[9:13] + row[22:] for row in rows)
+        expected = []
+        for log in self.runs:
+            state, summary = log.ends[-1]
+            code = "" if summary.exit_code is None else str(summary.exit_code)
+            expected.append([computer_name(log), log.machine[0], iso(log.start), log.win, state,
+                             code, str(summary.found), str(summary.cleaned), summary.notes()])
+        self.assertEqual(got, sorted(expected))
+        by_log = {row[3]: row for row in rows}
+        for log in self.runs:
+            self.assertEqual(by_log[log.win][4:6], list(log.machine[1:]), log.win)
+        # Numbers a spreadsheet sums: found = cleaned + not cleaned + none of the family's.
+        for row in rows:
+            self.assertEqual(int(row[11]), int(row[12]) + int(row[13]) + int(row[18]), row)
+
+    def test_ProblemsCsv_NoticesDamageAndFilesThatAreNoLogs(self):
+        rows = read_csv(self.csv + "-problems.csv", PROBLEMS_HEADER)
+        got = self.by_log(rows, 3)
+        expected = collections.defaultdict(list)
         for log in self.fleet.logs:
-            with self.subTest(log=log.path):
-                got = by_log.pop(log.win, [])
-                self.assertEqual({row[0] for row in got}, {computer_name(log)} if got else set())
-                notices = self.assertRowsOfLog(log, [row[1:] for row in got])
-                if log.notices:
-                    # The missing path the failing run was given.
-                    self.assertTrue(any(row[7].startswith("Invalid Path [") for row in notices),
-                                    notices)
-        self.assertEqual(list(by_log), [])
+            head = (["", "", ""] if log.machine is None else
+                    [computer_name(log), log.machine[0], iso(log.start)])
+            ends = log.ends if log.machine is None else log.ends[:-1]
+            expected[log.win] += [head + [log.win] + list(end) for end in ends]
+        for path, problems in expected.items():
+            with self.subTest(log=path):
+                mine = got.pop(path, [])
+                self.assertEqual([row for row in mine if row in problems], problems)
+                # Besides them, only the warning and error lines of its runs.
+                self.assertEqual({row[4] for row in mine if row not in problems} - set(NOTICES),
+                                 set())
+        self.assertTrue(any(row[5].startswith("Invalid Path [") for row in rows))
+        # The earlier report's outputs are not problems.
+        self.assertEqual(list(got), [])
 
-    def test_ExitCodeAndConsole_EveryKindOfTroubleNamed(self):
+    def test_ExitCodeAndConsole_TheFleetAsItStandsNow(self):
         self.assertEqual(self.rc, NOT_CLEANED | RUNS_NOT_ENDED | DAMAGED | NOT_LOGS, self.stdout)
         lines = self.stdout.splitlines()
         states = collections.Counter(log.ends[-1][0] for log in self.runs)
         stopped = len(self.runs) - states["finished"] - states["crashed"] - states["cut off"]
+        self.assertIn("Machines: %d, %d of them need action"
+                      % (len(self.state.machines), len(self.state.in_need())), lines)
         self.assertIn("Runs: %d (%d finished, %d crashed, %d cut off, %d stopped before their walk)"
                       % (len(self.runs), states["finished"], states["crashed"], states["cut off"],
                          stopped), lines)
-        found = sum(log.ends[-1][1].found for log in self.runs)
-        cleaned = sum(log.ends[-1][1].cleaned for log in self.runs)
-        outcomes = collections.Counter(f[1] for log in self.runs for f in log.files)
-        # Files a forced run counted that are none of the family's are not "not cleaned".
-        other = outcomes["not the family's"]
+        now = self.state.outcomes()
+        other = now["not the family's"]
         self.assertGreater(other, 0)
-        self.assertIn("Infected files: %d found, %d cleaned, %d not cleaned (%d failed, %d skipped,"
-                      " %d interrupted, %d listed only)"
-                      % (found, cleaned, found - cleaned - other, outcomes["failed"],
-                         outcomes["skipped"], outcomes["interrupted"], outcomes["listed"]), lines)
+        self.assertIn("Infected files, each as its latest run left it: %d found, %d cleaned, %d not "
+                      "cleaned (%d failed, %d skipped, %d interrupted, %d listed only)"
+                      % (len(self.state.files), now["cleaned"],
+                         len(self.state.files) - now["cleaned"] - other, now["failed"],
+                         now["skipped"], now["interrupted"], now["listed"]), lines)
         self.assertIn("Files forced runs counted that are none of the family's: %d" % other, lines)
         self.assertIn("Damaged logs: 1, files that are not logs of the tool: 3", lines)
-        # A line as soon as a log that needs a look was read.
         for log in self.fleet.logs:
             state = log.ends[-1][0]
             if state != "finished":
                 self.assertIn("  %s: %s" % (state, log.win), lines)
-        self.assertEqual(lines[-5:], ["Exit code 15:",
-                                      "  1: infected files were not cleaned",
-                                      "  2: runs crashed, were cut off or stopped before their walk",
-                                      "  4: logs are damaged",
-                                      "  8: files are not logs of the tool, or no log was found"])
+        kinds = ["CSV", "CSV", "CSV", "page"]
+        for path, kind in zip(self.earlier, kinds):
+            self.assertIn("  passed over, an earlier report's %s: %s" % (kind, win_path(path)),
+                          lines)
+        self.assertEqual(lines[-5:], [
+            "Exit code 15:",
+            "  1: infected files were not cleaned by the latest run that met them",
+            "  2: machines' latest runs crashed, were cut off or stopped before their walk",
+            "  4: logs are damaged",
+            "  8: files are not logs of the tool, or no log was found"])
 
-    def test_Page_InChromium_TotalsEveryMachineAndTheChart(self):
+    def test_Page_InChromium_MachinesInNeedFirstThenTotalsAndRuns(self):
         dom = chromium.dump_dom(self.page)
         self.assertNotIn("<script", dom)
+        guids = [row[0] for row in action_section(dom)]
+        expected = self.state.in_need()
+        self.assertEqual(len(guids), len(expected), guids)
+        for cell, (name, guid) in zip(guids, expected):
+            self.assertIn(guid, cell)
         text, rows = chromium.visible_text(dom)
         totals = {row[0]: row[1] for row in rows if len(row) == 2}
-        found = sum(log.ends[-1][1].found for log in self.runs)
-        cleaned = sum(log.ends[-1][1].cleaned for log in self.runs)
-        machines = {log.machine[0] for log in self.runs}
-        self.assertEqual(totals["Machines"], str(len(machines)))
+        now = self.state.outcomes()
+        self.assertEqual(totals["Machines"], str(len(self.state.machines)))
+        self.assertEqual(totals["Machines that need action"], str(len(expected)))
         self.assertEqual(totals["Runs (logs of the tool)"], str(len(self.runs)))
-        self.assertEqual(totals["Infected files found"], str(found))
-        self.assertEqual(totals["Cleaned"], str(cleaned))
-        other = sum(1 for log in self.runs for f in log.files if f[1] == "not the family's")
-        self.assertEqual(totals["Not cleaned"], str(found - cleaned - other))
-        self.assertEqual(totals["Not the family's (counted by forced runs)"], str(other))
+        self.assertEqual(totals["Infected files"], str(len(self.state.files)))
+        self.assertEqual(totals["Cleaned"], str(now["cleaned"]))
+        self.assertEqual(totals["Not the family's (counted by forced runs)"],
+                         str(now["not the family's"]))
         self.assertEqual(totals["Damaged logs"], "1")
         self.assertEqual(totals["Files that are not logs of the tool"], "3")
-        for guid in machines:
-            self.assertIn(guid, text)
+        # The clean machines are there, folded.
+        folded = dom[dom.index("<details"):dom.index("</details>")]
+        for machine, (need, _) in self.state.machines.items():
+            self.assertEqual(machine[1] in folded, need == 3, machine)
         # The runs table: a row per run, each with its log file.
-        logs = [row[3] for row in rows if len(row) == 12 and row[0] != "Machine"]
+        logs = [row[12] for row in rows if len(row) == 13 and row[0] != "Machine"]
         self.assertEqual(sorted(logs), sorted(log.win for log in self.runs))
-        # Paths shown as the text they are, whatever characters they hold.
         awkward = next(f[0] for log in self.runs for f in log.files if AWKWARD_FAILING in f[0])
         self.assertIn(awkward, text)
-        self.assertIn("Not valid Bristoke file. Footer doesn't match. (2)", text)
+        self.assertIn("Not valid Bristoke file. Footer doesn't match. (1)", text)
 
         png = os.path.join(OUTPUT, "fleet.png")
         chromium.screenshot(self.page, png, 1400, 2400)
         counts = chromium.png_colours(png)
         for outcome, colour in COLOURS.items():
             with self.subTest(outcome=outcome):
-                # Bars, not only the legend's small squares.
-                self.assertGreater(counts.get(bytes(colour), 0), 1000)
+                self.assertGreater(counts.get(bytes(colour), 0), 200)
+
+    def test_ThreeHundredMachines_ThoseInNeedFirstWorstFirst(self):
+        folder = tempfile.mkdtemp(prefix="bristoke-report-300-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        templates = {"crashed": next(l for l in self.runs if l.ends[-1][0] == "crashed"),
+                     "failed": self.fleet.failure_log,
+                     "listed": next(l for l in self.runs if l.files and
+                                    {f[1] for f in l.files} == {"listed"}),
+                     "clean": self.fleet.clean_log}
+        fleet = []
+        for i in range(300):
+            kind = {10: "crashed", 30: "failed", 50: "listed"}.get(i % 75, "clean")
+            template = templates[kind]
+            name, guid = "PC-%03d" % i, str(uuid.UUID(int=i)).upper()
+            text = re.sub(r"(INFO: Machine guid: )[^\r\n]*", r"\g<1>" + guid,
+                          log_text(template.path))
+            text = re.sub(r"(INFO: Computer name: )[^\r\n]*", r"\g<1>" + name, text)
+            path = os.path.join(folder, "logs", name[:4] + str(i // 100), name + ".log")
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            write_utf16_log(path, text)
+            log = types.SimpleNamespace(path=path, machine=(guid,) + template.machine[1:],
+                                        files=template.files, ends=template.ends,
+                                        start=template.start, win=win_path(path))
+            fleet.append(log)
+        state = State(fleet)
+        self.assertEqual(len(state.in_need()), 12)
+        page = os.path.join(OUTPUT, "fleet-300.html")
+        rc, stdout = run_report("--html", win_path(page), "--csv",
+                                win_path(os.path.join(folder, "300")),
+                                win_path(os.path.join(folder, "logs")))
+        self.assertEqual(rc, NOT_CLEANED | RUNS_NOT_ENDED, stdout)
+        self.assertIn("Machines: 300, 12 of them need action", stdout.splitlines())
+        rows = action_section(chromium.dump_dom(page))
+        self.assertEqual([row[0].split()[0] for row in rows],
+                         [name for name, _ in state.in_need()])
+        runs = read_csv(os.path.join(folder, "300-runs.csv"), RUNS_HEADER)
+        self.assertEqual(sorted(row[0] for row in runs), ["PC-%03d" % i for i in range(300)])
+        for width in (1400, 1000):
+            chromium.screenshot(page, os.path.join(OUTPUT, "fleet-300-top-%d.png" % width),
+                                width, 900)
 
     def test_OneCleanLog_Exit0AndItsOutputsNotReadAsLogs(self):
         folder = tempfile.mkdtemp(prefix="bristoke-report-one-")
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         shutil.copy(self.fleet.clean_log.path, folder)
         copy = os.path.join(folder, os.path.basename(self.fleet.clean_log.path))
-        csv_path = os.path.join(folder, "report.csv")
+        csv_path = os.path.join(folder, "report")
         rc, stdout = run_report(win_path(folder), "--csv", win_path(csv_path), "--html",
                                 win_path(os.path.join(folder, "report.html")))
         self.assertEqual(rc, 0, stdout)
         self.assertIn("  0: every run ended and every infected file was cleaned",
                       stdout.splitlines())
-        rows = read_csv(csv_path)
         log = self.fleet.clean_log
-        files, ends = expected_rows(log)
-        self.assertEqual(len(rows), 1 + len(files) + len(ends))
-        self.assertEqual({row[4] for row in rows[1:]}, {win_path(copy)})
-        self.assertEqual({row[0] for row in rows[1:]}, {computer_name(log)})
+        rows = read_csv(csv_path + "-files.csv", FILES_HEADER)
+        self.assertEqual(len(rows), len(log.files))
+        self.assertEqual({(row[0], row[6], row[7]) for row in rows},
+                         {(computer_name(log), win_path(copy), "1")})
+        self.assertEqual(len(read_csv(csv_path + "-runs.csv", RUNS_HEADER)), 1)
+        self.assertEqual(read_csv(csv_path + "-problems.csv", PROBLEMS_HEADER), [])
 
     def test_InAConsole_PathsBeyondAsciiShownAsTheyAre(self):
         folder = tempfile.mkdtemp(prefix="bristoke-report-console-")
@@ -251,12 +399,17 @@ class ReportTests(unittest.TestCase):
         same = win_path(os.path.join(folder, "both.out"))
         # (what, arguments): each is refused before anything is read or written.
         cases = [
-            ("the CSV is a log given by name", ["--csv", win_path(log), win_path(log)]),
+            ("the files CSV is a log given by name",
+             ["--csv-files", win_path(log), win_path(log)]),
             ("the page is a log under the folder given",
              ["--html", win_path(log), win_path(logs)]),
-            ("the CSV is the folder given", ["--csv", win_path(logs), win_path(logs)]),
-            ("the CSV is a log that is no input", ["--csv", win_path(elsewhere), win_path(logs)]),
-            ("both outputs are one file", ["--csv", same, "--html", same.upper(), win_path(logs)]),
+            ("the runs CSV is the folder given", ["--csv-runs", win_path(logs), win_path(logs)]),
+            ("the problems CSV is a log that is no input",
+             ["--csv-problems", win_path(elsewhere), win_path(logs)]),
+            ("a CSV and the page are one file",
+             ["--csv-runs", same, "--html", same.upper(), win_path(logs)]),
+            ("two CSVs are one file",
+             ["--csv-files", same, "--csv-problems", same, win_path(logs)]),
         ]
         for what, args in cases:
             with self.subTest(what):
@@ -273,19 +426,22 @@ class ReportTests(unittest.TestCase):
         folder = tempfile.mkdtemp(prefix="bristoke-report-again-")
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         shutil.copy(self.fleet.clean_log.path, folder)
-        first = [win_path(os.path.join(folder, "first.csv")),
-                 win_path(os.path.join(folder, "first.html"))]
-        rc, stdout = run_report("--csv", first[0], "--html", first[1], win_path(folder))
+        rc, stdout = run_report("--csv", win_path(os.path.join(folder, "first")), "--html",
+                                win_path(os.path.join(folder, "first.html")), win_path(folder))
         self.assertEqual(rc, 0, stdout)
-        rc, stdout = run_report("--csv", win_path(os.path.join(folder, "second.csv")),
+        rc, stdout = run_report("--csv-runs", win_path(os.path.join(folder, "second.csv")),
                                 win_path(folder))
         self.assertEqual(rc, 0, stdout)
         lines = stdout.splitlines()
-        self.assertIn("  passed over, an earlier report's CSV: " + first[0], lines)
-        self.assertIn("  passed over, an earlier report's page: " + first[1], lines)
+        for name in ("first-files.csv", "first-runs.csv", "first-problems.csv"):
+            self.assertIn("  passed over, an earlier report's CSV: " +
+                          win_path(os.path.join(folder, name)), lines)
+        self.assertIn("  passed over, an earlier report's page: " +
+                      win_path(os.path.join(folder, "first.html")), lines)
         # Nothing half-written is left beside the outputs.
         self.assertEqual(sorted(n for n in os.listdir(folder) if not n.endswith(".log")),
-                         ["first.csv", "first.html", "second.csv"])
+                         ["first-files.csv", "first-problems.csv", "first-runs.csv",
+                          "first.html", "second.csv"])
 
 
 if __name__ == "__main__":
