@@ -92,10 +92,10 @@ Collector::Collector(IConsole& console, CsvTables csv, bool forPage)
 
 void Collector::OnFile(const RunInfo& run, const FileRecord& file) {
     // The mention's number keeps a run's own order among mentions of one file.
-    Keep(mentions, {run.computerName, run.machineGuid, FileKey(file.path), run.start,
-                    KeyNumber(++fileMentions), file.path,
-                    Number(static_cast<uint64_t>(file.outcome)), CutText(file.reason),
-                    run.logFile});
+    Keep(mentions,
+         {run.computerName, run.machineGuid, FileKey(file.path), run.start,
+          KeyNumber(++fileMentions), file.path, Number(static_cast<uint64_t>(file.outcome)),
+          CutText(file.reason), run.logFile});
 }
 
 void Collector::OnNotice(const RunInfo& run, NoticeKind kind, const std::wstring& text) {
@@ -129,16 +129,28 @@ void Collector::OnRunEnd(const RunInfo& run) {
         ConsoleProblem(ProblemName(Problem::Damaged), run.logFile);
     }
     if (csv.runs != nullptr) {
-        csv.runs->Row({run.computerName, run.machineGuid, IsoTime(run.start), run.logFile, run.os,
-                       run.productType, run.listOnly ? L"list only" : L"clean",
-                       run.forced ? L"1" : L"0", run.silent ? L"1" : L"0",
+        csv.runs->Row({run.computerName,
+                       run.machineGuid,
+                       IsoTime(run.start),
+                       run.logFile,
+                       run.os,
+                       run.productType,
+                       run.listOnly ? L"list only" : L"clean",
+                       run.forced ? L"1" : L"0",
+                       run.silent ? L"1" : L"0",
                        RunStateName(run.state),
                        run.exitCode >= 0 ? Number(static_cast<uint64_t>(run.exitCode)) : L"",
-                       Number(run.Found()), Number(run.Cleaned()), Number(run.NotCleaned()),
-                       Number(run.Count(Outcome::Failed)), Number(run.Count(Outcome::Skipped)),
+                       Number(run.Found()),
+                       Number(run.Cleaned()),
+                       Number(run.NotCleaned()),
+                       Number(run.Count(Outcome::Failed)),
+                       Number(run.Count(Outcome::Skipped)),
                        Number(run.Count(Outcome::Interrupted)),
-                       Number(run.Count(Outcome::Listed)), Number(run.NotFamily()),
-                       Number(run.warnings), Number(run.errors), Number(run.damagedLines),
+                       Number(run.Count(Outcome::Listed)),
+                       Number(run.NotFamily()),
+                       Number(run.warnings),
+                       Number(run.errors),
+                       Number(run.damagedLines),
                        RunNotes(run)});
     }
     Keep(machineRuns, RunRecord(run));
@@ -164,8 +176,8 @@ void Collector::OnPassedOver(const std::wstring& path, const std::wstring& what)
     console.Line(L"  passed over, " + what + L": " + path);
 }
 
-void Collector::ProblemRow(const RunInfo* run, const std::wstring& log,
-                           const std::wstring& problem, const std::wstring& detail) {
+void Collector::ProblemRow(const RunInfo* run, const std::wstring& log, const std::wstring& problem,
+                           const std::wstring& detail) {
     if (csv.problems != nullptr) {
         csv.problems->Row({run ? run->computerName : L"", run ? run->machineGuid : L"",
                            run ? IsoTime(run->start) : L"", log, problem, detail});

@@ -109,14 +109,17 @@ private:
     bool forPage;
     Totals totals;
     uint64_t fileMentions = 0;
+    // Every file's mentions need the room of one batch whatever the fleet; the other spools
+    // get less, so that memory stays flat between a few logs and many.
+    static constexpr size_t SmallBatch = 256 * 1024;
     SortedSpool mentions{5};
-    SortedSpool machineFiles{2};
-    SortedSpool machineRuns{3};
-    SortedSpool machines{4};
-    SortedSpool runs{3};
-    SortedSpool notCleaned{4};
-    SortedSpool notices{5};
-    SortedSpool problems{1};
+    SortedSpool machineFiles{2, SmallBatch};
+    SortedSpool machineRuns{3, SmallBatch};
+    SortedSpool machines{4, SmallBatch};
+    SortedSpool runs{3, SmallBatch};
+    SortedSpool notCleaned{4, SmallBatch};
+    SortedSpool notices{5, SmallBatch};
+    SortedSpool problems{1, SmallBatch};
     uint64_t consoleProblems = 0;
     bool spoolFailed = false;
 };

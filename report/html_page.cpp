@@ -25,8 +25,9 @@ h2 { font-size: 1.2em; margin-top: 1.8em; border-bottom: 1px solid #bbb; }
 h3 { font-size: 1em; margin-bottom: .3em; }
 table { border-collapse: collapse; margin: .4em 0 1em; max-width: 100%; }
 th, td { border: 1px solid #ccc; padding: .2em .5em; text-align: left; vertical-align: top;
-  overflow-wrap: anywhere; }
-th { background: #f2f2f2; overflow-wrap: normal; }
+  overflow-wrap: break-word; }
+th { background: #f2f2f2; }
+.path, .machine, .text { overflow-wrap: anywhere; }
 td.n { text-align: right; white-space: nowrap; }
 summary { font-size: 1.2em; font-weight: bold; margin-top: 1.8em; cursor: pointer; }
 .path { font-family: Consolas, "Courier New", monospace; }
@@ -147,8 +148,8 @@ std::string Bar(const uint64_t (&counts)[ChartParts], uint64_t largest) {
             widths[i] = end > used ? end - used : 1;
             used += widths[i];
             widest = widths[i] > widths[widest] ? i : widest;
-            numbers += (numbers.empty() ? "" : ", ") + N(counts[i]) + " " +
-                       H(OutcomeName(ChartOrder[i]));
+            numbers +=
+                (numbers.empty() ? "" : ", ") + N(counts[i]) + " " + H(OutcomeName(ChartOrder[i]));
         }
     }
     if (used > 1000) {
@@ -174,18 +175,17 @@ template <typename Counted> std::string BarOf(const Counted& counted, uint64_t l
 }
 
 /// The machines, worst first, to two scratch tables: those that need action and the others.
-bool WriteMachineRows(SortedSpool& machines, uint64_t largest, TempFile& inNeed,
-                      TempFile& clean) {
+bool WriteMachineRows(SortedSpool& machines, uint64_t largest, TempFile& inNeed, TempFile& clean) {
     SortedSpool::Record record;
     while (machines.Next(record)) {
         const MachineState machine = MachineFromRecord(record);
         const std::string row =
             "<tr>" + Cell(Machine(machine.computerName, machine.machineGuid), "machine");
         if (machine.Needs() != Need::None) {
-            inNeed.Write(row + Cell(H(machine.Why())) + Cell(N(machine.NotCleaned()), "n") +
+            inNeed.Write(row + Cell(H(machine.Why()), "text") + Cell(N(machine.NotCleaned()), "n") +
                          Cell(BarOf(machine, largest)) + "</tr>\n");
         } else {
-            clean.Write(row + Cell(H(machine.Why())) + Cell(H(machine.latestStart)) +
+            clean.Write(row + Cell(H(machine.Why()), "text") + Cell(H(machine.latestStart)) +
                         Cell(BarOf(machine, largest)) + "</tr>\n");
         }
     }
@@ -207,7 +207,7 @@ void RunRows(ITextOut& out, SortedSpool& runs, uint64_t largest) {
                   Cell(H(run.start)) + Cell(BarOf(run, largest)) + Cell(Mode(run)) +
                   Cell(N(run.Found()), "n") + Cell(N(run.Cleaned()), "n") +
                   Cell(N(run.NotCleaned()), "n") + Cell(N(run.warnings), "n") +
-                  Cell(N(run.errors), "n") + Cell(Ending(run)) + Cell(ExitState(run)) +
+                  Cell(N(run.errors), "n") + Cell(Ending(run)) + Cell(ExitState(run), "text") +
                   Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType))) +
                   Cell(H(run.logFile), "path") + "</tr>\n");
     }
@@ -266,7 +266,7 @@ std::string Row(const SortedSpool::Record& record, size_t keyFields, const char*
                         "machine");
             field += 2;
         } else {
-            row += cells[i] == 'p' ? Cell(H(record[field]), "path") : Cell(H(record[field]));
+            row += Cell(H(record[field]), cells[i] == 'p' ? "path" : "text");
             ++field;
         }
     }

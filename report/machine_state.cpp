@@ -8,7 +8,8 @@ namespace report {
 
 namespace {
 
-template <typename Machine, typename Visit> void VisitMachineFields(Machine& machine, Visit& visit) {
+template <typename Machine, typename Visit>
+void VisitMachineFields(Machine& machine, Visit& visit) {
     visit(machine.computerName);
     visit(machine.machineGuid);
     visit(machine.runs);
@@ -46,12 +47,14 @@ Need MachineState::Needs() const {
 
 std::wstring MachineState::Why() const {
     std::wstring why;
-    const auto add = [&why](const std::wstring& part) { why += (why.empty() ? L"" : L"; ") + part; };
+    const auto add = [&why](const std::wstring& part) {
+        why += (why.empty() ? L"" : L"; ") + part;
+    };
     if (latestState != RunState::Finished) {
         add(std::wstring(L"its latest run ") +
-            (latestState == RunState::Crashed   ? L"crashed"
+            (latestState == RunState::Crashed  ? L"crashed"
              : latestState == RunState::CutOff ? L"was cut off"
-                                                : L"stopped before its walk: ") +
+                                               : L"stopped before its walk: ") +
             (latestState == RunState::Crashed || latestState == RunState::CutOff
                  ? L""
                  : RunStateName(latestState)) +
@@ -67,16 +70,15 @@ std::wstring MachineState::Why() const {
             std::to_wstring(Count(Outcome::Listed)) + L" listed only)");
     }
     if (why.empty()) {
-        why = Count(Outcome::Cleaned) == 0 ? L"no infected files"
-                                           : L"every infected file cleaned";
+        why = Count(Outcome::Cleaned) == 0 ? L"no infected files" : L"every infected file cleaned";
     }
     return why;
 }
 
 SortedSpool::Record MachineRecord(const MachineState& machine) {
     SortedSpool::Record record{std::to_wstring(static_cast<int>(machine.Needs())),
-                               KeyNumber(UINT64_MAX - machine.NotCleaned()),
-                               machine.computerName, machine.machineGuid};
+                               KeyNumber(UINT64_MAX - machine.NotCleaned()), machine.computerName,
+                               machine.machineGuid};
     FieldWriter writer{record};
     VisitMachineFields(machine, writer);
     return record;

@@ -5,8 +5,8 @@ namespace report {
 namespace {
 
 // In the order of the enumerations.
-constexpr const wchar_t* OutcomeNames[] = {L"cleaned",     L"failed",         L"skipped",
-                                           L"listed",      L"interrupted",    L"not the family's"};
+constexpr const wchar_t* OutcomeNames[] = {L"cleaned", L"failed",      L"skipped",
+                                           L"listed",  L"interrupted", L"not the family's"};
 constexpr const wchar_t* RunStateNames[] = {
     L"finished",
     L"crashed",

@@ -130,7 +130,8 @@ int RunReport(const ReportOptions& options, IConsole& console) {
         ownKeys.push_back(PathKey(options.htmlPath));
     }
     Collector collector(
-        console, {csvs[0].table.get(), csvs[1].table.get(), csvs[2].table.get(), options.failedOnly},
+        console,
+        {csvs[0].table.get(), csvs[1].table.get(), csvs[2].table.get(), options.failedOnly},
         !options.htmlPath.empty());
     LogFinder finder(options.inputs);
     std::wstring path;

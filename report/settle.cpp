@@ -69,11 +69,10 @@ bool Collector::SettleFiles() {
             ++totals.files;
             ++totals.now[static_cast<int>(outcome)];
             if (forPage && !IsCleanedNow(outcome)) {
-                Keep(notCleaned,
-                     {mention[Reason].empty() ? L"(no reason in the log)"
-                                              : ReasonGroup(mention[Reason]),
-                      mention[Name], mention[Guid], mention[Path], OutcomeName(outcome),
-                      mention[Reason], mention[Start], mention[Log]});
+                Keep(notCleaned, {mention[Reason].empty() ? L"(no reason in the log)"
+                                                          : ReasonGroup(mention[Reason]),
+                                  mention[Name], mention[Guid], mention[Path], OutcomeName(outcome),
+                                  mention[Reason], mention[Start], mention[Log]});
             }
         }
         if (csv.files != nullptr && (!csv.failedOnly || (latest && !IsCleanedNow(outcome)))) {
@@ -115,8 +114,8 @@ bool Collector::SettleMachines() {
         } while (more && run.computerName == machine.computerName &&
                  run.machineGuid == machine.machineGuid);
         // Every machine with files has runs, and both spools are in machine order.
-        while (moreFiles && (files[0] < machine.computerName ||
-                             (files[0] == machine.computerName && files[1] < machine.machineGuid))) {
+        while (moreFiles && (files[0] < machine.computerName || (files[0] == machine.computerName &&
+                                                                 files[1] < machine.machineGuid))) {
             moreFiles = machineFiles.Next(files);
         }
         if (moreFiles && files[0] == machine.computerName && files[1] == machine.machineGuid) {

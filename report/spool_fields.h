@@ -15,9 +15,7 @@ struct FieldWriter {
     void operator()(bool flag) { record.push_back(flag ? L"1" : L"0"); }
     void operator()(int64_t number) { record.push_back(std::to_wstring(number)); }
     void operator()(uint64_t number) { record.push_back(std::to_wstring(number)); }
-    template <typename Enum> void operator()(Enum value) {
-        (*this)(static_cast<int64_t>(value));
-    }
+    template <typename Enum> void operator()(Enum value) { (*this)(static_cast<int64_t>(value)); }
 };
 
 /// Reads them back in the same order; missing fields read as empty or zero.

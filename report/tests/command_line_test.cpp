@@ -35,11 +35,15 @@ TEST_CASE("ParseCommandLine_Csv_ThreeFilesFromOneNameOrEachByItself") {
         const wchar_t* runs;
         const wchar_t* problems;
     } cases[] = {
-        {{L"--csv", L"D:\\r\\fleet.CSV"}, L"D:\\r\\fleet-files.csv", L"D:\\r\\fleet-runs.csv",
+        {{L"--csv", L"D:\\r\\fleet.CSV"},
+         L"D:\\r\\fleet-files.csv",
+         L"D:\\r\\fleet-runs.csv",
          L"D:\\r\\fleet-problems.csv"},
         {{L"--csv", L"fleet"}, L"fleet-files.csv", L"fleet-runs.csv", L"fleet-problems.csv"},
         {{L"--csv-runs", L"r.csv"}, L"", L"r.csv", L""},
-        {{L"--csv-problems", L"p.csv", L"--failed-only", L"--csv-files", L"f.csv"}, L"f.csv", L"",
+        {{L"--csv-problems", L"p.csv", L"--failed-only", L"--csv-files", L"f.csv"},
+         L"f.csv",
+         L"",
          L"p.csv"},
     };
     for (const auto& c : cases) {

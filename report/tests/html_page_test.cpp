@@ -82,13 +82,15 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
     // named by the folder their logs lie in, which logs without their computer's name get.
     const size_t action = page.find("<h2 id=\"action\">Machines that need action (1)</h2>");
     const size_t b = page.find(
-        "<tr><td class=\"machine\">logs <span class=\"guid\">MACHINE-B</span></td><td>its latest "
+        "<tr><td class=\"machine\">logs <span class=\"guid\">MACHINE-B</span></td><td "
+        "class=\"text\">its latest "
         "run was cut off; 2 files failed; 1 file not yet cleaned (0 skipped, 0 interrupted, 1 "
         "listed only)</td><td class=\"n\">3</td>");
-    const size_t folded = page.find("<details class=\"clean\"><summary>Machines that are clean (1)");
-    const size_t a = page.find(
-        "<tr><td class=\"machine\">logs <span class=\"guid\">MACHINE-A</span></td><td>every "
-        "infected file cleaned</td>");
+    const size_t folded =
+        page.find("<details class=\"clean\"><summary>Machines that are clean (1)");
+    const size_t a = page.find("<tr><td class=\"machine\">logs <span "
+                               "class=\"guid\">MACHINE-A</span></td><td class=\"text\">every "
+                               "infected file cleaned</td>");
     CHECK(action != std::string::npos);
     CHECK(action < b);
     CHECK(b < folded);
@@ -97,8 +99,7 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
     CHECK(page.find("<tr><th>Machines</th><td class=\"n\">2</td></tr>") != std::string::npos);
     CHECK(page.find("<tr><th>Runs (logs of the tool)</th><td class=\"n\">3</td></tr>") !=
           std::string::npos);
-    CHECK(page.find("<tr><th>Infected files</th><td class=\"n\">4</td></tr>") !=
-          std::string::npos);
+    CHECK(page.find("<tr><th>Infected files</th><td class=\"n\">4</td></tr>") != std::string::npos);
     CHECK(page.find("<tr><th>Runs cut off</th><td class=\"n\">1</td></tr>") != std::string::npos);
     CHECK(page.find("<tr><th>Files that are not logs of the tool</th><td class=\"n\">1</td>") !=
           std::string::npos);
@@ -128,12 +129,13 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
 TEST_CASE("WriteHtmlPage_LongNames_CutWithTheWholeTextOnHover") {
     fixtures::Report report;
     const std::wstring guid(1022, L'G');
-    report.Read(L"C:\\logs\\a.log",
-                LogBytes(WithGuid(Join({{L"Begin"},
-                                        RunHead(),
-                                        {L"", L"INFO: Cleaning file [C:\\d\\a.BRSK]", L"INFO: Cleaned"},
-                                        RunTail(1, 1)}),
-                                  guid)));
+    report.Read(
+        L"C:\\logs\\a.log",
+        LogBytes(WithGuid(Join({{L"Begin"},
+                                RunHead(),
+                                {L"", L"INFO: Cleaning file [C:\\d\\a.BRSK]", L"INFO: Cleaned"},
+                                RunTail(1, 1)}),
+                          guid)));
     const std::string page = Page(report, 0);
     const std::string whole(guid.begin(), guid.end());
     const std::string cut(whole, 0, 63);
@@ -161,7 +163,7 @@ TEST_CASE("WriteHtmlPage_ManyFilesForOneReason_ListCutWithTheRestCounted") {
     CHECK(page.find("<h3>Loaded keys don&#39;t match. (" + std::to_string(files) + ")</h3>") !=
           std::string::npos);
     CHECK(page.find("<p>... and 7 more, in the CSVs.</p>") != std::string::npos);
-    CHECK(Count(page, "<td>failed</td>") == listed);
+    CHECK(Count(page, "<td class=\"text\">failed</td>") == listed);
     // The CSV has them all.
     CHECK(report.FileRows().size() == files);
 }

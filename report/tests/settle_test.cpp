@@ -78,14 +78,13 @@ const std::wstring G = L"C:\\d\\g.doc.BRSK";
 TEST_CASE("Settle_AFileFixedByALaterRun_CleanedNowWithItsHistoryKept") {
     fixtures::Report report;
     // Read in any order: the runs' starts decide which is the latest.
-    report.Read(L"C:\\logs\\tuesday.log",
-                RunOn(L"2026.01.06", L"M", Finished({Section(L"c:\\D\\F.DOC.BRSK", L"Cleaned")},
-                                                    1, 1)));
-    report.Read(L"C:\\logs\\monday.log",
-                RunOn(L"2026.01.05", L"M",
-                      Finished({Section(F, L"Not valid Bristoke file."),
-                                Section(G, L"Not valid Bristoke file.")},
-                               2, 0)));
+    report.Read(
+        L"C:\\logs\\tuesday.log",
+        RunOn(L"2026.01.06", L"M", Finished({Section(L"c:\\D\\F.DOC.BRSK", L"Cleaned")}, 1, 1)));
+    report.Read(L"C:\\logs\\monday.log", RunOn(L"2026.01.05", L"M",
+                                               Finished({Section(F, L"Not valid Bristoke file."),
+                                                         Section(G, L"Not valid Bristoke file.")},
+                                                        2, 0)));
     // Paths are matched as Windows matches them, whatever their case.
     CHECK(Latest(report.FileRows()) == Rows{{"C:\\d\\f.doc.BRSK", "failed", "0"},
                                             {"c:\\D\\F.DOC.BRSK", "cleaned", "1"},
@@ -102,8 +101,8 @@ TEST_CASE("Settle_AFileFixedByALaterRun_CleanedNowWithItsHistoryKept") {
 TEST_CASE("Settle_EachMachineByItsLatestRun_ExitCodeAndOrderWorstFirst") {
     const auto crashed = Join({{L"Begin"}, RunHead(), Section(F, L"x"), {L"End (crash)"}});
     const auto killed = Join({{L"Begin"}, RunHead(), {L"", L"INFO: Cleaning file [" + F + L"]"}});
-    const auto listedAfterKill = Finished(
-        {{L"INFO: Skipping [" + F + L"]... (interrupted)"}}, 1, 0, true);
+    const auto listedAfterKill =
+        Finished({{L"INFO: Skipping [" + F + L"]... (interrupted)"}}, 1, 0, true);
     const auto clean = Finished({Section(F, L"Cleaned")}, 1, 1);
     const auto failed = Finished({Section(F, L"Not valid Bristoke file.")}, 1, 0);
     struct Case {
@@ -113,10 +112,14 @@ TEST_CASE("Settle_EachMachineByItsLatestRun_ExitCodeAndOrderWorstFirst") {
         uint64_t interrupted;
     } cases[] = {
         {"a crash fixed by a later run", {{L"2026.01.05", crashed}, {L"2026.01.06", clean}}, 0, 0},
-        {"a clean run, then a crash", {{L"2026.01.05", clean}, {L"2026.01.06", crashed}},
-         exit_bit::RunsNotEnded | exit_bit::NotCleaned, 0},
+        {"a clean run, then a crash",
+         {{L"2026.01.05", clean}, {L"2026.01.06", crashed}},
+         exit_bit::RunsNotEnded | exit_bit::NotCleaned,
+         0},
         {"a killed run, then a listing run: one file interrupted once",
-         {{L"2026.01.05", killed}, {L"2026.01.06", listedAfterKill}}, exit_bit::NotCleaned, 1},
+         {{L"2026.01.05", killed}, {L"2026.01.06", listedAfterKill}},
+         exit_bit::NotCleaned,
+         1},
         {"a failure, then a clean run", {{L"2026.01.05", failed}, {L"2026.01.06", clean}}, 0, 0},
     };
     for (const auto& c : cases) {
@@ -137,8 +140,7 @@ TEST_CASE("Settle_EachMachineByItsLatestRun_ExitCodeAndOrderWorstFirst") {
     fleet.Read(L"C:\\logs\\4.log", RunOn(L"2026.01.05", L"CRASHED", crashed));
     CHECK(MachinesInOrder(fleet) ==
           std::vector<std::wstring>{
-              L"CRASHED: its latest run crashed; 1 file failed",
-              L"FAILED: 1 file failed",
+              L"CRASHED: its latest run crashed; 1 file failed", L"FAILED: 1 file failed",
               L"LISTED: 1 file not yet cleaned (0 skipped, 1 interrupted, 0 listed only)",
               L"CLEAN: every infected file cleaned"});
     CHECK(fleet.Settled().machines == 4);
@@ -147,15 +149,14 @@ TEST_CASE("Settle_EachMachineByItsLatestRun_ExitCodeAndOrderWorstFirst") {
 
 TEST_CASE("Settle_FailedOnly_OneRowPerFileNotCleaned") {
     fixtures::Report report(true);
-    report.Read(L"C:\\logs\\1.log",
-                RunOn(L"2026.01.05", L"M",
-                      Finished({Section(F, L"Not valid Bristoke file."),
-                                Section(G, L"Not valid Bristoke file.")},
-                               2, 0)));
-    report.Read(L"C:\\logs\\2.log",
-                RunOn(L"2026.01.06", L"M",
-                      Finished({Section(F, L"Cleaned"), Section(G, L"Loaded keys don't match.")},
-                               2, 1)));
+    report.Read(L"C:\\logs\\1.log", RunOn(L"2026.01.05", L"M",
+                                          Finished({Section(F, L"Not valid Bristoke file."),
+                                                    Section(G, L"Not valid Bristoke file.")},
+                                                   2, 0)));
+    report.Read(
+        L"C:\\logs\\2.log",
+        RunOn(L"2026.01.06", L"M",
+              Finished({Section(F, L"Cleaned"), Section(G, L"Loaded keys don't match.")}, 2, 1)));
     const Rows files = report.FileRows();
     REQUIRE(files.size() == 1);
     CHECK(files[0][2] == "C:\\d\\g.doc.BRSK");
