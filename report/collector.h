@@ -77,13 +77,13 @@ public:
     /// A file the report wrote before, met among the logs: noted, not counted as a problem.
     void OnPassedOver(const std::wstring& path, const std::wstring& what);
 
-    /// After the last log: finds each file's latest word and each machine's state, writes the
-    /// files CSV and sorts the page's spools. False when a spool failed (no room for its
-    /// temporary files).
+    /// After the last log: finds each file's latest word and each machine's state, and writes
+    /// the files CSV. False when a spool failed (no room for its temporary files).
     [[nodiscard]] bool Settle();
 
     const Totals& GetTotals() const { return totals; }
-    // For the page, sorted once settled; each can be read once.
+    // For the page, filled once settled; each is sorted and read once, one after the other, so
+    // that only one merges its temporary files at a time.
     /// Machines, worst first (MachineRecord).
     SortedSpool& Machines() { return machines; }
     /// Runs by machine and start (RunRecord).
@@ -111,7 +111,7 @@ private:
     uint64_t fileMentions = 0;
     // Every file's mentions need the room of one batch whatever the fleet; the other spools
     // get less, so that memory stays flat between a few logs and many.
-    static constexpr size_t SmallBatch = 256 * 1024;
+    static constexpr size_t SmallBatch = 64 * 1024;
     SortedSpool mentions{5};
     SortedSpool machineFiles{2, SmallBatch};
     SortedSpool machineRuns{3, SmallBatch};

@@ -10,6 +10,8 @@ namespace report {
 namespace {
 
 constexpr size_t BufferSize = 64 * 1024;
+/// A spool merges up to 16 temporary files at once, each read through its own buffer.
+constexpr size_t ReadBufferSize = 16 * 1024;
 
 } // namespace
 
@@ -60,8 +62,8 @@ OutputFile::~OutputFile() {
 bool OutputFile::Create(const std::wstring& target) {
     path = target;
     temporary = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    file.reset(CreateFileW(ToSystemPath(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file.reset(CreateFileW(ToSystemPath(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     writer.Attach(file.get());
     if (!file) {
         temporary.clear();
@@ -129,9 +131,9 @@ bool TempFile::Read(void* data, size_t size) {
     char* out = static_cast<char*>(data);
     while (size != 0) {
         if (readPosition == readAvailable) {
-            readBuffer.resize(BufferSize);
+            readBuffer.resize(ReadBufferSize);
             DWORD got = 0;
-            if (!ReadFile(file.get(), readBuffer.data(), BufferSize, &got, nullptr)) {
+            if (!ReadFile(file.get(), readBuffer.data(), ReadBufferSize, &got, nullptr)) {
                 failed = true;
             }
             readPosition = 0;

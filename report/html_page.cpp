@@ -177,6 +177,9 @@ template <typename Counted> std::string BarOf(const Counted& counted, uint64_t l
 /// The machines, worst first, to two scratch tables: those that need action and the others.
 bool WriteMachineRows(SortedSpool& machines, uint64_t largest, TempFile& inNeed, TempFile& clean) {
     SortedSpool::Record record;
+    if (!machines.Sort()) {
+        return false;
+    }
     while (machines.Next(record)) {
         const MachineState machine = MachineFromRecord(record);
         const std::string row =
@@ -192,8 +195,11 @@ bool WriteMachineRows(SortedSpool& machines, uint64_t largest, TempFile& inNeed,
     return !machines.Failed() && !inNeed.Failed() && !clean.Failed();
 }
 
-void RunRows(ITextOut& out, SortedSpool& runs, uint64_t largest) {
+bool RunRows(ITextOut& out, SortedSpool& runs, uint64_t largest) {
     SortedSpool::Record record;
+    if (!runs.Sort()) {
+        return false;
+    }
     std::wstring lastMachine;
     bool first = true;
     while (runs.Next(record)) {
@@ -211,6 +217,7 @@ void RunRows(ITextOut& out, SortedSpool& runs, uint64_t largest) {
                   Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType))) +
                   Cell(H(run.logFile), "path") + "</tr>\n");
     }
+    return !runs.Failed();
 }
 
 void TotalsTable(ITextOut& out, const Totals& totals) {
@@ -283,6 +290,9 @@ bool GroupedSection(ITextOut& out, const char* title, SortedSpool& spool, size_t
         out.Write("<p>None.</p>\n");
         return true;
     }
+    if (!spool.Sort()) {
+        return false;
+    }
     SortedSpool::Record record;
     SortedSpool::Record group;
     std::string rows;
@@ -336,6 +346,9 @@ bool ProblemSection(ITextOut& out, SortedSpool& problems) {
     }
     out.Write("<table>\n<tr><th>File</th><th>Problem</th><th>Detail</th></tr>\n");
     SortedSpool::Record record;
+    if (!problems.Sort()) {
+        return false;
+    }
     uint64_t shown = 0;
     while (problems.Next(record)) {
         if (++shown <= ListedProblems) {
@@ -424,10 +437,10 @@ bool WriteHtmlPage(ITextOut& out, Collector& collector, const PageFacts& facts) 
               "<th>Run start</th><th>Files</th><th>Mode</th><th>Found</th><th>Cleaned</th>"
               "<th>Not cleaned</th><th>Warnings</th><th>Errors</th><th>End</th><th>Exit</th>"
               "<th>OS</th><th>Log file</th></tr>\n");
-    RunRows(out, collector.Runs(), totals.largest);
+    const bool runsListed = RunRows(out, collector.Runs(), totals.largest);
     out.Write("</table>\n");
     const bool listed =
-        !collector.Runs().Failed() &&
+        runsListed &&
         GroupedSection(out, "Files not cleaned, by reason", collector.NotCleaned(), 1,
                        ListedPerReason,
                        "<th>Machine</th><th>File</th><th>Outcome</th><th>Reason</th>"

@@ -20,7 +20,7 @@ struct PageFacts {
 };
 
 /// Writes the page: one HTML file with its style inside, no script and nothing fetched from
-/// anywhere. The collector's spools must have been sorted; they are read once.
+/// anywhere. The collector must have settled; its spools are sorted and read once.
 [[nodiscard]] bool WriteHtmlPage(ITextOut& out, Collector& collector, const PageFacts& facts);
 
 } // namespace report

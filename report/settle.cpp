@@ -29,11 +29,7 @@ bool IsCleanedNow(Outcome outcome) {
 } // namespace
 
 bool Collector::Settle() {
-    if (spoolFailed || !SettleFiles() || !SettleMachines()) {
-        return false;
-    }
-    return runs.Sort() && notCleaned.Sort() && notices.Sort() && problems.Sort() &&
-           machines.Sort() && !spoolFailed;
+    return !spoolFailed && SettleFiles() && SettleMachines() && !spoolFailed;
 }
 
 bool Collector::SettleFiles() {

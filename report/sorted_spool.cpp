@@ -87,6 +87,14 @@ bool SortedSpool::SpillBatch() {
         return false;
     }
     batchFiles.push_back(std::move(file));
+    batchLevels.push_back(0);
+    // Like carries in counting: 16 files of one level make one of the next.
+    while (batchLevels.size() >= MaxMergeWidth &&
+           batchLevels[batchLevels.size() - MaxMergeWidth] == batchLevels.back()) {
+        if (!MergeBatches(MaxMergeWidth)) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -114,6 +122,7 @@ bool SortedSpool::Sort() {
         failed = true;
     }
     batchFiles.clear();
+    batchLevels.clear();
     return !failed;
 }
 
@@ -150,11 +159,14 @@ int SortedSpool::LeastSource(const std::vector<Source>& candidates) const {
 }
 
 bool SortedSpool::MergeBatches(size_t count) {
+    const size_t from = batchFiles.size() - count;
     std::vector<std::unique_ptr<TempFile>> first;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = from; i < batchFiles.size(); ++i) {
         first.push_back(std::move(batchFiles[i]));
     }
-    batchFiles.erase(batchFiles.begin(), batchFiles.begin() + static_cast<ptrdiff_t>(count));
+    const int level = batchLevels[from] + 1;
+    batchFiles.resize(from);
+    batchLevels.resize(from);
     std::vector<Source> merging;
     auto merged = std::make_unique<TempFile>();
     if (!merged->Create() || !OpenSources(merging, std::move(first))) {
@@ -171,6 +183,7 @@ bool SortedSpool::MergeBatches(size_t count) {
         return false;
     }
     batchFiles.push_back(std::move(merged));
+    batchLevels.push_back(level);
     return true;
 }
 
@@ -180,6 +193,9 @@ bool SortedSpool::Next(Record& record) {
     }
     if (sources.empty()) {
         if (batchPosition == batch.size()) {
+            batch.clear();
+            batch.shrink_to_fit();
+            batchPosition = 0;
             return false;
         }
         record = std::move(batch[batchPosition++]);

@@ -10,8 +10,9 @@
 namespace report {
 
 /// Records of text fields, given back sorted by their first key fields, in memory of a fixed
-/// size whatever their number: full batches are sorted and moved to temporary files, which are
-/// merged at the end, a few at a time.
+/// size whatever their number: full batches are sorted and moved to temporary files. Every 16
+/// files of one size are merged into one as they come, so that few are open at any time (each
+/// costs the process memory), and the rest are merged at the end.
 class SortedSpool {
 public:
     using Record = std::vector<std::wstring>;
@@ -37,7 +38,7 @@ private:
 
     bool Less(const Record& a, const Record& b) const;
     [[nodiscard]] bool SpillBatch();
-    /// Merges the first count batch files into one, which goes to the end of the list.
+    /// Merges the last count batch files into one, which takes their place.
     [[nodiscard]] bool MergeBatches(size_t count);
     [[nodiscard]] bool OpenSources(std::vector<Source>& sources,
                                    std::vector<std::unique_ptr<TempFile>> files);
@@ -51,6 +52,8 @@ private:
     size_t batchBytes = 0;
     size_t batchPosition = 0;
     std::vector<std::unique_ptr<TempFile>> batchFiles;
+    /// How many merges each batch file has been through, in the order of batchFiles.
+    std::vector<int> batchLevels;
     std::vector<Source> sources;
     uint64_t size = 0;
     bool failed = false;

@@ -63,6 +63,7 @@ std::vector<std::wstring> MachinesInOrder(fixtures::Report& report) {
     report.Settled();
     std::vector<std::wstring> names;
     SortedSpool::Record record;
+    REQUIRE(report.collector.Machines().Sort());
     while (report.collector.Machines().Next(record)) {
         const MachineState machine = MachineFromRecord(record);
         names.push_back(machine.machineGuid + L": " + machine.Why());
