@@ -21,10 +21,10 @@ bool IsLogOfTheTool(const std::wstring& path) {
     if (!file.Open(path)) {
         return false;
     }
-    Utf16LineReader reader(file);
+    LineReader reader(file);
     TextLine line;
-    return reader.ReadStart() == Utf16LineReader::Start::Utf16 && reader.Next(line) &&
-           line.complete && !BeginStamp(line.text).empty();
+    return reader.ReadStart() == LineReader::Start::Utf16 && reader.Next(line) && line.complete &&
+           !BeginStamp(line.text).empty();
 }
 
 /// The input folder or file that the output lies in or is; empty when none.

@@ -138,7 +138,7 @@ void RunParser::AddLine(const std::wstring& line, bool complete) {
     (this->*Handlers[static_cast<int>(parsed.prefix)])(parsed.text);
 }
 
-void RunParser::AddOverlongLine() {
+void RunParser::AddDamagedLine() {
     ++run.lines;
     CountDamaged();
 }
