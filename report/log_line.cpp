@@ -1,5 +1,7 @@
 #include "log_line.h"
 
+#include "logging/log_texts.h"
+
 namespace report {
 
 namespace {
@@ -30,9 +32,9 @@ struct PrefixText {
 };
 
 constexpr PrefixText Prefixes[] = {
-    {LinePrefix::Info, L"INFO: "},
-    {LinePrefix::Warning, L"WARNING: "},
-    {LinePrefix::Error, L"ERROR: "},
+    {LinePrefix::Info, prefix::Info},
+    {LinePrefix::Warning, prefix::Warning},
+    {LinePrefix::Error, prefix::Error},
 };
 
 } // namespace
@@ -63,7 +65,7 @@ bool StartsLikeLogLine(const std::wstring& text) {
 std::wstring BeginStamp(const std::wstring& line) {
     LogLine parsed;
     if (!ParseLogLine(line, parsed) || parsed.prefix != LinePrefix::None ||
-        parsed.text != L"Begin") {
+        parsed.text != log_text::Begin.text) {
         return std::wstring();
     }
     return parsed.stamp;
