@@ -1,5 +1,7 @@
 #include "doctest.h"
 
+#include <algorithm>
+
 #include "exit_code.h"
 #include "fixtures.h"
 #include "report_fixture.h"
@@ -16,6 +18,12 @@ const std::vector<std::wstring> CleanRun =
           RunHead(),
           {L"", L"INFO: Cleaning file [C:\\d\\a.txt.BRSK]", L"INFO: Cleaned"},
           RunTail(1, 1)});
+
+/// UTF-8 bytes with bare line feeds, as an editor may re-save a log.
+std::string WithoutCarriageReturns(std::string bytes) {
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+    return bytes;
+}
 
 } // namespace
 
@@ -130,6 +138,7 @@ TEST_CASE("ReadLog_ReSavedAsUtf8_TheSameRowsAsTheToolsLog") {
         {"without a mark", Utf8LogBytes(CleanRun, false), 1},
         {"joined, each with its mark", Utf8LogBytes(CleanRun, true) + Utf8LogBytes(CleanRun, true),
          2},
+        {"with its mark and LF line ends", WithoutCarriageReturns(Utf8LogBytes(CleanRun, true)), 1},
     };
     fixtures::Report original;
     original.Read(L"C:\\logs\\a.log", LogBytes(CleanRun));
