@@ -35,6 +35,7 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
     visit(run.firstDamagedLine);
     visit(run.cutMidLine);
     visit(run.lfLineEnds);
+    visit(run.utf8Resaved);
     visit(run.state);
     visit(run.exitCode);
     visit(run.stateReason);
@@ -151,7 +152,7 @@ void Collector::OnRunEnd(const RunInfo& run) {
                        Number(run.warnings),
                        Number(run.errors),
                        Number(run.damagedLines),
-                       RunNotes(run)});
+                       RunNotesText(run)});
     }
     Keep(machineRuns, RunRecord(run));
     if (forPage) {

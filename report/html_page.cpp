@@ -123,7 +123,7 @@ std::string Ending(const RunInfo& run) {
 std::string ExitState(const RunInfo& run) {
     std::string text = run.exitCode >= 0 ? N(static_cast<uint64_t>(run.exitCode)) + " " : "";
     text += H(RunStateName(run.state));
-    const std::wstring notes = RunNotes(run);
+    const std::wstring notes = RunNotesText(run);
     if (!notes.empty()) {
         text += "<br><small>" + H(notes) + "</small>";
     }

@@ -14,32 +14,38 @@ public:
     [[nodiscard]] virtual bool Read(uint8_t* buffer, uint32_t size, uint32_t& got) = 0;
 };
 
-/// One line of a UTF-16LE text, without its "\r\n".
+/// One line of a text, without its "\r\n".
 struct TextLine {
     std::wstring text;
     /// Ended by "\r\n"; the last line of a text cut off mid-line is not.
     bool complete = false;
     /// Longer than MaxLineLength: only its start is kept.
     bool truncated = false;
+    /// Holds bytes that are not UTF-8 (in a UTF-8 text), each read as U+FFFD.
+    bool malformed = false;
 };
 
-/// Splits a UTF-16LE text with a byte-order mark into lines, a chunk at a time, so that memory
-/// stays the same whatever the file's size. Lone surrogates are kept as they are: Windows
-/// allows them in file names, and the tool writes names as they are.
-class Utf16LineReader {
+/// Splits a text into lines, a chunk at a time, so that memory stays the same whatever the
+/// file's size. The tool writes UTF-16LE with a byte-order mark; an editor may have re-saved a
+/// log as UTF-8, with a mark or without one. Lone surrogates of UTF-16 are kept as they are:
+/// Windows allows them in file names, and the tool writes names as they are.
+class LineReader {
 public:
     static constexpr size_t MaxLineLength = 256 * 1024;
 
-    enum class Start { Utf16, Empty, NotUtf16, ReadFailed };
+    /// Unmarked: no byte-order mark; the text is read as UTF-8, which is up to the caller to
+    /// accept or not.
+    enum class Start { Utf16, Utf8, Unmarked, Empty, ReadFailed };
 
-    explicit Utf16LineReader(IByteSource& source) : source(source) {}
+    explicit LineReader(IByteSource& source) : source(source) {}
 
     /// Reads the byte-order mark; the first bytes are kept for a report on a file without one.
     [[nodiscard]] Start ReadStart();
     /// The next line; false at the end of the text or after a failed read.
     [[nodiscard]] bool Next(TextLine& line);
-    /// The text ends with half a character (an odd number of bytes).
-    bool OddByteAtEnd() const { return oddByte; }
+    /// After the last line: the text ends inside a character (half of a UTF-16 one, or a UTF-8
+    /// sequence cut short).
+    bool HalfCharacterAtEnd() const { return atEnd && position != available; }
     bool ReadFailed() const { return failed; }
     /// The text's lines end in bare line feeds, as an editor that re-saved a log leaves them.
     bool LfLineEnds() const { return lfLineEnds; }
@@ -47,15 +53,19 @@ public:
     const std::vector<uint8_t>& FirstBytes() const { return firstBytes; }
 
 private:
+    enum class Encoding { Utf16, Utf8 };
+
     [[nodiscard]] bool Fill();
+    /// The UTF-16 units of the next character in the buffer; 0 when it holds no whole one.
+    size_t Decode(wchar_t (&units)[2], bool& malformed);
 
     IByteSource& source;
+    Encoding encoding = Encoding::Utf16;
     std::vector<uint8_t> buffer = std::vector<uint8_t>(64 * 1024);
     uint32_t position = 0;
     uint32_t available = 0;
     bool atEnd = false;
     bool failed = false;
-    bool oddByte = false;
     bool firstLineRead = false;
     bool lfLineEnds = false;
     std::vector<uint8_t> firstBytes;

@@ -1,5 +1,7 @@
 #include "log_line.h"
 
+#include "logging/log_texts.h"
+
 namespace report {
 
 namespace {
@@ -9,17 +11,19 @@ constexpr wchar_t Head[] = L"[dddd.dd.dd dd:dd:dd.ddd] - ";
 constexpr size_t HeadLength = sizeof Head / sizeof Head[0] - 1;
 constexpr size_t StampLength = 23;
 
-bool HasHead(const std::wstring& line) {
-    if (line.size() < HeadLength) {
-        return false;
-    }
-    for (size_t i = 0; i < HeadLength; ++i) {
-        const wchar_t c = line[i];
+/// The first count characters of text follow the head's pattern.
+bool FollowsHead(const std::wstring& text, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const wchar_t c = text[i];
         if (Head[i] == L'd' ? (c < L'0' || c > L'9') : c != Head[i]) {
             return false;
         }
     }
     return true;
+}
+
+bool HasHead(const std::wstring& line) {
+    return line.size() >= HeadLength && FollowsHead(line, HeadLength);
 }
 
 struct PrefixText {
@@ -28,9 +32,9 @@ struct PrefixText {
 };
 
 constexpr PrefixText Prefixes[] = {
-    {LinePrefix::Info, L"INFO: "},
-    {LinePrefix::Warning, L"WARNING: "},
-    {LinePrefix::Error, L"ERROR: "},
+    {LinePrefix::Info, prefix::Info},
+    {LinePrefix::Warning, prefix::Warning},
+    {LinePrefix::Error, prefix::Error},
 };
 
 } // namespace
@@ -54,10 +58,14 @@ bool ParseLogLine(const std::wstring& line, LogLine& parsed) {
     return true;
 }
 
+bool StartsLikeLogLine(const std::wstring& text) {
+    return FollowsHead(text, text.size() < HeadLength ? text.size() : HeadLength);
+}
+
 std::wstring BeginStamp(const std::wstring& line) {
     LogLine parsed;
     if (!ParseLogLine(line, parsed) || parsed.prefix != LinePrefix::None ||
-        parsed.text != L"Begin") {
+        parsed.text != log_text::Begin.text) {
         return std::wstring();
     }
     return parsed.stamp;

@@ -21,10 +21,13 @@ bool IsLogOfTheTool(const std::wstring& path) {
     if (!file.Open(path)) {
         return false;
     }
-    Utf16LineReader reader(file);
+    // In UTF-16 as the tool writes it, or re-saved as UTF-8.
+    LineReader reader(file);
+    const LineReader::Start start = reader.ReadStart();
     TextLine line;
-    return reader.ReadStart() == Utf16LineReader::Start::Utf16 && reader.Next(line) &&
-           line.complete && !BeginStamp(line.text).empty();
+    return (start == LineReader::Start::Utf16 || start == LineReader::Start::Utf8 ||
+            start == LineReader::Start::Unmarked) &&
+           reader.Next(line) && line.complete && !BeginStamp(line.text).empty();
 }
 
 /// The input folder or file that the output lies in or is; empty when none.

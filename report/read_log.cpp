@@ -28,47 +28,65 @@ std::wstring FirstBytesText(const std::vector<uint8_t>& bytes) {
 } // namespace
 
 void ReadLog(IByteSource& source, const std::wstring& path, Collector& collector) {
-    Utf16LineReader reader(source);
-    switch (reader.ReadStart()) {
-    case Utf16LineReader::Start::ReadFailed:
+    LineReader reader(source);
+    const LineReader::Start start = reader.ReadStart();
+    const auto foreign = [&] {
+        collector.OnProblem(path, Problem::NotUtf16, FirstBytesText(reader.FirstBytes()));
+    };
+    switch (start) {
+    case LineReader::Start::ReadFailed:
         collector.OnProblem(path, Problem::Unreadable, L"cannot be read, " + FormatLastError());
         return;
-    case Utf16LineReader::Start::Empty:
+    case LineReader::Start::Empty:
         collector.OnProblem(path, Problem::Empty, L"0 bytes");
         return;
-    case Utf16LineReader::Start::NotUtf16: {
+    case LineReader::Start::Utf8:
+    case LineReader::Start::Unmarked: {
         const std::wstring earlier = EarlierOutputKind(path);
         if (!earlier.empty()) {
             collector.OnPassedOver(path, earlier);
-        } else {
-            collector.OnProblem(path, Problem::NotUtf16, FirstBytesText(reader.FirstBytes()));
+            return;
         }
-        return;
+        // Without a mark, only a text that starts as the tool's log does is read as one.
+        const std::vector<uint8_t>& first = reader.FirstBytes();
+        if (start == LineReader::Start::Unmarked &&
+            !StartsLikeLogLine(std::wstring(first.begin(), first.end()))) {
+            foreign();
+            return;
+        }
+        break;
     }
-    case Utf16LineReader::Start::Utf16:
+    case LineReader::Start::Utf16:
         break;
     }
     TextLine line;
     if (!reader.Next(line)) {
-        collector.OnProblem(path, Problem::Empty, L"only a UTF-16 byte-order mark");
+        collector.OnProblem(path, Problem::Empty,
+                            start == LineReader::Start::Utf16 ? L"only a UTF-16 byte-order mark"
+                                                              : L"only a UTF-8 byte-order mark");
         return;
     }
-    const std::wstring start = line.complete ? BeginStamp(line.text) : std::wstring();
-    if (start.empty()) {
+    const std::wstring stamp = line.complete ? BeginStamp(line.text) : std::wstring();
+    if (stamp.empty() && start == LineReader::Start::Unmarked) {
+        foreign();
+        return;
+    }
+    if (stamp.empty()) {
         collector.OnProblem(path, Problem::NotALog,
                             L"its first line is not \"[time] - Begin\": " +
                                 line.text.substr(0, ShownStart));
         return;
     }
-    auto parser = std::make_unique<RunParser>(collector, path, start);
+    auto parser = std::make_unique<RunParser>(collector, path, stamp);
     const auto endRun = [&](bool halfCharacter) {
         RunInfo run = parser->Finish(halfCharacter);
         run.lfLineEnds = reader.LfLineEnds();
+        run.utf8Resaved = start != LineReader::Start::Utf16;
         collector.OnRunEnd(run);
     };
     while (reader.Next(line)) {
-        if (line.truncated) {
-            parser->AddOverlongLine();
+        if (line.truncated || line.malformed) {
+            parser->AddDamagedLine();
             continue;
         }
         // Logs joined into one file (copy /b a+b) hold one run after another, each from its
@@ -86,7 +104,7 @@ void ReadLog(IByteSource& source, const std::wstring& path, Collector& collector
     if (reader.ReadFailed()) {
         collector.OnProblem(path, Problem::Unreadable, L"reading stopped, " + FormatLastError());
     }
-    endRun(reader.OddByteAtEnd());
+    endRun(reader.HalfCharacterAtEnd());
 }
 
 void ReadLogFile(const std::wstring& path, Collector& collector) {

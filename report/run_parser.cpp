@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "driver/exit_code.h"
+#include "logging/log_texts.h"
+
 namespace report {
 
 namespace {
@@ -21,6 +24,10 @@ bool Between(const std::wstring& text, const wchar_t* head, const wchar_t* tail,
     }
     inner.assign(text, headLength, text.size() - headLength - tailLength);
     return true;
+}
+
+bool Between(const std::wstring& text, const FramedText& line, std::wstring& inner) {
+    return Between(text, line.head, line.tail, inner);
 }
 
 /// A decimal count or exit code, read in 64 bits: a count past 32 bits is read as it is, and
@@ -46,9 +53,9 @@ bool ParseNumber(const std::wstring& digits, int64_t& value) {
     return true;
 }
 
-bool NumberThen(const std::wstring& text, const wchar_t* tail, int64_t& value) {
+bool NumberIn(const std::wstring& text, const FramedText& line, int64_t& value) {
     std::wstring digits;
-    return Between(text, L"", tail, digits) && ParseNumber(digits, value);
+    return Between(text, line, digits) && ParseNumber(digits, value);
 }
 
 /// The name the tool decrypts a file to: the path without its last extension.
@@ -59,7 +66,8 @@ std::wstring OutputOf(const std::wstring& path) {
 
 /// Lines that tell what else happened to a file, whether it was cleaned or not.
 bool IsNote(const std::wstring& text) {
-    return StartsWith(text, L"Resuming the cleaning of [") || StartsWith(text, L"Replaced file [");
+    return StartsWith(text, log_text::Resuming.head) ||
+           StartsWith(text, log_text::ReplacedFile.head);
 }
 
 void Append(std::wstring& notes, const std::wstring& note) {
@@ -70,36 +78,39 @@ void Append(std::wstring& notes, const std::wstring& note) {
 }
 
 struct ExitState {
-    int64_t code;
+    ExitCode code;
     RunState state;
 };
 
 constexpr ExitState ExitStates[] = {
-    {0, RunState::Finished},        {1, RunState::UsageShown},
-    {6, RunState::AnotherInstance}, {8, RunState::UnsupportedWindows},
-    {9, RunState::InitFailed},      {10, RunState::EnvironmentRefused},
-    {255, RunState::Crashed},
+    {ExitCode::Finished, RunState::Finished},
+    {ExitCode::UsageShown, RunState::UsageShown},
+    {ExitCode::AnotherInstance, RunState::AnotherInstance},
+    {ExitCode::UnsupportedWindows, RunState::UnsupportedWindows},
+    {ExitCode::CleanerInitFailed, RunState::InitFailed},
+    {ExitCode::EnvironmentRefused, RunState::EnvironmentRefused},
+    {ExitCode::Crashed, RunState::Crashed},
 };
 
 int64_t ExitCodeOfState(RunState state) {
     for (const ExitState& known : ExitStates) {
         if (known.state == state) {
-            return known.code;
+            return static_cast<int64_t>(known.code);
         }
     }
     return -1;
 }
 
 struct ModeNotice {
-    const wchar_t* text;
+    LineText line;
     bool RunInfo::*flag;
 };
 
 constexpr ModeNotice ModeNotices[] = {
-    {L"SilentMode Enabled", &RunInfo::silent},
-    {L"ForcedMode Enabled", &RunInfo::forced},
-    {L"NoCleaningMode Enabled", &RunInfo::listOnly},
-    {L"DebugMode Enabled", nullptr},
+    {log_text::SilentMode, &RunInfo::silent},
+    {log_text::ForcedMode, &RunInfo::forced},
+    {log_text::ListOnlyMode, &RunInfo::listOnly},
+    {log_text::DebugMode, nullptr},
 };
 
 } // namespace
@@ -138,7 +149,7 @@ void RunParser::AddLine(const std::wstring& line, bool complete) {
     (this->*Handlers[static_cast<int>(parsed.prefix)])(parsed.text);
 }
 
-void RunParser::AddOverlongLine() {
+void RunParser::AddDamagedLine() {
     ++run.lines;
     CountDamaged();
 }
@@ -150,11 +161,11 @@ void RunParser::CountDamaged() {
 }
 
 void RunParser::AddPlain(const std::wstring& text) {
-    if (text == L"End") {
+    if (text == log_text::End.text) {
         endLine = EndLine::End;
-    } else if (text == L"End (crash)") {
+    } else if (text == log_text::EndAfterCrash.text) {
         endLine = EndLine::Crash;
-    } else if (text == L"Usage:") {
+    } else if (text == log_text::Usage.text) {
         usageSeen = true;
     }
 }
@@ -162,44 +173,48 @@ void RunParser::AddPlain(const std::wstring& text) {
 void RunParser::AddInfo(const std::wstring& text) {
     std::wstring inner;
     int64_t number = 0;
-    if (Between(text, L"Cleaning file [", L"]", inner)) {
+    if (Between(text, log_text::CleaningFile, inner)) {
         StartSection(inner);
-    } else if (text == L"Cleaned") {
+    } else if (text == log_text::Cleaned.text) {
         if (section.open) {
             CloseSection(Outcome::Cleaned);
         }
-    } else if (Between(text, L"Skipping [", L"]... (interrupted)", inner) ||
-               Between(text, L"Skipping [", L"]...", inner)) {
+    } else if (Between(text, log_text::ListedInterrupted, inner) ||
+               Between(text, log_text::Listed, inner)) {
         AbandonSection();
         FlushPending();
         headerDone = true;
-        const bool interrupted = text.back() == L')';
+        const bool interrupted = Between(text, log_text::ListedInterrupted, inner);
         Emit(FileRecord{inner, interrupted ? Outcome::Interrupted : Outcome::Listed,
                         interrupted ? text : std::wstring()});
-    } else if (Between(text, L"Left as it is, not a file of the family [", L"]", inner)) {
+    } else if (Between(text, log_text::NotOfTheFamily, inner)) {
         AbandonSection();
         FlushPending();
         headerDone = true;
         Emit(FileRecord{inner, Outcome::NotFamily, text});
-    } else if (NumberThen(text, L" infected files found.", number)) {
+    } else if (NumberIn(text, log_text::InfectedFound, number)) {
         AbandonSection();
         FlushPending();
         summarySeen = true;
         run.loggedFound = number;
-    } else if (NumberThen(text, L" file(s) cleaned.", number)) {
+    } else if (NumberIn(text, log_text::FilesCleaned, number)) {
         run.loggedCleaned = number;
     } else if (IsNote(text) && (section.open || pending)) {
         // After "Cleaned" a note still belongs to the file just cleaned.
         Append(section.open ? section.notes : pending->reason, text);
     } else if (section.open) {
-        if (StartsWith(text, L"Decrypting [")) {
+        if (StartsWith(text, log_text::Decrypting.head)) {
             return;
         }
-        const bool question = StartsWith(text, L"Do you want to overwrite the following file? [");
-        const size_t answer = text.rfind(L"] ");
+        static const std::wstring asked =
+            std::wstring(log_text::OverwriteQuestion) + log_text::OverwriteAsked.head;
+        const bool question = StartsWith(text, asked.c_str());
+        const size_t answer = text.rfind(log_text::OverwriteAsked.tail);
         const bool refused =
-            (question && answer != std::wstring::npos && text.compare(answer + 2, 2, L"No") == 0) ||
-            StartsWith(text, L"User doesn't allow modification of file [");
+            (question && answer != std::wstring::npos &&
+             text.compare(answer + std::wcslen(log_text::OverwriteAsked.tail),
+                          std::wcslen(log_text::AnswerNo), log_text::AnswerNo) == 0) ||
+            StartsWith(text, log_text::OverwriteRefused.head);
         if (question && !refused) {
             Append(section.notes, text);
             return;
@@ -207,15 +222,15 @@ void RunParser::AddInfo(const std::wstring& text) {
         section.refused = section.refused || refused;
         section.reason = text;
     } else if (!headerDone) {
-        if (Between(text, L"OS: ", L"", inner)) {
+        if (Between(text, log_text::Os, inner)) {
             run.os = inner;
-        } else if (Between(text, L"Product Type: ", L"", inner)) {
+        } else if (Between(text, log_text::ProductType, inner)) {
             run.productType = inner;
-        } else if (Between(text, L"Machine guid: ", L"", inner)) {
+        } else if (Between(text, log_text::MachineGuid, inner)) {
             run.machineGuid = inner;
-        } else if (Between(text, L"Computer name: ", L"", inner)) {
+        } else if (Between(text, log_text::ComputerName, inner)) {
             run.computerName = inner;
-        } else if (text == L"Looking for infected files...") {
+        } else if (text == log_text::WalkStarts.text) {
             headerDone = true;
         }
     }
@@ -223,7 +238,7 @@ void RunParser::AddInfo(const std::wstring& text) {
 
 void RunParser::AddWarning(const std::wstring& text) {
     for (const ModeNotice& notice : ModeNotices) {
-        if (text == notice.text) {
+        if (text == notice.line.text) {
             if (notice.flag != nullptr) {
                 run.*notice.flag = true;
             }
@@ -236,11 +251,11 @@ void RunParser::AddWarning(const std::wstring& text) {
 
 void RunParser::AddError(const std::wstring& text) {
     std::wstring path;
-    if (text == L"Not cleaned") {
+    if (text == log_text::NotCleaned.text) {
         if (section.open) {
             CloseSection(section.refused ? Outcome::Skipped : Outcome::Failed);
         }
-    } else if (Between(text, L"Internal error while cleaning ", L"", path)) {
+    } else if (Between(text, log_text::InternalError, path)) {
         if (section.open && section.path != path) {
             AbandonSection();
         }
@@ -251,16 +266,16 @@ void RunParser::AddError(const std::wstring& text) {
         }
         section.reason = text;
         CloseSection(Outcome::Failed);
-    } else if (text == L"Sorry but this Windows version is not supported!") {
+    } else if (text == log_text::UnsupportedWindows.text) {
         hintedState = RunState::UnsupportedWindows;
         run.stateReason = text;
-    } else if (text == L"Cleaner initialization failed!") {
+    } else if (text == log_text::InitFailed.text) {
         hintedState = RunState::InitFailed;
         run.stateReason = lastError.empty() ? text : lastError;
-    } else if (text == L"The user stopped the run at the environment check.") {
+    } else if (text == log_text::EnvironmentRefused.text) {
         hintedState = RunState::EnvironmentRefused;
         run.stateReason = text;
-    } else if (text == L"Fatal error occured, consult support.") {
+    } else if (text == log_text::FatalError.text) {
         hintedState = RunState::Crashed;
         run.stateReason = text;
     } else {

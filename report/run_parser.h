@@ -24,8 +24,8 @@ public:
 
     /// The next line after "Begin", as the file holds it.
     void AddLine(const std::wstring& line, bool complete);
-    /// A line too long to be one of the tool's.
-    void AddOverlongLine();
+    /// A line that cannot be one of the tool's: too long, or not text in the log's encoding.
+    void AddDamagedLine();
     /// Settles the files still open and the run's state at the end of the log. halfCharacter:
     /// the file ends with a byte that is half of a character.
     const RunInfo& Finish(bool halfCharacter);

@@ -33,15 +33,24 @@ const wchar_t* NoticeKindName(NoticeKind kind) {
     return NoticeKindNames[static_cast<int>(kind)];
 }
 
-uint64_t RunInfo::Found() const {
-    if (loggedFound >= 0) {
-        return static_cast<uint64_t>(loggedFound);
-    }
+uint64_t RunInfo::FoundInLines() const {
     uint64_t total = 0;
     for (uint64_t count : outcomes) {
         total += count;
     }
     return total;
+}
+
+bool RunInfo::CountsDiffer() const {
+    // The tool counts every file it names in a line of its own, cleaned or not, as infected:
+    // files of other kinds that a forced run counted, and files only listed, too.
+    return loggedFound >= 0 && loggedCleaned >= 0 &&
+           (static_cast<uint64_t>(loggedFound) != FoundInLines() ||
+            static_cast<uint64_t>(loggedCleaned) != Count(Outcome::Cleaned));
+}
+
+uint64_t RunInfo::Found() const {
+    return loggedFound >= 0 ? static_cast<uint64_t>(loggedFound) : FoundInLines();
 }
 
 uint64_t RunInfo::Cleaned() const {
@@ -51,26 +60,38 @@ uint64_t RunInfo::Cleaned() const {
     return cleaned < Found() ? cleaned : Found();
 }
 
-std::wstring RunNotes(const RunInfo& run) {
-    std::wstring notes;
-    const auto add = [&notes](const std::wstring& note) {
-        notes += (notes.empty() ? L"" : L"; ") + note;
-    };
-    if (!run.stateReason.empty()) {
-        add(run.stateReason);
-    }
+uint64_t RunInfo::NotFamily() const {
+    const uint64_t left = Found() - Cleaned();
+    return Count(Outcome::NotFamily) < left ? Count(Outcome::NotFamily) : left;
+}
+
+std::vector<std::wstring> RunNotes(const RunInfo& run) {
+    std::vector<std::wstring> notes;
     if (run.cutMidLine) {
-        add(L"the last line is cut off");
+        notes.push_back(L"the last line is cut off");
     }
     if (run.lfLineEnds) {
-        add(L"re-saved with LF line ends");
+        notes.push_back(L"re-saved with LF line ends");
+    }
+    if (run.utf8Resaved) {
+        notes.push_back(L"re-saved as UTF-8");
+    }
+    if (run.CountsDiffer()) {
+        notes.push_back(L"the log's counts (" + std::to_wstring(run.loggedFound) + L" found, " +
+                        std::to_wstring(run.loggedCleaned) +
+                        L" cleaned) differ from its file lines (" +
+                        std::to_wstring(run.FoundInLines()) + L", " +
+                        std::to_wstring(run.Count(Outcome::Cleaned)) + L")");
     }
     return notes;
 }
 
-uint64_t RunInfo::NotFamily() const {
-    const uint64_t left = Found() - Cleaned();
-    return Count(Outcome::NotFamily) < left ? Count(Outcome::NotFamily) : left;
+std::wstring RunNotesText(const RunInfo& run) {
+    std::wstring text = run.stateReason;
+    for (const std::wstring& note : RunNotes(run)) {
+        text += (text.empty() ? L"" : L"; ") + note;
+    }
+    return text;
 }
 
 } // namespace report

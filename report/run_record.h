@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace report {
 
@@ -63,6 +64,8 @@ struct RunInfo {
     bool cutMidLine = false;
     /// Its lines end in bare line feeds: re-saved by an editor after the tool wrote it.
     bool lfLineEnds = false;
+    /// Its text is UTF-8: re-saved by an editor after the tool wrote it.
+    bool utf8Resaved = false;
 
     RunState state = RunState::CutOff;
     int64_t exitCode = -1; ///< the code its end stands for; -1 when the run has none (cut off)
@@ -70,6 +73,10 @@ struct RunInfo {
     std::wstring stateReason;
 
     uint64_t Count(Outcome outcome) const { return outcomes[static_cast<int>(outcome)]; }
+    /// Infected files as the run's lines about each file count them.
+    uint64_t FoundInLines() const;
+    /// The closing counts are both there and disagree with the lines about each file.
+    bool CountsDiffer() const;
     /// The tool's own counts where it printed them, else what the log's lines show.
     uint64_t Found() const;
     uint64_t Cleaned() const;
@@ -79,8 +86,11 @@ struct RunInfo {
     bool Ended() const { return state != RunState::CutOff; }
 };
 
-/// What else a run's log tells about it, for the reader: why it stopped, and how the log was
-/// damaged or re-saved; empty when there is nothing.
-std::wstring RunNotes(const RunInfo& run);
+/// What the run's data says about its log beyond its counts and its end: a last line cut off,
+/// a re-saved file, closing counts that disagree with its lines. Empty for a log as the tool
+/// wrote it.
+std::vector<std::wstring> RunNotes(const RunInfo& run);
+/// Why the run stopped, where its log says, and its notes, in one text for the reader.
+std::wstring RunNotesText(const RunInfo& run);
 
 } // namespace report

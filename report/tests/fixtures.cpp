@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text_escape.h"
+
 namespace fixtures {
 
 std::wstring Stamped(const std::wstring& text) {
@@ -36,6 +38,14 @@ std::string LogBytes(const std::vector<std::wstring>& texts) {
     std::string bytes = "\xFF\xFE";
     for (const std::wstring& text : texts) {
         bytes += Utf16(Stamped(text) + L"\r\n");
+    }
+    return bytes;
+}
+
+std::string Utf8LogBytes(const std::vector<std::wstring>& texts, bool mark) {
+    std::string bytes = mark ? "\xEF\xBB\xBF" : "";
+    for (const std::wstring& text : texts) {
+        bytes += report::ToUtf8(Stamped(text) + L"\r\n");
     }
     return bytes;
 }

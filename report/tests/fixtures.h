@@ -17,6 +17,8 @@ std::wstring Stamped(const std::wstring& text);
 
 /// The bytes of a log: a byte-order mark and each text as a stamped UTF-16LE line.
 std::string LogBytes(const std::vector<std::wstring>& texts);
+/// The bytes of the same log re-saved as UTF-8, with its byte-order mark or without one.
+std::string Utf8LogBytes(const std::vector<std::wstring>& texts, bool mark);
 /// The same bytes with every "\r\n" a bare "\n", as an editor may re-save a log.
 std::string WithLfLineEnds(const std::string& bytes);
 

@@ -1,27 +1,33 @@
 #include "doctest.h"
 
 #include "fixtures.h"
+#include "text_escape.h"
 
+using report::LineReader;
 using report::TextLine;
-using report::Utf16LineReader;
 
 namespace {
 
 struct Reading {
-    Utf16LineReader::Start start;
+    LineReader::Start start;
     std::vector<TextLine> lines;
-    bool oddByte;
+    bool halfCharacter;
 };
+
+bool IsText(LineReader::Start start) {
+    return start == LineReader::Start::Utf16 || start == LineReader::Start::Utf8 ||
+           start == LineReader::Start::Unmarked;
+}
 
 Reading ReadAll(const std::string& bytes, uint32_t chunk) {
     fixtures::MemorySource source(bytes, chunk);
-    Utf16LineReader reader(source);
+    LineReader reader(source);
     Reading reading{reader.ReadStart(), {}, false};
     TextLine line;
-    while (reading.start == Utf16LineReader::Start::Utf16 && reader.Next(line)) {
+    while (IsText(reading.start) && reader.Next(line)) {
         reading.lines.push_back(line);
     }
-    reading.oddByte = reader.OddByteAtEnd();
+    reading.halfCharacter = reader.HalfCharacterAtEnd();
     return reading;
 }
 
@@ -35,32 +41,32 @@ public:
 
 } // namespace
 
-TEST_CASE("Utf16LineReader_ChunksOfAnySize_SameLines") {
+TEST_CASE("LineReader_ChunksOfAnySize_SameLines") {
     const std::vector<std::wstring> texts = {L"Begin", L"", L"INFO: \u65e5\u672c [a\nb\rc]",
                                              L"End"};
     const std::string bytes = fixtures::LogBytes(texts);
     for (uint32_t chunk = 1; chunk <= 11; ++chunk) {
         CAPTURE(chunk);
         const Reading reading = ReadAll(bytes, chunk);
-        REQUIRE(reading.start == Utf16LineReader::Start::Utf16);
+        REQUIRE(reading.start == LineReader::Start::Utf16);
         REQUIRE(reading.lines.size() == texts.size());
         for (size_t i = 0; i < texts.size(); ++i) {
             CHECK(reading.lines[i].text == fixtures::Stamped(texts[i]));
             CHECK(reading.lines[i].complete);
             CHECK_FALSE(reading.lines[i].truncated);
         }
-        CHECK_FALSE(reading.oddByte);
+        CHECK_FALSE(reading.halfCharacter);
     }
 }
 
-TEST_CASE("Utf16LineReader_LfLineEnds_EndLinesOnlyWhenTheFirstLineHasOne") {
+TEST_CASE("LineReader_LfLineEnds_EndLinesOnlyWhenTheFirstLineHasOne") {
     const std::vector<std::wstring> texts = {L"Begin", L"INFO: a", L"End"};
     const std::string lf = fixtures::WithLfLineEnds(fixtures::LogBytes(texts));
     for (uint32_t chunk : {1u, 3u, 64u}) {
         CAPTURE(chunk);
         fixtures::MemorySource source(lf, chunk);
-        Utf16LineReader reader(source);
-        REQUIRE(reader.ReadStart() == Utf16LineReader::Start::Utf16);
+        LineReader reader(source);
+        REQUIRE(reader.ReadStart() == LineReader::Start::Utf16);
         TextLine line;
         std::vector<std::wstring> lines;
         while (reader.Next(line)) {
@@ -74,8 +80,8 @@ TEST_CASE("Utf16LineReader_LfLineEnds_EndLinesOnlyWhenTheFirstLineHasOne") {
     }
     // A log the tool wrote keeps a line feed inside a line as part of it.
     fixtures::MemorySource source(fixtures::LogBytes({L"Begin", L"INFO: [a\nb]"}), 64);
-    Utf16LineReader reader(source);
-    REQUIRE(reader.ReadStart() == Utf16LineReader::Start::Utf16);
+    LineReader reader(source);
+    REQUIRE(reader.ReadStart() == LineReader::Start::Utf16);
     TextLine line;
     REQUIRE(reader.Next(line));
     REQUIRE(reader.Next(line));
@@ -83,7 +89,83 @@ TEST_CASE("Utf16LineReader_LfLineEnds_EndLinesOnlyWhenTheFirstLineHasOne") {
     CHECK_FALSE(reader.LfLineEnds());
 }
 
-TEST_CASE("Utf16LineReader_CutAtEveryLength_CompleteLinesThenAPrefix") {
+TEST_CASE("LineReader_Utf8WithOrWithoutMark_TheSameLinesInChunksOfAnySize") {
+    // Characters of one, two, three and four bytes, the last a pair in UTF-16.
+    const std::vector<std::wstring> texts = {L"Begin",
+                                             L"INFO: Cleaning file [C:\\\u00e9\u65e5"
+                                             L"\xD83D\xDE00.BRSK]",
+                                             L"", L"End"};
+    for (const bool mark : {true, false}) {
+        const std::string bytes = fixtures::Utf8LogBytes(texts, mark);
+        for (uint32_t chunk = 1; chunk <= 9; ++chunk) {
+            CAPTURE(mark);
+            CAPTURE(chunk);
+            const Reading reading = ReadAll(bytes, chunk);
+            CHECK(reading.start == (mark ? LineReader::Start::Utf8 : LineReader::Start::Unmarked));
+            REQUIRE(reading.lines.size() == texts.size());
+            for (size_t i = 0; i < texts.size(); ++i) {
+                CHECK(reading.lines[i].text == fixtures::Stamped(texts[i]));
+                CHECK(reading.lines[i].complete);
+                CHECK_FALSE(reading.lines[i].malformed);
+            }
+            CHECK_FALSE(reading.halfCharacter);
+        }
+    }
+}
+
+TEST_CASE("LineReader_BytesThatAreNotUtf8_TheLineMarkedAndEachByteReplaced") {
+    struct Case {
+        const char* what;
+        std::string line;
+        std::wstring text;
+    } cases[] = {
+        {"a Latin-1 byte", "caf\xE9", L"caf\xFFFD"},
+        {"a lone continuation byte", "a\x80z", L"a\xFFFDz"},
+        {"an overlong slash", "\xC0\xAF", L"\xFFFD\xFFFD"},
+        {"a surrogate", "\xED\xA0\x80", L"\xFFFD\xFFFD\xFFFD"},
+        {"a sequence cut by the line end", "\xE6\x97", L"\xFFFD\xFFFD"},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
+        const Reading reading = ReadAll("\xEF\xBB\xBF" + c.line + "\r\nnext\r\n", 3);
+        REQUIRE(reading.lines.size() == 2);
+        CHECK(reading.lines[0].text == c.text);
+        CHECK(reading.lines[0].malformed);
+        CHECK(reading.lines[0].complete);
+        CHECK(reading.lines[1].text == L"next");
+        CHECK_FALSE(reading.lines[1].malformed);
+    }
+}
+
+TEST_CASE("LineReader_Utf8CutAtEveryLength_WholeCharactersThenHalfOfOne") {
+    const std::wstring text = L"a\u00e9\u65e5\xD83D\xDE00";
+    const std::string bytes = "\xEF\xBB\xBF" + report::ToUtf8(text);
+    // Where each character ends in the bytes, and its length in UTF-16 units.
+    const std::vector<std::pair<size_t, size_t>> ends = {{4, 1}, {6, 2}, {9, 3}, {13, 5}};
+    for (size_t length = 3; length <= bytes.size(); ++length) {
+        CAPTURE(length);
+        const Reading reading = ReadAll(bytes.substr(0, length), 2);
+        size_t units = 0;
+        bool atBorder = length == 3;
+        for (const auto& end : ends) {
+            if (end.first <= length) {
+                units = end.second;
+            }
+            atBorder = atBorder || end.first == length;
+        }
+        CHECK(reading.halfCharacter == !atBorder);
+        if (units == 0) {
+            CHECK(reading.lines.empty());
+            continue;
+        }
+        REQUIRE(reading.lines.size() == 1);
+        CHECK(reading.lines[0].text == text.substr(0, units));
+        CHECK_FALSE(reading.lines[0].complete);
+        CHECK_FALSE(reading.lines[0].malformed);
+    }
+}
+
+TEST_CASE("LineReader_CutAtEveryLength_CompleteLinesThenAPrefix") {
     const std::vector<std::wstring> texts = {L"Begin", L"INFO: Cleaning file [C:\\x.BRSK]", L"End"};
     const std::string bytes = fixtures::LogBytes(texts);
     std::vector<std::wstring> full;
@@ -93,8 +175,8 @@ TEST_CASE("Utf16LineReader_CutAtEveryLength_CompleteLinesThenAPrefix") {
     for (size_t length = 2; length <= bytes.size(); ++length) {
         CAPTURE(length);
         const Reading reading = ReadAll(bytes.substr(0, length), 5);
-        REQUIRE(reading.start == Utf16LineReader::Start::Utf16);
-        CHECK(reading.oddByte == (length % 2 == 1));
+        REQUIRE(reading.start == LineReader::Start::Utf16);
+        CHECK(reading.halfCharacter == (length % 2 == 1));
         // Characters present: everything up to the cut, whole characters only.
         size_t characters = (length - 2) / 2;
         for (size_t i = 0; i < reading.lines.size(); ++i) {
@@ -113,53 +195,55 @@ TEST_CASE("Utf16LineReader_CutAtEveryLength_CompleteLinesThenAPrefix") {
     }
 }
 
-TEST_CASE("Utf16LineReader_Start_TellsEmptyAndForeignFiles") {
+TEST_CASE("LineReader_Start_TellsEmptyAndForeignFiles") {
     struct Case {
         const char* what;
         std::string bytes;
-        Utf16LineReader::Start start;
+        LineReader::Start start;
         std::vector<uint8_t> firstBytes;
     } cases[] = {
-        {"empty", "", Utf16LineReader::Start::Empty, {}},
-        {"one byte", "\xFF", Utf16LineReader::Start::NotUtf16, {0xFF}},
+        {"empty", "", LineReader::Start::Empty, {}},
+        {"one byte", "\xFF", LineReader::Start::Unmarked, {0xFF}},
         {"UTF-8 with its mark",
          "\xEF\xBB\xBFhello",
-         Utf16LineReader::Start::NotUtf16,
+         LineReader::Start::Utf8,
          {0xEF, 0xBB, 0xBF, 'h'}},
+        {"only the UTF-8 mark", "\xEF\xBB\xBF", LineReader::Start::Utf8, {0xEF, 0xBB, 0xBF}},
+        {"half the UTF-8 mark", "\xEF\xBB", LineReader::Start::Unmarked, {0xEF, 0xBB}},
         {"big-endian UTF-16",
          std::string("\xFE\xFF\x00h", 4),
-         Utf16LineReader::Start::NotUtf16,
+         LineReader::Start::Unmarked,
          {0xFE, 0xFF, 0x00, 'h'}},
-        {"plain text", "[2026", Utf16LineReader::Start::NotUtf16, {'[', '2', '0', '2'}},
-        {"only the mark", "\xFF\xFE", Utf16LineReader::Start::Utf16, {0xFF, 0xFE}},
+        {"plain text", "[2026", LineReader::Start::Unmarked, {'[', '2', '0', '2'}},
+        {"only the mark", "\xFF\xFE", LineReader::Start::Utf16, {0xFF, 0xFE}},
     };
     for (const Case& c : cases) {
         CAPTURE(c.what);
         fixtures::MemorySource source(c.bytes, 1);
-        Utf16LineReader reader(source);
+        LineReader reader(source);
         CHECK(reader.ReadStart() == c.start);
         CHECK(reader.FirstBytes() == c.firstBytes);
     }
 }
 
-TEST_CASE("Utf16LineReader_OverlongLine_KeptShortAndTheNextLineWhole") {
-    const std::wstring longText(Utf16LineReader::MaxLineLength + 1000, L'x');
+TEST_CASE("LineReader_OverlongLine_KeptShortAndTheNextLineWhole") {
+    const std::wstring longText(LineReader::MaxLineLength + 1000, L'x');
     const Reading reading =
         ReadAll("\xFF\xFE" + fixtures::Utf16(longText + L"\r\nnext\r\n" + longText), 4096);
     REQUIRE(reading.lines.size() == 3);
     CHECK(reading.lines[0].truncated);
     CHECK(reading.lines[0].complete);
-    CHECK(reading.lines[0].text.size() == Utf16LineReader::MaxLineLength);
+    CHECK(reading.lines[0].text.size() == LineReader::MaxLineLength);
     CHECK(reading.lines[1].text == L"next");
     CHECK_FALSE(reading.lines[1].truncated);
     CHECK(reading.lines[2].truncated);
     CHECK_FALSE(reading.lines[2].complete);
-    CHECK(reading.lines[2].text.size() == Utf16LineReader::MaxLineLength);
+    CHECK(reading.lines[2].text.size() == LineReader::MaxLineLength);
 }
 
-TEST_CASE("Utf16LineReader_ReadFails_Reported") {
+TEST_CASE("LineReader_ReadFails_Reported") {
     FailingSource source;
-    Utf16LineReader reader(source);
-    CHECK(reader.ReadStart() == Utf16LineReader::Start::ReadFailed);
+    LineReader reader(source);
+    CHECK(reader.ReadStart() == LineReader::Start::ReadFailed);
     CHECK(reader.ReadFailed());
 }

@@ -1,5 +1,7 @@
 #include "doctest.h"
 
+#include <algorithm>
+
 #include "exit_code.h"
 #include "fixtures.h"
 #include "report_fixture.h"
@@ -24,6 +26,12 @@ const std::vector<std::wstring> CleanRun =
           {L"", L"INFO: Cleaning file [C:\\d\\a.txt.BRSK]", L"INFO: Cleaned"},
           RunTail(1, 1)});
 
+/// UTF-8 bytes with bare line feeds, as an editor may re-save a log.
+std::string WithoutCarriageReturns(std::string bytes) {
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+    return bytes;
+}
+
 } // namespace
 
 TEST_CASE("ReadLog_FilesThatAreNotLogs_OneProblemRowEach") {
@@ -36,6 +44,16 @@ TEST_CASE("ReadLog_FilesThatAreNotLogs_OneProblemRowEach") {
         {"empty", "", "empty", "0 bytes"},
         {"only the mark", "\xFF\xFE", "empty", "only a UTF-16 byte-order mark"},
         {"UTF-8 text", "Begin\r\n", "not UTF-16", "starts with bytes 42 65 67 69"},
+        {"only the UTF-8 mark", "\xEF\xBB\xBF", "empty", "only a UTF-8 byte-order mark"},
+        {"UTF-8 text with its mark", "\xEF\xBB\xBFhello\r\n", "not a log of the tool",
+         "its first line is not \"[time] - Begin\": hello"},
+        // Without a mark, a text is a log only when its first line is "Begin".
+        {"UTF-8 log lines from the middle", Utf8LogBytes({L"INFO: Cleaned", L"End"}, false),
+         "not UTF-16", "starts with bytes 5B 32 30 32"},
+        {"a UTF-8 Begin line cut", Utf8LogBytes({L"Begin"}, false).substr(0, 20), "not UTF-16",
+         "starts with bytes 5B 32 30 32"},
+        {"big-endian UTF-16 log", std::string("\xFE\xFF\x00[\x00\x32", 6), "not UTF-16",
+         "starts with bytes FE FF 00 5B"},
         {"a registry export",
          "\xFF\xFE" + fixtures::Utf16(L"Windows Registry Editor Version "
                                       L"5.00\r\n\r\n"),
@@ -117,32 +135,95 @@ TEST_CASE("ReadLog_ReSavedWithLfLineEnds_TheSameRunNoted") {
     CHECK(ExitCodeOf(report.Settled()) == 0);
 }
 
-TEST_CASE("ReadLog_CutAtEveryLength_ACutOffRunOrNotALogNeverMore") {
-    const std::string bytes = LogBytes(CleanRun);
-    const size_t firstLineEnd = 2 + fixtures::Utf16(fixtures::Stamped(L"Begin") + L"\r\n").size();
-    for (size_t length = 0; length <= bytes.size(); ++length) {
-        CAPTURE(length);
+TEST_CASE("ReadLog_ReSavedAsUtf8_TheSameRowsAsTheToolsLog") {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        size_t runs;
+    } cases[] = {
+        {"with its mark", Utf8LogBytes(CleanRun, true), 1},
+        {"without a mark", Utf8LogBytes(CleanRun, false), 1},
+        {"joined, each with its mark", Utf8LogBytes(CleanRun, true) + Utf8LogBytes(CleanRun, true),
+         2},
+        {"with its mark and LF line ends", WithoutCarriageReturns(Utf8LogBytes(CleanRun, true)), 1},
+    };
+    fixtures::Report original;
+    original.Read(L"C:\\logs\\a.log", LogBytes(CleanRun));
+    const Rows files = original.FileRows();
+    const Rows runs = original.RunRows();
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
         fixtures::Report report;
-        report.Read(L"C:\\l.log", bytes.substr(0, length));
-        const Totals& totals = report.Settled();
-        if (length < firstLineEnd) {
-            CHECK(totals.runs == 0);
-            CHECK(totals.notLogs == 1);
-            continue;
+        report.Read(L"C:\\logs\\a.log", c.bytes);
+        // Each run as the tool's own log gives it, but for the notes on how it was saved.
+        const Rows gotRuns = report.RunRows();
+        REQUIRE(gotRuns.size() == c.runs);
+        for (const auto& run : gotRuns) {
+            CHECK(Fields(run.begin(), run.end() - 1) == Fields(runs[0].begin(), runs[0].end() - 1));
+            CHECK(run.back().find("re-saved as UTF-8") != std::string::npos);
         }
-        REQUIRE(totals.runs == 1);
-        CHECK(totals.notLogs == 0);
-        CHECK(totals.damaged == 0);
-        const bool whole = length == bytes.size();
-        CHECK(totals.State(RunState::Finished) == (whole ? 1u : 0u));
-        CHECK(totals.State(RunState::CutOff) == (whole ? 0u : 1u));
-        // The one file shows up once, when its section has begun.
-        CHECK(totals.files <= 1);
-        CHECK(totals.machines == 1);
-        const int code = ExitCodeOf(totals);
-        CHECK(code == (whole ? 0
-                             : exit_bit::RunsNotEnded |
-                                   (totals.NotCleanedNow() ? exit_bit::NotCleaned : 0)));
+        const Rows gotFiles = report.FileRows();
+        REQUIRE(gotFiles.size() == c.runs);
+        for (const auto& file : gotFiles) {
+            CHECK(Fields(file.begin(), file.end() - 1) ==
+                  Fields(files[0].begin(), files[0].end() - 1));
+        }
+        CHECK(report.Settled().runs == c.runs);
+        CHECK(report.Settled().damaged == 0);
+        CHECK(report.console.lines.empty());
+    }
+}
+
+TEST_CASE("ReadLog_Utf8LineWithBytesThatAreNotUtf8_Damaged") {
+    std::string bytes = Utf8LogBytes(CleanRun, true);
+    const std::string cleaned = "INFO: Cleaned";
+    bytes.insert(bytes.find(cleaned) + cleaned.size() - 1, "\xE9");
+    fixtures::Report report;
+    report.Read(L"C:\\logs\\a.log", bytes);
+    CHECK(report.Settled().runs == 1);
+    CHECK(report.Settled().damaged == 1);
+}
+
+TEST_CASE("ReadLog_CutAtEveryLength_ACutOffRunOrNotALogNeverMore") {
+    struct Encoding {
+        const char* what;
+        std::string bytes;
+        size_t firstLineEnd;
+    } encodings[] = {
+        {"UTF-16", LogBytes(CleanRun),
+         2 + fixtures::Utf16(fixtures::Stamped(L"Begin") + L"\r\n").size()},
+        {"UTF-8", Utf8LogBytes(CleanRun, true), 3 + Utf8LogBytes({L"Begin"}, false).size()},
+        {"UTF-8 without a mark", Utf8LogBytes(CleanRun, false),
+         Utf8LogBytes({L"Begin"}, false).size()},
+    };
+    for (const Encoding& encoding : encodings) {
+        CAPTURE(encoding.what);
+        for (size_t length = 0; length <= encoding.bytes.size(); ++length) {
+            CAPTURE(length);
+            const std::string& bytes = encoding.bytes;
+            const size_t firstLineEnd = encoding.firstLineEnd;
+            fixtures::Report report;
+            report.Read(L"C:\\l.log", bytes.substr(0, length));
+            const Totals& totals = report.Settled();
+            if (length < firstLineEnd) {
+                CHECK(totals.runs == 0);
+                CHECK(totals.notLogs == 1);
+                continue;
+            }
+            REQUIRE(totals.runs == 1);
+            CHECK(totals.notLogs == 0);
+            CHECK(totals.damaged == 0);
+            const bool whole = length == bytes.size();
+            CHECK(totals.State(RunState::Finished) == (whole ? 1u : 0u));
+            CHECK(totals.State(RunState::CutOff) == (whole ? 0u : 1u));
+            // The one file shows up once, when its section has begun.
+            CHECK(totals.files <= 1);
+            CHECK(totals.machines == 1);
+            const int code = ExitCodeOf(totals);
+            CHECK(code == (whole ? 0
+                                 : exit_bit::RunsNotEnded |
+                                       (totals.NotCleanedNow() ? exit_bit::NotCleaned : 0)));
+        }
     }
 }
 

@@ -423,3 +423,58 @@ TEST_CASE("RunParser_PathsWithBracketsAndAnyCharacters_KeptWhole") {
     REQUIRE(capture.files.size() == 1);
     CHECK(capture.files[0].path == path);
 }
+
+TEST_CASE("RunParser_ClosingCounts_AgreeWithTheFileLinesOfEveryKindOfRun") {
+    const std::wstring outer = L"C:\\d\\a.txt.BRSK.QOVY";
+    const std::wstring inner = L"C:\\d\\a.txt.BRSK";
+    struct Case {
+        const char* what;
+        std::vector<std::wstring> lines;
+        bool differ;
+    } cases[] = {
+        {"every outcome of a cleaning",
+         Join(
+             {RunHead(),
+              Section(L"C:\\d\\a.BRSK", {}, L"INFO: Cleaned"),
+              Section(L"C:\\d\\b.BRSK", {L"INFO: Not valid Bristoke file."}, L"ERROR: Not cleaned"),
+              {L"", L"INFO: Cleaning file [C:\\d\\c.BRSK]",
+               L"INFO: File [C:\\d\\c.BRSK] is being cleaned by another run."},
+              Section(L"C:\\d\\d.BRSK",
+                      {L"INFO: User doesn't allow modification of file [C:\\d\\d]"},
+                      L"ERROR: Not cleaned"),
+              {L"ERROR: Internal error while cleaning C:\\d\\e.BRSK"},
+              RunTail(5, 1)}),
+         false},
+        {"list only, one interrupted",
+         Join({RunHead(true),
+               {L"INFO: Skipping [C:\\d\\a.BRSK]...",
+                L"INFO: Skipping [C:\\d\\b.BRSK]... (interrupted)"},
+               RunTail(2, 0)}),
+         false},
+        {"forced, one file not of the family",
+         Join({RunHead(),
+               Section(L"C:\\d\\a.BRSK", {}, L"INFO: Cleaned"),
+               {L"INFO: Left as it is, not a file of the family [C:\\d\\b.txt]"},
+               RunTail(2, 1)}),
+         false},
+        {"encrypted twice, one file",
+         Join({RunHead(), Section(outer, {}, L"INFO: Cleaned"),
+               Section(inner, {}, L"INFO: Cleaned"), RunTail(1, 1)}),
+         false},
+        {"no infected file", Join({RunHead(), RunTail(0, 0)}), false},
+        {"cut off before its counts",
+         Join({RunHead(), Section(L"C:\\d\\a.BRSK", {}, L"INFO: Cleaned")}), false},
+        {"more found than named",
+         Join({RunHead(), Section(L"C:\\d\\a.BRSK", {}, L"INFO: Cleaned"), RunTail(2, 1)}), true},
+        {"fewer cleaned than named",
+         Join({RunHead(), Section(L"C:\\d\\a.BRSK", {}, L"INFO: Cleaned"), RunTail(1, 0)}), true},
+        {"a file line lost to damage",
+         Join({RunHead(), {L"INFO: Skipping [C:\\d\\a.BRSK..."}, RunTail(1, 0)}), true},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
+        Capture capture;
+        const RunInfo run = ParseRun(c.lines, capture);
+        CHECK(run.CountsDiffer() == c.differ);
+    }
+}

@@ -71,7 +71,7 @@ CleaningResult Cleaning::Run(const std::wstring& path, bool resumed) {
     std::wstring file = resumed ? InterruptedSourceOf(files, path) : path;
     for (;;) {
         LogLine(prefix::None, std::wstring());
-        LogLine(prefix::Info, L"Cleaning file [" + file + L"]");
+        LogLine(log_text::CleaningFile, file);
         std::wstring output;
         const CleaningResult result = resumed ? Resume(path, output) : Start(file, output);
         // An output that is itself one of the family's files is cleaned in turn, each layer
@@ -129,7 +129,7 @@ CleaningResult Cleaning::Resume(const std::wstring& path, std::wstring& output) 
     const std::wstring source = InterruptedSourceOf(files, path);
     if (source.empty()) {
         LogLine(prefix::Info, L"Can't find the name of the file that [" + path + L"] holds.");
-        LogLine(prefix::Error, L"Not cleaned");
+        LogLine(log_text::NotCleaned);
         return CleaningResult::Failed;
     }
     bool busy = false;
@@ -137,10 +137,9 @@ CleaningResult Cleaning::Resume(const std::wstring& path, std::wstring& output) 
     if (busy) {
         return CleaningResult::Busy;
     }
-    LogLine(prefix::Info,
-            L"Resuming the cleaning of [" + source + L"], interrupted in an earlier run.");
+    LogLine(log_text::Resuming, source);
     if (!held) {
-        LogLine(prefix::Error, L"Not cleaned");
+        LogLine(log_text::NotCleaned);
         return CleaningResult::Failed;
     }
     return Finish(source, path, true, std::move(held), output);
@@ -167,7 +166,7 @@ CleaningResult Cleaning::Finish(const std::wstring& source, const std::wstring& 
     const std::wstring& note = parsed.note;
     const std::wstring partial = PartialOf(source);
     LogRule();
-    LogLine(prefix::Info, L"Decrypting [" + source + L"]");
+    LogLine(log_text::Decrypting, source);
     output = OutputPathOf(source);
     if (output.empty()) {
         LogLine(prefix::Info, L"Can't get output filename.");
@@ -224,7 +223,7 @@ CleaningResult Cleaning::Finish(const std::wstring& source, const std::wstring& 
     } else if (!note.empty()) {
         RemoveOwnFile(files, note);
     }
-    LogLine(prefix::Info, L"Cleaned");
+    LogLine(log_text::Cleaned);
     return CleaningResult::Cleaned;
 }
 
@@ -253,7 +252,7 @@ bool Cleaning::PlaceOutput(const std::wstring& partial, const std::wstring& outp
             return false;
         }
         // Named before it moves: a run cut off right after still says where the file went.
-        LogLine(prefix::Info, L"Replaced file [" + output + L"] kept as [" + kept + L"]");
+        LogLine(log_text::ReplacedFile.prefix, log_text::ReplacedFileKept(output, kept));
         // Moved, never rewritten: the file keeps its content and its attributes.
         if (!files.Move(output, kept)) {
             const std::wstring error = FormatLastError();
@@ -293,5 +292,5 @@ void Cleaning::Restore(const std::wstring& source, const std::wstring& inProgres
     } else if (!note.empty()) {
         RemoveOwnFile(files, note);
     }
-    LogLine(prefix::Error, L"Not cleaned");
+    LogLine(log_text::NotCleaned);
 }

@@ -13,14 +13,14 @@ bool MayOverwrite(const std::wstring& path) {
         return true;
     }
     const std::wstring shownPath = ShortenPath(path, DisplayLimit(TheConsole.GetWidth(), 16));
-    const wchar_t* question = L"Do you want to overwrite the following file?";
-    const bool yes = TheConsole.Ask(question, shownPath, PromptKind::YesNo, PromptStyle::Warning);
+    const bool yes = TheConsole.Ask(log_text::OverwriteQuestion, shownPath, PromptKind::YesNo,
+                                    PromptStyle::Warning);
     // Forced and redirected runs answer for themselves; the log keeps who said what.
-    LogLine(prefix::Info, question + (L" [" + path + L"] ") + (yes ? L"Yes (" : L"No (") +
-                              TheConsole.LastAnswerSource() + L")");
+    LogLine(log_text::OverwriteAsked.prefix,
+            log_text::OverwriteAnswer(path, yes, TheConsole.LastAnswerSource()));
     if (yes) {
         return true;
     }
-    LogLine(prefix::Info, L"User doesn't allow modification of file [" + path + L"]");
+    LogLine(log_text::OverwriteRefused, path);
     return false;
 }

@@ -7,7 +7,7 @@ CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicato
     const CleanerResult scanned = Scan(path);
     if (scanned == CleanerResult::NotInfected) {
         // Reached in forced mode, which hands over every file: the log says which were left.
-        LogLine(prefix::Info, L"Left as it is, not a file of the family [" + path + L"]");
+        LogLine(log_text::NotOfTheFamily, path);
         return CleanerResult::Failed;
     }
     if (scanned != CleanerResult::Ok && scanned != CleanerResult::Interrupted) {

@@ -16,13 +16,13 @@ int ReportCrash() {
     // The log first, and each on its own: a console that can no longer draw, or that faults
     // while drawing, must not keep the crash out of the log.
     try {
-        LogLine(prefix::Error, L"Fatal error occured, consult support.");
-        LogLine(prefix::None, L"End (crash)");
+        LogLine(log_text::FatalError);
+        LogLine(log_text::EndAfterCrash);
     } catch (...) {
         // The log's disk is full or gone: the console may still say it.
     }
     try {
-        PrintLine(L"Fatal error occured, consult support.", color::Error);
+        PrintLine(log_text::FatalError.text, color::Error);
     } catch (...) {
     }
     return static_cast<int>(ExitCode::Crashed);
@@ -65,9 +65,9 @@ int RunEntry(int argc, wchar_t** argv, RunFunction run) {
     }
     const FaultFilterScope faultFilter;
     try {
-        LogLine(prefix::None, L"Begin");
+        LogLine(log_text::Begin);
         const int result = static_cast<int>(run(argc, argv));
-        LogLine(prefix::None, L"End");
+        LogLine(log_text::End);
         return result;
     } catch (...) {
         return ReportCrash();

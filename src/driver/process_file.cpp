@@ -22,8 +22,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
     const std::wstring shortPath = ShortenPath(interrupted.empty() ? path : interrupted,
                                                DisplayLimit(TheConsole.GetWidth(), 20));
     if (listOnly) {
-        LogLine(prefix::Info, L"Skipping [" + shortPath + L"]..." +
-                                  (interrupted.empty() ? L"" : L" (interrupted)"));
+        LogLine(interrupted.empty() ? log_text::Listed : log_text::ListedInterrupted, shortPath);
         return outcome::Infected;
     }
     ProgressIndicator progress(L"Cleaning [" + shortPath + L"]");
@@ -35,7 +34,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
     }
     progress.SetError();
     if (result != CleanerResult::Failed) {
-        LogLine(prefix::Error, L"Internal error while cleaning " + path);
+        LogLine(log_text::InternalError, path);
     }
     return outcome::Infected | outcome::Error;
 }

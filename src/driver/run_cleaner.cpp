@@ -81,6 +81,11 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
 
 } // namespace
 
+void PrintCounts(int32_t infected, int32_t cleaned) {
+    PrintAndLogLine(log_text::InfectedFound, std::to_wstring(infected), color::Emphasis);
+    PrintAndLogLine(log_text::FilesCleaned, std::to_wstring(cleaned), color::Emphasis);
+}
+
 ExitCode RunCleaner(int argc, wchar_t** argv) {
     OsVersionInfo os;
     QueryOsVersion(os);
@@ -94,8 +99,7 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
     PrintSystemReport(os);
     WriteBlankLines();
     if (os.OsClass == 0) {
-        PrintAndLogLine(L"Sorry but this Windows version is not supported!", color::Error,
-                        prefix::Error);
+        PrintAndLogLine(log_text::UnsupportedWindows, color::Error);
         return ExitCode::UnsupportedWindows;
     }
 
@@ -106,7 +110,7 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
     TheConsole.SetSilent(modes.Has(ModeFlags::Silent));
     TheConsole.SetForced(modes.Has(ModeFlags::Forced));
     if (modes.flags == 0 && CheckEnvironment() != 0) {
-        LogLine(prefix::Error, L"The user stopped the run at the environment check.");
+        LogLine(log_text::EnvironmentRefused);
         return ExitCode::EnvironmentRefused;
     }
     if (!accepted) {
@@ -121,18 +125,15 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
     }
     Wow64RedirectionGuard redirectionGuard;
     if (!cleaner.Init()) {
-        LogLine(prefix::Error, L"Cleaner initialization failed!");
+        LogLine(log_text::InitFailed);
         return ExitCode::CleanerInitFailed;
     }
-    PrintAndLogLine(L"Looking for infected files...", color::Heading, prefix::Info);
+    PrintAndLogLine(log_text::WalkStarts, color::Heading);
     WriteRules();
     WriteBlankLines();
     const Counters counters = WalkAllPaths(cleaner, modes);
     WriteRules();
-    PrintAndLogLine(std::to_wstring(counters.infected) + L" infected files found.", color::Emphasis,
-                    prefix::Info);
-    PrintAndLogLine(std::to_wstring(counters.cleaned) + L" file(s) cleaned.", color::Emphasis,
-                    prefix::Info);
+    PrintCounts(counters.infected, counters.cleaned);
     if (modes.Has(ModeFlags::NoCleaning)) {
         counters.listed.Report();
     }

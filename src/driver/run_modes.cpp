@@ -36,18 +36,18 @@ uint32_t SwitchOf(const wchar_t* argument) {
 void PrintModeNotices(const RunModes& modes) {
     struct Notice {
         ModeFlags flag;
-        const wchar_t* text;
+        LineText line;
     };
     static const Notice notices[] = {
-        {ModeFlags::Silent, L"SilentMode Enabled"},
-        {ModeFlags::Forced, L"ForcedMode Enabled"},
-        {ModeFlags::Debug, L"DebugMode Enabled"},
-        {ModeFlags::NoCleaning, L"NoCleaningMode Enabled"},
+        {ModeFlags::Silent, log_text::SilentMode},
+        {ModeFlags::Forced, log_text::ForcedMode},
+        {ModeFlags::Debug, log_text::DebugMode},
+        {ModeFlags::NoCleaning, log_text::ListOnlyMode},
     };
     WriteRules();
     for (const Notice& notice : notices) {
         if (modes.Has(notice.flag)) {
-            PrintAndLogLine(notice.text, color::Warning, prefix::Warning);
+            PrintAndLogLine(notice.line, color::Warning);
         }
     }
     WriteRules();
@@ -89,7 +89,7 @@ RunModes& GetRunModes() {
 
 void ShowUsage(ICustomArgumentParser& parser) {
     UsageLine(L"");
-    UsageLine(L"Usage:");
+    PrintAndLogLine(log_text::Usage, 0);
     UsageLine(GetExecutableName() + L" [options] <filename(s) or directory name(s)>");
     UsageLine(L"");
     UsageLine(L"Options:");

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "driver/wow64.h"
 #include "logging/lines.h"
 #include "logging/logger.h"
@@ -56,16 +58,16 @@ std::wstring ReadComputerName() {
 
 void PrintSystemReport(const OsVersionInfo& info) {
     const RTL_OSVERSIONINFOEXW& v = info.version;
-    const std::wstring lines[] = {
-        L"OS: " + std::to_wstring(v.dwMajorVersion) + L"." + std::to_wstring(v.dwMinorVersion) +
-            L"." + std::to_wstring(v.dwBuildNumber) + L" SP" + std::to_wstring(v.wServicePackMajor),
-        std::wstring(L"Product Type: ") +
-            (v.wProductType == VER_NT_WORKSTATION ? L"Workstation" : L"Server"),
-        L"WoW64: " + LogBoolean(IsWow64()).GetText(),
-        L"Machine guid: " + ReadMachineGuid(),
-        L"Computer name: " + ReadComputerName(),
+    const std::pair<FramedText, std::wstring> lines[] = {
+        {log_text::Os,
+         std::to_wstring(v.dwMajorVersion) + L"." + std::to_wstring(v.dwMinorVersion) + L"." +
+             std::to_wstring(v.dwBuildNumber) + L" SP" + std::to_wstring(v.wServicePackMajor)},
+        {log_text::ProductType, v.wProductType == VER_NT_WORKSTATION ? L"Workstation" : L"Server"},
+        {log_text::Wow64, LogBoolean(IsWow64()).GetText()},
+        {log_text::MachineGuid, ReadMachineGuid()},
+        {log_text::ComputerName, ReadComputerName()},
     };
-    for (const std::wstring& line : lines) {
-        PrintAndLogLine(line, color::Emphasis, prefix::Info);
+    for (const auto& [line, value] : lines) {
+        PrintAndLogLine(line, value, color::Emphasis);
     }
 }

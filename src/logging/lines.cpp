@@ -7,6 +7,14 @@ void LogLine(const wchar_t* linePrefix, const std::wstring& text) {
     TheLogFile << L"[" << TheDateTime << L"] - " << linePrefix << text << L"\r\n";
 }
 
+void LogLine(const LineText& line) {
+    LogLine(line.prefix, line.text);
+}
+
+void LogLine(const FramedText& line, const std::wstring& inner) {
+    LogLine(line.prefix, line.With(inner));
+}
+
 void LogRule() {
     LogLine(prefix::None, LogHorizontalLine(80).GetText());
 }
@@ -22,6 +30,14 @@ void PrintLine(const std::wstring& text, WORD attribute) {
 void PrintAndLogLine(const std::wstring& text, WORD attribute, const wchar_t* linePrefix) {
     PrintLine(text, attribute);
     LogLine(linePrefix, text);
+}
+
+void PrintAndLogLine(const LineText& line, WORD attribute) {
+    PrintAndLogLine(line.text, attribute, line.prefix);
+}
+
+void PrintAndLogLine(const FramedText& line, const std::wstring& inner, WORD attribute) {
+    PrintAndLogLine(line.With(inner), attribute, line.prefix);
 }
 
 void WriteRules() {

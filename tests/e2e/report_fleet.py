@@ -54,14 +54,16 @@ class Log:
 
 
 def begin_stamp(log_path):
-    with open(log_path, "rb") as f:
-        first = f.read(2 + 2 * 40)[2:].decode("utf-16-le")
-    return first[1:24]
+    return log_text(log_path)[1:24]
 
 
 def log_text(path):
+    """A log's text, as the tool wrote it or re-saved as UTF-8."""
     with open(path, "rb") as f:
-        return f.read()[2:].decode("utf-16-le")
+        raw = f.read()
+    if raw.startswith(b"\xef\xbb\xbf"):
+        return raw[3:].decode("utf-8")
+    return raw[2:].decode("utf-16-le", "replace")
 
 
 def write_utf16_log(path, text):
@@ -229,9 +231,15 @@ class Fleet:
                      self.samples(os.path.join(data, "sub"), ["b.doc.QOVE"]))
         rc, log = self.run(machine[0], ["--seam-os=5.2.3790.2.3"], "/n", win_path(data))
         assert rc == 0, rc
-        self.add(self.place(log, "site-b/m3-list/" + os.path.basename(log)), machine,
-                 [(win_path(p), "listed", "") for p in encrypted],
-                 [("finished", Summary(2, 0, 0))])
+        # Re-saved by an editor as UTF-8, with its byte-order mark.
+        placed = self.place(log, "site-b/m3-list/" + os.path.basename(log))
+        text = log_text(placed)
+        with open(placed, "wb") as f:
+            f.write(b"\xef\xbb\xbf" + text.encode("utf-8"))
+        summary = Summary(2, 0, 0)
+        summary.resaved = "re-saved as UTF-8"
+        self.add(placed, machine, [(win_path(p), "listed", "") for p in encrypted],
+                 [("finished", summary)])
 
     def forced_machine(self):
         """Windows 8.1: a forced run, which counts a file that is none of the family's."""

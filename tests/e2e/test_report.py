@@ -63,8 +63,7 @@ def iso(stamp):
 def computer_name(log):
     """The name the report gives a log's machine: its "Computer name: " line, else the name of
     the folder it lies in."""
-    with open(log.path, "rb") as f:
-        text = f.read().decode("utf-16-le", "replace")
+    text = log_text(log.path)
     match = re.search(r"\] - INFO: Computer name: ([^\r\n]*)\r?\n", text)
     return match.group(1) if match else os.path.basename(os.path.dirname(log.path))
 
@@ -394,6 +393,9 @@ class ReportTests(unittest.TestCase):
         log = os.path.join(logs, os.path.basename(self.fleet.clean_log.path))
         elsewhere = os.path.join(folder, "elsewhere.log")
         shutil.copy(self.fleet.clean_log.path, elsewhere)
+        resaved = os.path.join(logs, "re-saved as UTF-8.log")
+        with open(resaved, "wb") as f:
+            f.write(b"\xef\xbb\xbf" + log_text(self.fleet.clean_log.path).encode("utf-8"))
         before = {p: open(p, "rb").read() for p in [elsewhere] + [
             os.path.join(d, n) for d, _, names in os.walk(logs) for n in names]}
         same = win_path(os.path.join(folder, "both.out"))
@@ -408,6 +410,8 @@ class ReportTests(unittest.TestCase):
              ["--csv-problems", win_path(elsewhere), win_path(logs)]),
             ("a CSV and the page are one file",
              ["--csv-runs", same, "--html", same.upper(), win_path(logs)]),
+            ("the runs CSV is a log re-saved as UTF-8",
+             ["--csv-runs", win_path(resaved), win_path(self.fleet.clean_log.path)]),
             ("two CSVs are one file",
              ["--csv-files", same, "--csv-problems", same, win_path(logs)]),
         ]

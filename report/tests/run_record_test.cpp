@@ -1,0 +1,54 @@
+#include "doctest.h"
+
+#include "run_record.h"
+#include "text_escape.h"
+
+using namespace report;
+
+TEST_CASE("RunNotes_EachThingNoted_InTheOrderOfTheSummary") {
+    struct Case {
+        const char* what;
+        void (*set)(RunInfo&);
+        std::vector<std::wstring> notes;
+    } cases[] = {
+        {"a log as the tool wrote it", [](RunInfo&) {}, {}},
+        {"last line cut",
+         [](RunInfo& run) { run.cutMidLine = true; },
+         {L"the last line is cut off"}},
+        {"LF line ends",
+         [](RunInfo& run) { run.lfLineEnds = true; },
+         {L"re-saved with LF line ends"}},
+        {"UTF-8", [](RunInfo& run) { run.utf8Resaved = true; }, {L"re-saved as UTF-8"}},
+        {"UTF-8 with LF line ends",
+         [](RunInfo& run) {
+             run.lfLineEnds = true;
+             run.utf8Resaved = true;
+         },
+         {L"re-saved with LF line ends", L"re-saved as UTF-8"}},
+        {"counts past 32 bits that differ",
+         [](RunInfo& run) {
+             run.loggedFound = 4294967298;
+             run.loggedCleaned = 4294967296;
+             run.outcomes[static_cast<int>(Outcome::Cleaned)] = 1;
+             run.outcomes[static_cast<int>(Outcome::Failed)] = 2;
+         },
+         {L"the log's counts (4294967298 found, 4294967296 cleaned) differ from its file lines "
+          L"(3, 1)"}},
+        {"counts that agree",
+         [](RunInfo& run) {
+             run.loggedFound = 3;
+             run.loggedCleaned = 1;
+             run.outcomes[static_cast<int>(Outcome::Cleaned)] = 1;
+             run.outcomes[static_cast<int>(Outcome::NotFamily)] = 1;
+             run.outcomes[static_cast<int>(Outcome::Listed)] = 1;
+         },
+         {}},
+        {"only the found count", [](RunInfo& run) { run.loggedFound = 7; }, {}},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
+        RunInfo run;
+        c.set(run);
+        CHECK(RunNotes(run) == c.notes);
+    }
+}

@@ -1,0 +1,386 @@
+// The tool's own line writers, run for real into a log, and the report reading that log: the two
+// sides agree on every line the report goes by, and on the exit code each ending stands for.
+#include "doctest.h"
+
+#include <algorithm>
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "backup/backup.h"
+#include "backup/cleaning.h"
+#include "cleaner/filecoder_cleaner.h"
+#include "driver/entry.h"
+#include "driver/os_version.h"
+#include "driver/process_file.h"
+#include "driver/run_cleaner.h"
+#include "driver/run_modes.h"
+#include "driver/system_report.h"
+#include "logging/console_handler.h"
+#include "logging/lines.h"
+#include "logging/log_file.h"
+#include "read_log.h"
+#include "report_fixture.h"
+#include "streams/file_system.h"
+#include "text_escape.h"
+
+using namespace report;
+
+namespace {
+
+/// A fresh directory for one run: its log and the files it cleans; removed with them.
+class RunDirectory {
+public:
+    RunDirectory() {
+        static unsigned counter = 0;
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        path = std::wstring(base) + L"bristoke_tool_lines_" +
+               std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
+        REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
+    }
+    ~RunDirectory() {
+        for (const std::wstring& name : Names(L"*")) {
+            const std::wstring file = path + L"\\" + name;
+            SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(file.c_str());
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    RunDirectory(const RunDirectory&) = delete;
+    RunDirectory& operator=(const RunDirectory&) = delete;
+
+    std::vector<std::wstring> Names(const std::wstring& pattern) const {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW data;
+        const HANDLE search = FindFirstFileW((path + L"\\" + pattern).c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE) {
+            return names;
+        }
+        do {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                names.push_back(data.cFileName);
+            }
+        } while (FindNextFileW(search, &data));
+        FindClose(search);
+        return names;
+    }
+
+    std::wstring path;
+};
+
+/// The directory of the run under way, for the run functions, which take no context.
+std::wstring here;
+
+std::wstring Here(const std::wstring& name) {
+    return here + L"\\" + name;
+}
+
+// Checks in the run functions never throw: the run's catch-all handler would take the throw for
+// the run's crash.
+void Touch(const std::wstring& name) {
+    CHECK(RealFileSystem().WriteNewFile(Here(name), L"content"));
+}
+
+/// Gives a file the name its cleaning has while a run is at it, as a run cut off leaves it.
+std::wstring InProgress(const std::wstring& name) {
+    const std::wstring inProgress = OwnNameOf(Here(name), OwnKind::Cleaning, 0);
+    CHECK(MoveFileW(Here(name).c_str(), inProgress.c_str()));
+    return inProgress;
+}
+
+/// The cleaner's side of a cleaning: the family's files are those named so, decryption writes
+/// a small output or fails, and the word on replacing a file is the real question's.
+class Steps : public ICleaningSteps {
+public:
+    explicit Steps(bool decrypts) : decrypts(decrypts) {}
+    bool IsFamilyFile(const std::wstring& name, const std::wstring&) override {
+        return name.size() > 5 && (name.compare(name.size() - 5, 5, L".BRSK") == 0 ||
+                                   name.compare(name.size() - 5, 5, L".QOVY") == 0);
+    }
+    bool Decrypt(const std::wstring&, const std::wstring&, const std::wstring& partialPath,
+                 const std::wstring&) override {
+        return decrypts && RealFileSystem().WriteNewFile(partialPath, L"plain");
+    }
+    bool MayReplace(const std::wstring& path) override { return MayOverwrite(path); }
+
+private:
+    bool decrypts;
+};
+
+CleaningResult Clean(const std::wstring& name, bool decrypts) {
+    Steps steps(decrypts);
+    Cleaning cleaning(RealFileSystem(), steps, 0);
+    return cleaning.Run(Here(name), false);
+}
+
+/// A cleaner that answers what the tool's own never does, for the driver's line about it.
+class OddCleaner : public IUsermodeFileCleaner {
+public:
+    bool Init() override { return true; }
+    CleanerResult Scan(const std::wstring&) override { return CleanerResult::Ok; }
+    CleanerResult Clean(const std::wstring&, ProgressIndicator&) override {
+        return CleanerResult::NotInfected;
+    }
+    std::wstring GetName() const override { return L"odd"; }
+    std::wstring InterruptedFileOf(const std::wstring&) override { return std::wstring(); }
+    std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
+    uint64_t InfectedSizeOf(const std::wstring&) override { return 0; }
+};
+
+class NoArguments : public ICustomArgumentParser {
+public:
+    bool CheckArguments(std::vector<std::wstring>&) override { return false; }
+    void PrintUsage() override {}
+};
+
+/// The console answers prompts as a silent or a forced run does, for a scope.
+class PromptAnswers {
+public:
+    PromptAnswers(bool silent, bool forced) {
+        TheConsole.SetSilent(silent);
+        TheConsole.SetForced(forced);
+    }
+    ~PromptAnswers() {
+        TheConsole.SetSilent(false);
+        TheConsole.SetForced(false);
+    }
+};
+
+void SystemReport() {
+    OsVersionInfo os;
+    QueryOsVersion(os);
+    PrintSystemReport(os);
+}
+
+/// A run's start as the tool writes it, with the command line's switches.
+void Start(std::vector<std::wstring> arguments) {
+    SystemReport();
+    arguments.insert(arguments.begin(), L"BristokeDecryptor.exe");
+    std::vector<wchar_t*> argv;
+    for (std::wstring& argument : arguments) {
+        argv.push_back(&argument[0]);
+    }
+    RunModes modes;
+    (void)modes.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+    PrintAndLogLine(log_text::WalkStarts, color::Heading);
+}
+
+ExitCode EveryCleaningOutcome(int, wchar_t**) {
+    Start({});
+    Touch(L"a.txt.BRSK");
+    Clean(L"a.txt.BRSK", true);
+    Touch(L"b.txt.BRSK");
+    Clean(L"b.txt.BRSK", false);
+    Touch(L"c.txt.BRSK");
+    Touch(L"c.txt");
+    {
+        const PromptAnswers no(true, false);
+        Clean(L"c.txt.BRSK", true);
+    }
+    Touch(L"d.txt.BRSK");
+    Touch(L"d.txt");
+    {
+        const PromptAnswers yes(false, true);
+        Clean(L"d.txt.BRSK", true);
+    }
+    Touch(L"e.txt.BRSK.QOVY");
+    Clean(L"e.txt.BRSK.QOVY", true);
+    Touch(L"f.txt.BRSK");
+    Steps steps(true);
+    Cleaning(RealFileSystem(), steps, 0).Run(InProgress(L"f.txt.BRSK"), true);
+    OddCleaner odd;
+    ProcessFile(odd, Here(L"g.txt.BRSK"), false, false);
+    PrintCounts(7, 4);
+    return ExitCode::Finished;
+}
+
+ExitCode ListOnly(int, wchar_t**) {
+    Start({L"/n"});
+    FilecoderCleaner cleaner;
+    Touch(L"a.txt.BRSK");
+    ProcessFile(cleaner, Here(L"a.txt.BRSK"), false, true);
+    Touch(L"b.txt.BRSK");
+    ProcessFile(cleaner, InProgress(L"b.txt.BRSK"), false, true);
+    PrintCounts(2, 0);
+    return ExitCode::Finished;
+}
+
+ExitCode Forced(int, wchar_t**) {
+    Start({L"/f", L"/s", L"/d"});
+    const PromptAnswers forced(true, true);
+    FilecoderCleaner cleaner;
+    Touch(L"notes.txt");
+    ProcessFile(cleaner, Here(L"notes.txt"), true, false);
+    PrintCounts(1, 0);
+    return ExitCode::Finished;
+}
+
+ExitCode UsageShown(int, wchar_t**) {
+    SystemReport();
+    NoArguments parser;
+    ShowUsage(parser);
+    return ExitCode::UsageShown;
+}
+
+ExitCode UnsupportedWindows(int, wchar_t**) {
+    SystemReport();
+    PrintAndLogLine(log_text::UnsupportedWindows, color::Error);
+    return ExitCode::UnsupportedWindows;
+}
+
+ExitCode EnvironmentRefused(int, wchar_t**) {
+    SystemReport();
+    ::LogLine(log_text::EnvironmentRefused);
+    return ExitCode::EnvironmentRefused;
+}
+
+ExitCode InitFailed(int, wchar_t**) {
+    SystemReport();
+    ::LogLine(log_text::InitFailed);
+    return ExitCode::CleanerInitFailed;
+}
+
+ExitCode AnotherInstance(int, wchar_t**) {
+    SystemReport();
+    return ExitCode::AnotherInstance;
+}
+
+/// Decryption fails fatally in the middle of a file's cleaning.
+class ThrowingSteps : public Steps {
+public:
+    ThrowingSteps() : Steps(true) {}
+    bool Decrypt(const std::wstring&, const std::wstring&, const std::wstring&,
+                 const std::wstring&) override {
+        throw std::runtime_error("fatal");
+    }
+};
+
+ExitCode CrashInAFile(int, wchar_t**) {
+    Start({});
+    Touch(L"a.txt.BRSK");
+    ThrowingSteps steps;
+    Cleaning(RealFileSystem(), steps, 0).Run(Here(L"a.txt.BRSK"), false);
+    return ExitCode::Finished;
+}
+
+/// The name at the end of a path as the report shows it (a listed path may be shortened).
+std::string NameOf(const std::string& path) {
+    return path.substr(path.rfind('\\') + 1);
+}
+
+} // namespace
+
+TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
+    struct Case {
+        const char* what;
+        RunFunction run;
+        RunState state;
+        /// Each file's name, its outcome and how the reason for it begins.
+        std::vector<std::vector<std::string>> files;
+        bool listOnly;
+        bool forced;
+    } cases[] = {
+        {"every outcome of a cleaning",
+         EveryCleaningOutcome,
+         RunState::Finished,
+         {{"a.txt.BRSK", "cleaned", ""},
+          {"b.txt.BRSK", "failed", ""},
+          {"c.txt.BRSK", "skipped", "User doesn't allow modification of file ["},
+          {"d.txt.BRSK", "cleaned", "Do you want to overwrite the following file? ["},
+          {"e.txt.BRSK.QOVY", "cleaned", "Encrypted twice: the inner layer was ["},
+          {"f.txt.BRSK", "cleaned", "Resuming the cleaning of ["},
+          {"g.txt.BRSK", "failed", "Internal error while cleaning "}},
+         false,
+         false},
+        {"list only",
+         ListOnly,
+         RunState::Finished,
+         {{"a.txt.BRSK", "listed", ""}, {"b.txt.BRSK", "interrupted", "Skipping ["}},
+         true,
+         false},
+        {"forced",
+         Forced,
+         RunState::Finished,
+         {{"notes.txt", "not the family's", "Left as it is, not a file of the family ["}},
+         false,
+         true},
+        {"usage shown", UsageShown, RunState::UsageShown, {}, false, false},
+        {"Windows not supported",
+         UnsupportedWindows,
+         RunState::UnsupportedWindows,
+         {},
+         false,
+         false},
+        {"stopped at the environment check",
+         EnvironmentRefused,
+         RunState::EnvironmentRefused,
+         {},
+         false,
+         false},
+        {"initialisation failed", InitFailed, RunState::InitFailed, {}, false, false},
+        {"another instance", AnotherInstance, RunState::AnotherInstance, {}, false, false},
+        {"a crash in a file",
+         CrashInAFile,
+         RunState::Crashed,
+         {{"a.txt.BRSK", "interrupted", "The run crashed while cleaning this file."}},
+         false,
+         false},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.what;
+        CAPTURE(what);
+        RunDirectory directory;
+        here = directory.path;
+        wchar_t previous[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        REQUIRE(SetCurrentDirectoryW(directory.path.c_str()));
+        const int code = RunEntry(0, nullptr, c.run);
+        SetCurrentDirectoryW(previous);
+        TheLogFile.Close();
+
+        const std::vector<std::wstring> logs = directory.Names(L"*.log");
+        REQUIRE(logs.size() == 1);
+        fixtures::Report report;
+        ReadLogFile(directory.path + L"\\" + logs[0], report.collector);
+        REQUIRE(report.collector.Runs().Sort());
+        SortedSpool::Record record;
+        REQUIRE(report.collector.Runs().Next(record));
+        const RunInfo run = RunFromRecord(record);
+
+        CHECK(run.state == c.state);
+        CHECK(run.exitCode == code);
+        CHECK(run.damagedLines == 0);
+        CHECK(run.listOnly == c.listOnly);
+        CHECK(run.forced == c.forced);
+        // Mode notices are no warnings; verdicts and the run's own end are no errors.
+        CHECK(run.warnings == 0);
+        CHECK(run.errors == 0);
+        CHECK_FALSE(run.CountsDiffer());
+        // The system report names the machine itself, not the folder the log lies in.
+        CHECK(run.os.find(L" SP") != std::wstring::npos);
+        CHECK((run.productType == L"Workstation" || run.productType == L"Server"));
+        CHECK(run.machineGuid.size() == 36);
+        CHECK_FALSE(run.computerName.empty());
+        CHECK(run.computerName.find(L"bristoke_tool_lines_") == std::wstring::npos);
+
+        // The files CSV lists them by path.
+        std::vector<std::vector<std::string>> files;
+        for (const std::vector<std::string>& row : report.FileRows()) {
+            files.push_back({NameOf(row[2]), row[3], row[4]});
+        }
+        std::sort(files.begin(), files.end());
+        auto expected = c.files;
+        std::sort(expected.begin(), expected.end());
+        CHECK(files.size() == expected.size());
+        for (size_t i = 0; i < files.size() && i < expected.size(); ++i) {
+            CHECK(files[i][0] == expected[i][0]);
+            CHECK(files[i][1] == expected[i][1]);
+            // The reason starts with the line the report went by.
+            CHECK(files[i][2].substr(0, expected[i][2].size()) == expected[i][2]);
+        }
+    }
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <string>
+
+/// Log-line prefixes.
+namespace prefix {
+constexpr const wchar_t* None = L"";
+constexpr const wchar_t* Info = L"INFO: ";
+constexpr const wchar_t* Warning = L"WARNING: ";
+constexpr const wchar_t* Error = L"ERROR: ";
+} // namespace prefix
+
+/// A log line that always reads the same: its prefix and its text.
+struct LineText {
+    const wchar_t* prefix;
+    const wchar_t* text;
+};
+
+/// A log line with a name or a number inside: its prefix, then head + inner + tail.
+struct FramedText {
+    const wchar_t* prefix;
+    const wchar_t* head;
+    const wchar_t* tail;
+
+    std::wstring With(const std::wstring& inner) const { return head + inner + tail; }
+};
+
+/// The lines of the log that tell a run's story: the tool writes them, and the fleet report
+/// reads runs by them, so both take them from here.
+namespace log_text {
+
+// The run's frame.
+constexpr LineText Begin = {prefix::None, L"Begin"};
+constexpr LineText End = {prefix::None, L"End"};
+constexpr LineText EndAfterCrash = {prefix::None, L"End (crash)"};
+constexpr LineText FatalError = {prefix::Error, L"Fatal error occured, consult support."};
+
+// Before the walk.
+constexpr FramedText Os = {prefix::Info, L"OS: ", L""};
+constexpr FramedText ProductType = {prefix::Info, L"Product Type: ", L""};
+constexpr FramedText Wow64 = {prefix::Info, L"WoW64: ", L""};
+constexpr FramedText MachineGuid = {prefix::Info, L"Machine guid: ", L""};
+constexpr FramedText ComputerName = {prefix::Info, L"Computer name: ", L""};
+constexpr LineText SilentMode = {prefix::Warning, L"SilentMode Enabled"};
+constexpr LineText ForcedMode = {prefix::Warning, L"ForcedMode Enabled"};
+constexpr LineText DebugMode = {prefix::Warning, L"DebugMode Enabled"};
+constexpr LineText ListOnlyMode = {prefix::Warning, L"NoCleaningMode Enabled"};
+constexpr LineText Usage = {prefix::None, L"Usage:"};
+constexpr LineText UnsupportedWindows = {prefix::Error,
+                                         L"Sorry but this Windows version is not supported!"};
+constexpr LineText EnvironmentRefused = {prefix::Error,
+                                         L"The user stopped the run at the environment check."};
+constexpr LineText InitFailed = {prefix::Error, L"Cleaner initialization failed!"};
+constexpr LineText WalkStarts = {prefix::Info, L"Looking for infected files..."};
+
+// One file.
+constexpr FramedText Listed = {prefix::Info, L"Skipping [", L"]..."};
+constexpr FramedText ListedInterrupted = {prefix::Info, L"Skipping [", L"]... (interrupted)"};
+constexpr FramedText NotOfTheFamily = {prefix::Info, L"Left as it is, not a file of the family [",
+                                       L"]"};
+constexpr FramedText InternalError = {prefix::Error, L"Internal error while cleaning ", L""};
+constexpr FramedText CleaningFile = {prefix::Info, L"Cleaning file [", L"]"};
+constexpr FramedText Resuming = {prefix::Info, L"Resuming the cleaning of [",
+                                 L"], interrupted in an earlier run."};
+constexpr FramedText Decrypting = {prefix::Info, L"Decrypting [", L"]"};
+/// Asked on the console as it stands; logged with the path and the answer.
+constexpr const wchar_t* OverwriteQuestion = L"Do you want to overwrite the following file?";
+/// Around the path in the logged question; the answer follows.
+constexpr FramedText OverwriteAsked = {prefix::Info, L" [", L"] "};
+constexpr const wchar_t* AnswerYes = L"Yes";
+constexpr const wchar_t* AnswerNo = L"No";
+constexpr FramedText OverwriteRefused = {prefix::Info, L"User doesn't allow modification of file [",
+                                         L"]"};
+/// Names the file that gave way to a decrypted one, then where it was kept.
+constexpr FramedText ReplacedFile = {prefix::Info, L"Replaced file [", L"] kept as ["};
+constexpr LineText Cleaned = {prefix::Info, L"Cleaned"};
+constexpr LineText NotCleaned = {prefix::Error, L"Not cleaned"};
+
+// After the walk.
+constexpr FramedText InfectedFound = {prefix::Info, L"", L" infected files found."};
+constexpr FramedText FilesCleaned = {prefix::Info, L"", L" file(s) cleaned."};
+
+/// "Do you want to overwrite the following file? [path] No (silent mode)".
+inline std::wstring OverwriteAnswer(const std::wstring& path, bool yes,
+                                    const std::wstring& answeredBy) {
+    return OverwriteQuestion + OverwriteAsked.With(path) + (yes ? AnswerYes : AnswerNo) + L" (" +
+           answeredBy + L")";
+}
+
+/// "Replaced file [output] kept as [kept]".
+inline std::wstring ReplacedFileKept(const std::wstring& output, const std::wstring& kept) {
+    return ReplacedFile.With(output) + kept + L"]";
+}
+
+} // namespace log_text
