@@ -50,15 +50,14 @@ std::wstring MachineState::Why() const {
     const auto add = [&why](const std::wstring& part) {
         why += (why.empty() ? L"" : L"; ") + part;
     };
-    if (latestState != RunState::Finished) {
-        add(std::wstring(L"its latest run ") +
-            (latestState == RunState::Crashed  ? L"crashed"
-             : latestState == RunState::CutOff ? L"was cut off"
-                                               : L"stopped before its walk: ") +
-            (latestState == RunState::Crashed || latestState == RunState::CutOff
-                 ? L""
-                 : RunStateName(latestState)) +
-            (latestReason.empty() ? L"" : L" (" + latestReason + L")"));
+    const std::wstring reason = latestReason.empty() ? L"" : L" (" + latestReason + L")";
+    if (latestState == RunState::Crashed) {
+        add(L"its latest run crashed" + reason);
+    } else if (latestState == RunState::CutOff) {
+        add(L"its latest run was cut off" + reason);
+    } else if (latestState != RunState::Finished) {
+        add(std::wstring(L"its latest run stopped before its walk: ") + RunStateName(latestState) +
+            reason);
     }
     if (Count(Outcome::Failed) != 0) {
         add(Files(Count(Outcome::Failed), L"failed"));
