@@ -64,7 +64,12 @@ int Cipher(const wchar_t* name, uint64_t bytes) {
     }
     FileCipher cipher;
     std::wstring message;
-    if (!cipher.SetUp(LayoutOf(aes ? Variant::V1 : Variant::V4), footer, message)) {
+    // The first variant of the table with the cipher asked for.
+    const FileCipherKind kind = aes ? FileCipherKind::Aes256Cbc : FileCipherKind::Salsa20;
+    const VariantFormat* layout =
+        std::find_if(std::begin(Formats), std::end(Formats),
+                     [kind](const VariantFormat& row) { return row.cipher == kind; });
+    if (!cipher.SetUp(*layout, footer, message)) {
         fwprintf(stderr, L"cipher set-up failed: %ls\n", message.c_str());
         return 1;
     }

@@ -71,7 +71,7 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
     if (!ReadFooter(input, input.GetSize(), footer, message)) {
         return false;
     }
-    const VariantLayout& layout = LayoutOf(variant);
+    const VariantFormat& layout = *FormatOf(variant);
     // Refused whole rather than failing part-way: the output grows to the data written or to
     // its final size, whichever is larger.
     const uint64_t needed = EnciphersWholeData(layout)

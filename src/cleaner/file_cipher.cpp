@@ -20,7 +20,7 @@ bool AcquireAesContext(UniqueCryptProvider& provider) {
 
 } // namespace
 
-bool FileCipher::SetUp(const VariantLayout& layout, const Footer& footer, std::wstring& message) {
+bool FileCipher::SetUp(const VariantFormat& layout, const Footer& footer, std::wstring& message) {
     aes = layout.cipher == FileCipherKind::Aes256Cbc;
     if (!aes) {
         salsa.SetKeyWithIV(footer.keyBlock, format::KeyLength, footer.ivBlock, layout.ivLength);

@@ -16,7 +16,7 @@
 class FileCipher {
 public:
     /// Keys the cipher from the recovered blocks; on failure the text says why.
-    [[nodiscard]] bool SetUp(const VariantLayout& layout, const Footer& footer,
+    [[nodiscard]] bool SetUp(const VariantFormat& layout, const Footer& footer,
                              std::wstring& message);
 
     /// Decrypts length bytes; an AES call with removePadding may shorten length. False leaves the

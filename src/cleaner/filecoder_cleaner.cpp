@@ -20,12 +20,7 @@ bool FilecoderCleaner::Init() {
         LogLine(prefix::Error, L"Can't read keys from resources.");
         return false;
     }
-    std::wstring supported = L"Supported file extensions : ";
-    for (const NamedVariant& named : NamedVariants) {
-        supported += named.extension + std::wstring(L", ");
-    }
-    supported += L".%RandomChars%";
-    PrintAndLogLine(supported, color::Emphasis, prefix::Info);
+    PrintAndLogLine(SupportedExtensions(), color::Emphasis, prefix::Info);
     if (!InitBackup()) {
         LogLine(prefix::Error, L"Can't init backup.");
         return false;

@@ -9,18 +9,6 @@ namespace {
 
 using format::NoField;
 
-constexpr VariantLayout Layouts[] = {
-    // variant, footer, cipher, IV, plain size, zero mark, factors, magic
-    {Variant::V1, 528, FileCipherKind::Aes256Cbc, format::AesBlockLength, 512, 520, NoField,
-     NoField, NoField},
-    {Variant::V3, 520, FileCipherKind::Aes256Cbc, format::AesBlockLength, 512, NoField, NoField,
-     NoField, NoField},
-    {Variant::V4, 520, FileCipherKind::Salsa20, format::SalsaNonceLength, 512, NoField, NoField,
-     NoField, NoField},
-    {Variant::V5, 540, FileCipherKind::Salsa20, format::SalsaNonceLength, NoField, NoField, 520,
-     528, 532},
-};
-
 constexpr const wchar_t* NotValid = L"Not valid Bristoke file.";
 constexpr const wchar_t* FooterMismatch = L"Not valid Bristoke file. Footer doesn't match.";
 
@@ -30,8 +18,42 @@ ParsedFooter Refused(const wchar_t* message) {
     return refused;
 }
 
-/// AES data is the plain size rounded up to whole blocks, and never empty.
-bool AesSizesAgree(uint64_t plainSize, uint64_t dataLength) {
+bool SameNames(const VariantFormat& a, const VariantFormat& b) {
+    for (size_t i = 0; i < 2; ++i) {
+        const bool aHas = a.extensions[i] != nullptr;
+        if (aHas != (b.extensions[i] != nullptr) ||
+            (aHas && std::wcscmp(a.extensions[i], b.extensions[i]) != 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+enum class MarkSeen { Borne, Absent, OutOfReach };
+
+/// Whether the file's last bytes bear the row's mark where its footer would hold it.
+MarkSeen Bears(const VariantFormat& row, const uint8_t* tail, size_t tailLength) {
+    const Mark& mark = row.mark;
+    if (mark.kind == MarkKind::None) {
+        return MarkSeen::Borne;
+    }
+    const uint32_t fromEnd = row.footerLength - mark.offset;
+    if (tailLength < fromEnd) {
+        return MarkSeen::OutOfReach;
+    }
+    const uint8_t* at = tail + tailLength - fromEnd;
+    bool borne = false;
+    if (mark.kind == MarkKind::Magic) {
+        borne = ReadUint32(at) == mark.magic1 && ReadUint32(at + 4) == mark.magic2;
+    } else {
+        const bool zero = std::all_of(at, at + 8, [](uint8_t b) { return b == 0; });
+        borne = zero == (mark.kind == MarkKind::Zero);
+    }
+    return borne ? MarkSeen::Borne : MarkSeen::Absent;
+}
+
+/// Data through a block cipher is the plain size rounded up to whole blocks, and never empty.
+bool BlockSizesAgree(uint64_t plainSize, uint64_t dataLength) {
     const uint64_t rest = plainSize % format::AesBlockLength;
     const uint64_t expected = rest == 0 ? plainSize : plainSize + format::AesBlockLength - rest;
     return dataLength == expected && dataLength >= format::AesBlockLength;
@@ -39,48 +61,60 @@ bool AesSizesAgree(uint64_t plainSize, uint64_t dataLength) {
 
 } // namespace
 
-const VariantLayout& LayoutOf(Variant variant) {
-    for (const VariantLayout& layout : Layouts) {
-        if (layout.variant == variant) {
-            return layout;
+const VariantFormat* FormatOf(Variant variant) {
+    for (const VariantFormat& row : Formats) {
+        if (row.variant == variant) {
+            return &row;
         }
     }
-    return Layouts[0];
+    return nullptr;
 }
 
 Variant VariantOfName(const std::wstring& fileName) {
     const size_t dot = fileName.rfind(L'.');
     const std::wstring extension = dot == std::wstring::npos ? L"." : fileName.substr(dot);
-    for (const NamedVariant& named : NamedVariants) {
-        if (extension == named.extension) {
-            return named.variant;
+    for (const VariantFormat& row : Formats) {
+        for (const wchar_t* named : row.extensions) {
+            if (named != nullptr && extension == named) {
+                return row.variant;
+            }
         }
     }
     return Variant::None;
 }
 
-const wchar_t* DefaultExtensionOf(Variant variant) {
-    for (const NamedVariant& named : NamedVariants) {
-        if (named.variant == (variant == Variant::V3 ? Variant::V1 : variant)) {
-            return named.extension;
+Variant VariantOfContent(const uint8_t* tail, size_t tailLength, uint64_t fileSize) {
+    for (const VariantFormat& row : Formats) {
+        if (row.extensions[0] == nullptr && row.mark.kind == MarkKind::Magic &&
+            fileSize >= row.footerLength && Bears(row, tail, tailLength) == MarkSeen::Borne) {
+            return row.variant;
         }
     }
-    return L"";
+    return Variant::None;
 }
 
-bool HasFooterMagic(const uint8_t* tail, size_t length) {
-    const uint32_t magic = LayoutOf(Variant::V5).magicOffset;
-    const uint32_t footerLength = LayoutOf(Variant::V5).footerLength;
-    if (length < footerLength) {
-        return false;
+std::wstring SupportedExtensions() {
+    std::wstring text = L"Supported file extensions : ";
+    bool byContent = false;
+    for (const VariantFormat& row : Formats) {
+        byContent = byContent || row.extensions[0] == nullptr;
+        for (const wchar_t* extension : row.extensions) {
+            // Rows that share their names (told apart by their marks) list them once.
+            if (extension != nullptr && FormatOf(VariantOfName(extension)) == &row) {
+                text += extension + std::wstring(L", ");
+            }
+        }
     }
-    const uint8_t* footer = tail + length - footerLength;
-    return ReadUint32(footer + magic) == format::Magic1 &&
-           ReadUint32(footer + magic + 4) == format::Magic2;
+    return byContent ? text + L".%RandomChars%" : text.substr(0, text.size() - 2);
 }
 
-bool HasPadding(const VariantLayout& layout, uint64_t plainSize) {
-    return layout.cipher == FileCipherKind::Aes256Cbc && plainSize % format::AesBlockLength != 0;
+const wchar_t* DefaultExtensionOf(Variant variant) {
+    const VariantFormat* row = FormatOf(variant);
+    return row != nullptr && row->extensions[0] != nullptr ? row->extensions[0] : L"";
+}
+
+bool HasPadding(const VariantFormat& format, uint64_t plainSize) {
+    return format.padded && plainSize % format::AesBlockLength != 0;
 }
 
 ParsedFooter ParseFooter(Variant recognised, const uint8_t* tail, size_t tailLength,
@@ -88,45 +122,43 @@ ParsedFooter ParseFooter(Variant recognised, const uint8_t* tail, size_t tailLen
     if (tailLength != std::min<uint64_t>(fileSize, format::LongestFooter)) {
         return Refused(nullptr);
     }
-    Variant variant = recognised;
-    if (recognised == Variant::V1) {
-        // The last 8 bytes tell the two AES layouts apart: zero only in the longer footer.
-        const uint32_t mark =
-            LayoutOf(Variant::V1).footerLength - LayoutOf(Variant::V1).zeroMarkOffset;
-        if (tailLength < mark) {
-            return Refused(NotValid);
-        }
-        const uint8_t* last = tail + tailLength - mark;
-        if (!std::all_of(last, last + mark, [](uint8_t b) { return b == 0; })) {
-            variant = Variant::V3;
-        }
-    } else if (recognised != Variant::V4 && recognised != Variant::V5) {
+    const VariantFormat* named = FormatOf(recognised);
+    if (named == nullptr) {
         return Refused(NotValid);
     }
-    const VariantLayout& layout = LayoutOf(variant);
-    if (fileSize < layout.footerLength) {
+    // The first row among those that share the file's names whose mark its last bytes bear.
+    const VariantFormat* row = nullptr;
+    for (const VariantFormat& candidate : Formats) {
+        if (row == nullptr && SameNames(candidate, *named)) {
+            const MarkSeen seen = Bears(candidate, tail, tailLength);
+            if (seen == MarkSeen::OutOfReach) {
+                return Refused(NotValid);
+            }
+            row = seen == MarkSeen::Borne ? &candidate : nullptr;
+        }
+    }
+    if (row == nullptr || fileSize < row->footerLength) {
         return Refused(NotValid);
     }
     ParsedFooter parsed;
-    parsed.variant = variant;
+    parsed.variant = row->variant;
     Footer& footer = parsed.footer;
-    const uint8_t* bytes = tail + tailLength - layout.footerLength;
+    const uint8_t* bytes = tail + tailLength - row->footerLength;
     std::memcpy(footer.keyBlock, bytes + format::KeyBlockOffset, format::RsaBlockLength);
     std::memcpy(footer.ivBlock, bytes + format::IvBlockOffset, format::RsaBlockLength);
-    footer.footerLength = layout.footerLength;
-    const uint64_t beforeFooter = fileSize - layout.footerLength;
-    if (EnciphersWholeData(layout)) {
-        footer.plainSize = ReadUint64(bytes + layout.plainSizeOffset);
+    footer.footerLength = row->footerLength;
+    const uint64_t beforeFooter = fileSize - row->footerLength;
+    footer.plainSize =
+        row->plainSizeOffset == NoField ? beforeFooter : ReadUint64(bytes + row->plainSizeOffset);
+    if (EnciphersWholeData(*row)) {
         footer.dataLength = beforeFooter;
     } else {
         // The product wraps at 2^64, as the family computes it.
-        const uint64_t product = ReadUint64(bytes + layout.firstFactorOffset) *
-                                 ReadUint32(bytes + layout.secondFactorOffset);
-        footer.plainSize = beforeFooter;
+        const uint64_t product = ReadUint64(bytes + row->firstFactorOffset) *
+                                 ReadUint32(bytes + row->secondFactorOffset);
         footer.dataLength = std::min(product, beforeFooter);
     }
-    if (layout.cipher == FileCipherKind::Aes256Cbc &&
-        !AesSizesAgree(footer.plainSize, footer.dataLength)) {
+    if (row->padded && !BlockSizesAgree(footer.plainSize, footer.dataLength)) {
         return Refused(FooterMismatch);
     }
     parsed.ok = true;

@@ -4,19 +4,12 @@
 #include <cstdint>
 #include <string>
 
-/// The family's encrypted files: the data, then a footer that is always the last bytes of the
-/// file. Every number of the format is here; the recognition, the footer reader, the decryption
-/// and the sample writer take them from this table.
-enum class Variant : int32_t {
-    None = -1,
-    V1 = 1, ///< ".BRSK" or ".QOVE", last 8 bytes zero: AES, 528-byte footer
-    V3 = 3, ///< ".BRSK" or ".QOVE", last 8 bytes not zero: AES, 520-byte footer
-    V4 = 4, ///< ".QOVY": Salsa20, 520-byte footer
-    V5 = 5, ///< any other extension, footer magic at its end: Salsa20 over a leading part
-};
+/// A variant of the family's file format, by the number the family gives it; the table below
+/// says what each is. None: not a file of the family.
+enum class Variant : int32_t { None = -1 };
 
 enum class FileCipherKind {
-    Aes256Cbc, ///< through CryptoAPI, PKCS #7 padding on the last block
+    Aes256Cbc, ///< through CryptoAPI
     Salsa20,   ///< 20 rounds, through Crypto++
 };
 
@@ -27,53 +20,124 @@ constexpr uint32_t IvBlockOffset = 256;
 constexpr uint32_t KeyLength = 32;
 constexpr uint32_t AesBlockLength = 16;
 constexpr uint32_t SalsaNonceLength = 8;
-constexpr uint32_t LongestFooter = 540;
-constexpr uint32_t Magic1 = 0x93892918u;
-constexpr uint32_t Magic2 = 0x00038281u;
-/// Fields that a layout lacks.
+/// Fields that a variant lacks.
 constexpr uint32_t NoField = 0xFFFFFFFFu;
 } // namespace format
 
-/// Where one variant keeps what, by offset from the footer's start.
-struct VariantLayout {
+/// What tells a variant apart from the others that share its names, in its footer.
+enum class MarkKind {
+    None,    ///< nothing: the name says it all
+    Zero,    ///< 8 bytes at the offset are zero
+    NotZero, ///< 8 bytes at the offset are not all zero
+    Magic,   ///< two 32-bit values at the offset: the variant is told by its footer alone
+};
+
+struct Mark {
+    MarkKind kind;
+    uint32_t offset;
+    uint32_t magic1;
+    uint32_t magic2;
+};
+
+/// Everything that tells one variant apart and reads it. The encrypted file is the data, then
+/// the footer, which is always its last footerLength bytes; offsets count from the footer's
+/// start, integers are little-endian. Every footer starts with the RSA-encrypted key block and
+/// IV block (KeyBlockOffset, IvBlockOffset).
+struct VariantFormat {
     Variant variant;
+    /// The last extensions that name its files, matched case by case; none: any other name,
+    /// told by its mark.
+    const wchar_t* extensions[2];
     uint32_t footerLength;
+    /// Among the variants that share its names, the first whose mark the file's footer bears.
+    Mark mark;
     FileCipherKind cipher;
     /// Bytes of the decrypted IV block in use: the AES IV or the Salsa20 nonce.
     uint32_t ivLength;
-    /// 8 bytes: the file's size before encryption.
+    /// PKCS #7 on a last block that the data does not fill; whole blocks carry none.
+    bool padded;
+    /// 8 bytes: the file's size before encryption. NoField: the data before the footer.
     uint32_t plainSizeOffset;
-    /// 8 bytes that are zero.
-    uint32_t zeroMarkOffset;
-    /// 8 and 4 bytes whose product, at most the data's length, is the length enciphered.
+    /// 8 and 4 bytes whose product, at most the data's length, is the length enciphered; the
+    /// rest of the data is kept as it is. NoField: all of the data is enciphered.
     uint32_t firstFactorOffset;
     uint32_t secondFactorOffset;
-    /// Magic1 and Magic2, 4 bytes each.
-    uint32_t magicOffset;
 };
 
-/// The layout of a variant; V1's for None, which has none.
-const VariantLayout& LayoutOf(Variant variant);
-
-/// The extensions that name the family's files, in the order the tool announces them.
-struct NamedVariant {
-    const wchar_t* extension;
-    Variant variant;
+/// The family's format: a variant is added by one row here (and a test of its own).
+inline constexpr VariantFormat Formats[] = {
+    // variant, extensions, footer, mark, cipher, IV, padding, plain size, factors
+    {Variant{1},
+     {L".BRSK", L".QOVE"},
+     528,
+     {MarkKind::Zero, 520, 0, 0},
+     FileCipherKind::Aes256Cbc,
+     format::AesBlockLength,
+     true,
+     512,
+     format::NoField,
+     format::NoField},
+    {Variant{3},
+     {L".BRSK", L".QOVE"},
+     520,
+     {MarkKind::NotZero, 512, 0, 0},
+     FileCipherKind::Aes256Cbc,
+     format::AesBlockLength,
+     true,
+     512,
+     format::NoField,
+     format::NoField},
+    {Variant{4},
+     {L".QOVY"},
+     520,
+     {MarkKind::None, 0, 0, 0},
+     FileCipherKind::Salsa20,
+     format::SalsaNonceLength,
+     false,
+     512,
+     format::NoField,
+     format::NoField},
+    {Variant{5},
+     {},
+     540,
+     {MarkKind::Magic, 532, 0x93892918u, 0x00038281u},
+     FileCipherKind::Salsa20,
+     format::SalsaNonceLength,
+     false,
+     format::NoField,
+     520,
+     528},
 };
-constexpr NamedVariant NamedVariants[] = {
-    {L".BRSK", Variant::V1},
-    {L".QOVE", Variant::V1},
-    {L".QOVY", Variant::V4},
-};
 
-/// The variant a file name says by its last extension (case matters): V1, V4, or None.
+namespace format {
+constexpr uint32_t Longest() {
+    uint32_t longest = 0;
+    for (const VariantFormat& row : Formats) {
+        longest = row.footerLength > longest ? row.footerLength : longest;
+    }
+    return longest;
+}
+/// How many of a file's last bytes hold any variant's footer.
+constexpr uint32_t LongestFooter = Longest();
+} // namespace format
+
+/// The row of a variant; null for None or a number the table lacks.
+const VariantFormat* FormatOf(Variant variant);
+
+/// The variant a file name says by its last extension (case matters): the first row naming
+/// it, or None.
 Variant VariantOfName(const std::wstring& fileName);
 
-/// The extension a variant's files get by default; empty for V5, whose is random.
-const wchar_t* DefaultExtensionOf(Variant variant);
+/// The variant that a file's last bytes show, among those told by their footer alone; tail
+/// holds the last min(fileSize, LongestFooter) bytes. None when none shows.
+Variant VariantOfContent(const uint8_t* tail, size_t tailLength, uint64_t fileSize);
 
-/// Whether the last bytes of a file end with the magic of variant 5.
-bool HasFooterMagic(const uint8_t* tail, size_t length);
+/// "Supported file extensions : " and every extension of the table in its order, once each,
+/// and ".%RandomChars%" for the variants told by their footer alone.
+std::wstring SupportedExtensions();
+
+/// The extension a variant's files get by default; empty for one told by its footer alone.
+const wchar_t* DefaultExtensionOf(Variant variant);
 
 /// What the footer of one encrypted file gives the decryption.
 struct Footer {
@@ -87,7 +151,8 @@ struct Footer {
 
 struct ParsedFooter {
     bool ok = false;
-    /// What the file turned out to be: V1 becomes V3 when its last 8 bytes are not zero.
+    /// What the file turned out to be: the row, among those that share the recognised one's
+    /// names, whose mark its footer bears.
     Variant variant = Variant::None;
     Footer footer;
     /// Why it was refused; null when the refusal says nothing of its own.
@@ -99,10 +164,10 @@ struct ParsedFooter {
 ParsedFooter ParseFooter(Variant recognised, const uint8_t* tail, size_t tailLength,
                          uint64_t fileSize);
 
-/// AES data that does not fill its last block carries padding; whole blocks carry none.
-bool HasPadding(const VariantLayout& layout, uint64_t plainSize);
+/// Data that does not fill its last block carries padding; whole blocks carry none.
+bool HasPadding(const VariantFormat& format, uint64_t plainSize);
 
-/// Variant 5 enciphers a leading part only and keeps the rest of the data as it is.
-inline bool EnciphersWholeData(const VariantLayout& layout) {
-    return layout.firstFactorOffset == format::NoField;
+/// A variant with factors enciphers a leading part only and keeps the rest of the data.
+inline bool EnciphersWholeData(const VariantFormat& format) {
+    return format.firstFactorOffset == format::NoField;
 }

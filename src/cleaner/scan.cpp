@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "backup/backup.h"
 #include "backup/cleaning.h"
 #include "cleaner/filecoder_cleaner.h"
@@ -10,11 +12,14 @@
 
 namespace {
 
-/// Reads the last bytes of a file opened for shared reading; false when it cannot.
-bool ReadTail(const std::wstring& path, uint8_t (&tail)[format::LongestFooter]) {
+/// Reads the last min(size, LongestFooter) bytes of a file opened for shared reading; false
+/// when it cannot.
+bool ReadTail(const std::wstring& path, uint8_t (&tail)[format::LongestFooter], uint32_t& length,
+              uint64_t& fileSize) {
     // Shares deletion too: a file another run holds while it cleans it is still read.
-    UniqueFile file(sys::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(sys::CreateFileW(path.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
     if (!file) {
         return false;
     }
@@ -22,14 +27,14 @@ bool ReadTail(const std::wstring& path, uint8_t (&tail)[format::LongestFooter]) 
     if (!sys::GetFileSizeEx(file.get(), &size)) {
         size.QuadPart = 0;
     }
+    fileSize = static_cast<uint64_t>(size.QuadPart);
+    length = static_cast<uint32_t>(std::min<uint64_t>(fileSize, sizeof tail));
     uint64_t reached = 0;
-    if (size.QuadPart < static_cast<LONGLONG>(sizeof tail) ||
-        !MoveFilePointer(file.get(), static_cast<uint64_t>(size.QuadPart) - sizeof tail, FILE_BEGIN,
-                         reached)) {
+    if (!MoveFilePointer(file.get(), fileSize - length, FILE_BEGIN, reached)) {
         return false;
     }
     DWORD got = 0;
-    return ReadFile(file.get(), tail, sizeof tail, &got, nullptr) && got == sizeof tail;
+    return ReadFile(file.get(), tail, length, &got, nullptr) && got == length;
 }
 
 bool IsFile(const std::wstring& path) {
@@ -46,9 +51,11 @@ Variant FilecoderCleaner::VariantOf(const std::wstring& fileName,
         return named;
     }
     uint8_t tail[format::LongestFooter];
+    uint32_t length = 0;
+    uint64_t size = 0;
     // The "\\?\" form reaches files at any depth.
-    if (ReadTail(ToSystemPath(contentPath), tail) && HasFooterMagic(tail, sizeof tail)) {
-        return Variant::V5;
+    if (ReadTail(ToSystemPath(contentPath), tail, length, size)) {
+        return VariantOfContent(tail, length, size);
     }
     return Variant::None;
 }
@@ -68,14 +75,12 @@ CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
         NameKeptFile(path);
         return CleanerResult::NotInfected;
     }
-    variant = VariantOf(name, path);
     // A name the walk met may be gone since: another file's cleaning, done in between, can
-    // have moved it aside.
-    if (variant == Variant::None || (variant != Variant::V5 && !IsFile(path))) {
-        variant = Variant::None;
-        return CleanerResult::NotInfected;
-    }
-    return CleanerResult::Ok;
+    // have moved it aside. A file told by its content has just been read.
+    const Variant named = VariantOfName(name);
+    variant =
+        named != Variant::None ? (IsFile(path) ? named : Variant::None) : VariantOf(name, path);
+    return variant == Variant::None ? CleanerResult::NotInfected : CleanerResult::Ok;
 }
 
 void FilecoderCleaner::NameKeptFile(const std::wstring& path) const {

@@ -4,9 +4,12 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "cleaner/format.h"
+
 const wchar_t* const SampleWriterUsage =
-    L"usage: BristokeSampleWriter --keys FILE --out DIR [--variant 1|3|4|5] [--key N]\n"
-    L"           [--ext .EXT] [--name NAME] [--plain-size N] [--factors A,B] INPUT...\n";
+    L"usage: BristokeSampleWriter --keys FILE --out DIR [--variant N] [--key N]\n"
+    L"           [--ext .EXT] [--name NAME] [--plain-size N] [--factors A,B] INPUT...\n"
+    L"  --variant: a variant of the format's table (1 by default)\n";
 
 namespace {
 
@@ -37,6 +40,14 @@ bool ParseFactors(const std::wstring& text, SampleOptions& options) {
     return true;
 }
 
+std::wstring VariantNumbers() {
+    std::wstring numbers;
+    for (const VariantFormat& row : Formats) {
+        numbers += (numbers.empty() ? L"" : L", ") + std::to_wstring(static_cast<int>(row.variant));
+    }
+    return numbers;
+}
+
 bool IsPlainName(const std::wstring& text) {
     return text.find_first_of(L"\\/:") == std::wstring::npos;
 }
@@ -44,19 +55,19 @@ bool IsPlainName(const std::wstring& text) {
 bool Check(const SampleOptions& options, std::wstring& error) {
     if (options.keyList.empty() || options.outputDirectory.empty() || options.inputs.empty()) {
         error = L"--keys, --out and at least one input are needed";
-    } else if (options.variant != 1 && options.variant != 3 && options.variant != 4 &&
-               options.variant != 5) {
-        error = L"--variant must be 1, 3, 4 or 5";
+    } else if (FormatOf(Variant{options.variant}) == nullptr) {
+        error = L"--variant must be one of the format's: " + VariantNumbers();
     } else if (!options.extension.empty() &&
                (options.extension.size() < 2 || options.extension[0] != L'.' ||
                 !IsPlainName(options.extension))) {
         error = L"--ext must be a dot and at least one character, without \\, / or :";
     } else if (!options.name.empty() && options.inputs.size() != 1) {
         error = L"--name goes with one input only";
-    } else if (options.hasPlainSize && options.variant == 5) {
-        error = L"--plain-size: variant 5 has no plain size in its footer";
-    } else if (options.hasFactors && options.variant != 5) {
-        error = L"--factors goes with variant 5 only";
+    } else if (options.hasPlainSize &&
+               FormatOf(Variant{options.variant})->plainSizeOffset == format::NoField) {
+        error = L"--plain-size: the variant has no plain size in its footer";
+    } else if (options.hasFactors && EnciphersWholeData(*FormatOf(Variant{options.variant}))) {
+        error = L"--factors goes with a variant that enciphers a leading part only";
     } else {
         return true;
     }

@@ -135,7 +135,7 @@ bool ResolveOutputPath(const std::wstring& directory, const std::wstring& name,
 
 bool WriteSample(const SampleOptions& options, const PublicKeyEncryptor& rsa,
                  const std::wstring& input, std::wstring& output, std::wstring& error) {
-    const VariantLayout& layout = LayoutOf(static_cast<Variant>(options.variant));
+    const VariantFormat& layout = *FormatOf(Variant{options.variant});
     const bool aes = layout.cipher == FileCipherKind::Aes256Cbc;
     std::wstring extension = options.extension;
     if (extension.empty() && *DefaultExtensionOf(layout.variant) != L'\0') {
@@ -177,7 +177,7 @@ bool WriteSample(const SampleOptions& options, const PublicKeyEncryptor& rsa,
         std::copy(iv, iv + sizeof nonce, nonce);
         cipher = std::make_unique<Salsa20FileEncryptor>(key, nonce);
     }
-    // Every byte the layout does not name stays zero (variant 1's mark, variant 5's unused 8).
+    // Every byte the layout does not name stays zero (a zero mark, unused bytes).
     std::vector<BYTE> footer(layout.footerLength);
     if (!EncryptBlock(rsa, key, sizeof key, footer, format::KeyBlockOffset, error) ||
         !EncryptBlock(rsa, iv, layout.ivLength, footer, format::IvBlockOffset, error)) {
@@ -185,17 +185,20 @@ bool WriteSample(const SampleOptions& options, const PublicKeyEncryptor& rsa,
     }
     SecureZeroMemory(key, sizeof key);
     uint64_t encryptedLength = plainSize;
-    if (EnciphersWholeData(layout)) {
+    if (layout.plainSizeOffset != format::NoField) {
         PutLittleEndian(footer, layout.plainSizeOffset,
                         options.hasPlainSize ? options.plainSize : plainSize, 8);
-    } else {
+    }
+    if (!EnciphersWholeData(layout)) {
         const uint64_t factor1 = options.hasFactors ? options.factor1 : plainSize;
         const uint64_t factor2 = options.hasFactors ? options.factor2 : 1;
         encryptedLength = std::min(factor1 * factor2, plainSize);
         PutLittleEndian(footer, layout.firstFactorOffset, factor1, 8);
         PutLittleEndian(footer, layout.secondFactorOffset, factor2, 4);
-        PutLittleEndian(footer, layout.magicOffset, format::Magic1, 4);
-        PutLittleEndian(footer, layout.magicOffset + 4, format::Magic2, 4);
+    }
+    if (layout.mark.kind == MarkKind::Magic) {
+        PutLittleEndian(footer, layout.mark.offset, layout.mark.magic1, 4);
+        PutLittleEndian(footer, layout.mark.offset + 4, layout.mark.magic2, 4);
     }
 
     UniqueFile out(CreateFileW(output.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
