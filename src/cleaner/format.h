@@ -76,6 +76,11 @@ inline constexpr VariantFormat Formats[] = {
         FileCipherKind::Salsa20, 8, false, 512, format::NoField, format::NoField},
     {Variant{5}, {}, 540, {MarkKind::Magic, 532, 0x93892918u, 0x00038281u},
         FileCipherKind::Salsa20, 8, false, format::NoField, 520, 528},
+#ifdef BRISTOKE_TEST_VARIANT
+    // Test-only (tests/e2e/test_added_variant.py): a footer 20 bytes longer than any other.
+    {Variant{6}, {L".BRSX"}, 560, {MarkKind::None, 0, 0, 0},
+        FileCipherKind::Salsa20, 8, false, 512, format::NoField, format::NoField},
+#endif
 };
 // clang-format on
 
