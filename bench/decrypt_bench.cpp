@@ -63,14 +63,14 @@ int Cipher(const wchar_t* name, uint64_t bytes) {
         footer.ivBlock[i] = static_cast<uint8_t>(i * 13 + 5);
     }
     FileCipher cipher;
-    std::wstring message;
+    Failure failure;
     // The first variant of the table with the cipher asked for.
     const FileCipherKind kind = aes ? FileCipherKind::Aes256Cbc : FileCipherKind::Salsa20;
     const VariantFormat* layout =
         std::find_if(std::begin(Formats), std::end(Formats),
                      [kind](const VariantFormat& row) { return row.cipher == kind; });
-    if (!cipher.SetUp(*layout, footer, message)) {
-        fwprintf(stderr, L"cipher set-up failed: %ls\n", message.c_str());
+    if (!cipher.SetUp(*layout, footer, failure)) {
+        fwprintf(stderr, L"cipher set-up failed: %ls\n", failure.Line().c_str());
         return 1;
     }
     const std::unique_ptr<uint8_t[]> chunk = NewChunk();

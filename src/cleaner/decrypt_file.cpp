@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "backup/backup.h"
+#include "cleaner/failure.h"
 #include "cleaner/file_cipher.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "logging/console_handler.h"
@@ -39,62 +40,11 @@ private:
     int32_t last = 0;
 };
 
-} // namespace
-
-bool FilecoderCleaner::Decrypt(const std::wstring& source, const std::wstring& inputPath,
-                               const std::wstring& partialPath, const std::wstring& outputPath) {
-    variant = VariantOf(FileNameOf(source), inputPath);
-    FileStreamMod input(inputPath, OpenMode::ReadOnly);
-    if (input.GetError() != StreamError::None) {
-        return false;
-    }
-    FileStreamMod output(partialPath, OpenMode::Create);
-    if (output.GetError() != StreamError::None) {
-        return false;
-    }
-    std::wstring message;
-    if (!DecryptStreams(input, output, outputPath, *progress, message)) {
-        if (!message.empty()) {
-            LogLine(prefix::Info, message);
-        }
-        return false;
-    }
-    // On the disk before it takes the output's name: after a power loss the name must not
-    // stand for data that never got there.
-    return output.Flush();
-}
-
-bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& output,
-                                      const std::wstring& outputPath, ProgressIndicator& progress,
-                                      std::wstring& message) {
-    Footer footer;
-    if (!ReadFooter(input, input.GetSize(), footer, message)) {
-        return false;
-    }
-    const VariantFormat& layout = *FormatOf(variant);
-    // Refused whole rather than failing part-way: the output grows to the data written or to
-    // its final size, whichever is larger.
-    const uint64_t needed = EnciphersWholeData(layout)
-                                ? std::max(footer.plainSize, footer.dataLength)
-                                : footer.plainSize;
-    uint64_t freeBytes = 0;
-    if (!FreeBytesAt(outputPath, freeBytes)) {
-        const std::wstring error = FormatLastError();
-        LogLine(prefix::Info, L"Can't read the free space for [" + outputPath + L"], " + error);
-    } else if (needed > freeBytes) {
-        message = L"Not enough free space for [" + outputPath + L"]: " + std::to_wstring(needed) +
-                  L" bytes needed, " + std::to_wstring(freeBytes) + L" bytes free.";
-        return false;
-    }
-    if (!RecoverFileKey(footer)) {
-        message = L"Loaded keys don't match.";
-        return false;
-    }
-    FileCipher cipher;
-    if (!cipher.SetUp(layout, footer, message) || !input.SetPosition(0)) {
-        return false;
-    }
-    // Variant 5 enciphers only a leading part; the rest up to the footer is copied as it is.
+/// The data from the start of the input through the cipher into the output, chunk by chunk; a
+/// variant that enciphers a leading part only has the rest up to the footer copied as it is.
+bool StreamChunks(FileStreamMod& input, FileStreamMod& output, FileCipher& cipher,
+                  const VariantFormat& layout, const Footer& footer, uint8_t* buffer,
+                  ProgressIndicator& progress, Failure& failure) {
     const bool whole = EnciphersWholeData(layout);
     bool copying = !whole && footer.dataLength == 0;
     uint64_t remaining = copying ? footer.plainSize : footer.dataLength;
@@ -105,17 +55,18 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
     while (remaining != 0) {
         reporter.Report(processed);
         const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(remaining, ChunkSize));
-        if (input.Read(ioBuffer.get(), chunk) != chunk) {
+        // A short read or write has been logged by its stream.
+        if (input.Read(buffer, chunk) != chunk) {
             return false;
         }
         remaining -= chunk;
         uint32_t length = chunk;
-        if (!copying && !cipher.Decrypt(ioBuffer.get(), length, padded && remaining == 0)) {
-            const std::wstring error = FormatLastError();
-            message = L"Can't decrypt data of file [" + input.Path() + L"], " + error;
+        if (!copying && !cipher.Decrypt(buffer, length, padded && remaining == 0)) {
+            failure =
+                Failure(L"Can't decrypt data of file [" + input.Path() + L"]", GetLastError());
             return false;
         }
-        if (output.Write(ioBuffer.get(), length) != length) {
+        if (output.Write(buffer, length) != length) {
             return false;
         }
         processed += chunk;
@@ -124,8 +75,71 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
             remaining = footer.plainSize - processed;
         }
     }
+    return true;
+}
+
+} // namespace
+
+bool FilecoderCleaner::Decrypt(const std::wstring& source, const std::wstring& inputPath,
+                               const std::wstring& partialPath, const std::wstring& outputPath) {
+    variant = VariantOf(FileNameOf(source), inputPath);
+    // The streams log their own failures to open.
+    FileStreamMod input(inputPath, OpenMode::ReadOnly);
+    if (input.GetError() != StreamError::None) {
+        return false;
+    }
+    FileStreamMod output(partialPath, OpenMode::Create);
+    if (output.GetError() != StreamError::None) {
+        return false;
+    }
+    Failure failure;
+    if (!DecryptStreams(input, output, outputPath, *progress, failure)) {
+        // The one place a failed decryption is logged.
+        if (!failure.text.empty()) {
+            LogLine(prefix::Info, failure.Line());
+        }
+        return false;
+    }
+    // On the disk before it takes the output's name: after a power loss the name must not
+    // stand for data that never got there.
+    return output.Flush();
+}
+
+bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& output,
+                                      const std::wstring& outputPath, ProgressIndicator& progress,
+                                      Failure& failure) {
+    Footer footer;
+    if (!ReadFooter(input, input.GetSize(), footer, failure)) {
+        return false;
+    }
+    const VariantFormat& layout = *FormatOf(variant);
+    // Refused whole rather than failing part-way: the output grows to the data written or to
+    // its final size, whichever is larger.
+    const uint64_t needed = EnciphersWholeData(layout)
+                                ? std::max(footer.plainSize, footer.dataLength)
+                                : footer.plainSize;
+    uint64_t freeBytes = 0;
+    if (!FreeBytesAt(outputPath, freeBytes)) {
+        // Not a failure: the decryption goes on without the check.
+        const std::wstring error = FormatLastError();
+        LogLine(prefix::Info, L"Can't read the free space for [" + outputPath + L"], " + error);
+    } else if (needed > freeBytes) {
+        failure =
+            Failure(L"Not enough free space for [" + outputPath + L"]: " + std::to_wstring(needed) +
+                    L" bytes needed, " + std::to_wstring(freeBytes) + L" bytes free.");
+        return false;
+    }
+    if (!RecoverFileKey(footer)) {
+        failure = Failure(L"Loaded keys don't match.");
+        return false;
+    }
+    FileCipher cipher;
+    if (!cipher.SetUp(layout, footer, failure) || !input.SetPosition(0) ||
+        !StreamChunks(input, output, cipher, layout, footer, ioBuffer.get(), progress, failure)) {
+        return false;
+    }
     progress.SetProgress(100);
-    // Cuts AES padding and variant 4's surplus, or extends short data; a file of the wrong
-    // size must never pass for a cleaned one.
+    // Cuts padding and surplus data, or extends short data; a file of the wrong size must never
+    // pass for a cleaned one.
     return output.SetSize(footer.plainSize);
 }

@@ -1,55 +1,46 @@
 #include "cleaner/file_cipher.h"
 
-#include <cstring>
+#include "cleaner/aes_key_blob.h"
 
 namespace {
 
-struct AesKeyBlob {
-    BLOBHEADER header;
-    DWORD keyLength;
-    BYTE key[format::KeyLength];
-};
-
 bool AcquireAesContext(UniqueCryptProvider& provider) {
-    if (CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+    if (sys::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
+                                  CRYPT_VERIFYCONTEXT)) {
         return true;
     }
     return GetLastError() == static_cast<DWORD>(NTE_BAD_KEYSET) &&
-           CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET);
+           sys::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
+                                     CRYPT_NEWKEYSET);
 }
 
 } // namespace
 
-bool FileCipher::SetUp(const VariantFormat& layout, const Footer& footer, std::wstring& message) {
+bool FileCipher::SetUp(const VariantFormat& layout, const Footer& footer, Failure& failure) {
     aes = layout.cipher == FileCipherKind::Aes256Cbc;
     if (!aes) {
         salsa.SetKeyWithIV(footer.keyBlock, format::KeyLength, footer.ivBlock, layout.ivLength);
         return true;
     }
-    AesKeyBlob blob = {};
-    blob.header.bType = PLAINTEXTKEYBLOB;
-    blob.header.bVersion = CUR_BLOB_VERSION;
-    blob.header.reserved = 0;
-    blob.header.aiKeyAlg = CALG_AES_256;
-    blob.keyLength = sizeof blob.key;
-    std::memcpy(blob.key, footer.keyBlock, sizeof blob.key);
+    AesKeyBlob blob;
+    FillAesKeyBlob(blob, footer.keyBlock);
     const bool ready = [&] {
         if (!AcquireAesContext(provider)) {
-            message = L"Unable to initialize crypto context.";
+            failure = Failure(L"Unable to initialize crypto context.");
             return false;
         }
-        if (!CryptImportKey(provider.get(), reinterpret_cast<const BYTE*>(&blob), sizeof blob, 0, 0,
-                            key.put())) {
-            message = L"Unable to import decrypted key.";
+        if (!sys::CryptImportKey(provider.get(), reinterpret_cast<const BYTE*>(&blob), sizeof blob,
+                                 0, 0, key.put())) {
+            failure = Failure(L"Unable to import decrypted key.");
             return false;
         }
         const DWORD mode = CRYPT_MODE_CBC;
-        if (!CryptSetKeyParam(key.get(), KP_MODE, reinterpret_cast<const BYTE*>(&mode), 0)) {
-            message = L"Unable to set AES mode.";
+        if (!sys::CryptSetKeyParam(key.get(), KP_MODE, reinterpret_cast<const BYTE*>(&mode), 0)) {
+            failure = Failure(L"Unable to set AES mode.");
             return false;
         }
-        if (!CryptSetKeyParam(key.get(), KP_IV, footer.ivBlock, 0)) {
-            message = L"Unable to set AES IV.";
+        if (!sys::CryptSetKeyParam(key.get(), KP_IV, footer.ivBlock, 0)) {
+            failure = Failure(L"Unable to set AES IV.");
             return false;
         }
         return true;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cleaner/failure.h"
 #include "cleaner/format.h"
 #include "platform/unique_handle.h"
 
@@ -15,9 +16,8 @@
 /// chunk.
 class FileCipher {
 public:
-    /// Keys the cipher from the recovered blocks; on failure the text says why.
-    [[nodiscard]] bool SetUp(const VariantFormat& layout, const Footer& footer,
-                             std::wstring& message);
+    /// Keys the cipher from the recovered blocks; on failure, says why.
+    [[nodiscard]] bool SetUp(const VariantFormat& layout, const Footer& footer, Failure& failure);
 
     /// Decrypts length bytes; an AES call with removePadding may shorten length. False leaves the
     /// system's last error.

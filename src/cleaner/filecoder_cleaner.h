@@ -14,6 +14,7 @@
 #include "cleaner/usermode_file_cleaner.h"
 
 class FileStreamMod;
+struct Failure;
 
 class FilecoderCleaner : public IUsermodeFileCleaner,
                          public ICustomArgumentParser,
@@ -52,10 +53,10 @@ private:
     /// Footer, key and data of one file, from the opened backup into the opened output.
     [[nodiscard]] bool DecryptStreams(FileStreamMod& input, FileStreamMod& output,
                                       const std::wstring& outputPath, ProgressIndicator& progress,
-                                      std::wstring& message);
-    /// Reads and checks the footer for the current variant; on failure message may name why.
+                                      Failure& failure);
+    /// Reads and checks the footer for the current variant; on failure, says why.
     [[nodiscard]] bool ReadFooter(FileStreamMod& input, uint64_t fileSize, Footer& footer,
-                                  std::wstring& message);
+                                  Failure& failure);
     /// Finds the key that opens both encrypted blocks and decrypts them in place.
     [[nodiscard]] bool RecoverFileKey(Footer& footer);
 

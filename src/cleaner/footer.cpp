@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "cleaner/failure.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "logging/file_stream_mod.h"
 #include "platform/system_functions.h"
@@ -28,14 +29,14 @@ bool TryKey(HCRYPTKEY key, Footer& footer) {
 } // namespace
 
 bool FilecoderCleaner::ReadFooter(FileStreamMod& input, uint64_t fileSize, Footer& footer,
-                                  std::wstring& message) {
+                                  Failure& failure) {
     uint8_t tail[format::LongestFooter];
     const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(fileSize, sizeof tail));
     // A read that comes back short is logged by the stream and refused by the parser.
     const uint32_t got = input.SetPosition(fileSize - length) ? input.Read(tail, length) : 0;
     const ParsedFooter parsed = ParseFooter(variant, tail, got == length ? length : 0, fileSize);
-    message = parsed.message ? parsed.message : L"";
     if (!parsed.ok) {
+        failure = Failure(parsed.message ? parsed.message : L"");
         return false;
     }
     variant = parsed.variant;

@@ -141,7 +141,10 @@ std::wstring ToSystemPath(const std::wstring& path) {
 }
 
 std::wstring FormatLastError() {
-    const DWORD code = GetLastError();
+    return FormatError(GetLastError());
+}
+
+std::wstring FormatError(unsigned long code) {
     wchar_t text[32];
     swprintf(text, 32, L"GLE(0x%08lx)", static_cast<unsigned long>(code));
     return text;

@@ -13,3 +13,5 @@ std::wstring ToSystemPath(const std::wstring& path);
 
 /// "GLE(0x%08x)" of the thread's last-error code at the time of the call.
 std::wstring FormatLastError();
+/// The same of an error code kept from earlier.
+std::wstring FormatError(unsigned long code);

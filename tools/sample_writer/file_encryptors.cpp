@@ -1,22 +1,11 @@
 #include "file_encryptors.h"
 
-#include <cstring>
-
-namespace {
-
-/// PLAINTEXTKEYBLOB of an AES-256 key.
-struct AesKeyBlob {
-    BLOBHEADER header;
-    DWORD keyLength;
-    BYTE key[format::KeyLength];
-};
-
-} // namespace
+#include "cleaner/aes_key_blob.h"
 
 bool AesFileEncryptor::Init(const BYTE (&key)[format::KeyLength],
                             const BYTE (&iv)[format::AesBlockLength]) {
-    AesKeyBlob blob = {{PLAINTEXTKEYBLOB, CUR_BLOB_VERSION, 0, CALG_AES_256}, sizeof blob.key, {}};
-    std::memcpy(blob.key, key, sizeof blob.key);
+    AesKeyBlob blob;
+    FillAesKeyBlob(blob, key);
     DWORD mode = CRYPT_MODE_CBC;
     aesKey.reset();
     const bool ready =
