@@ -26,6 +26,15 @@ std::vector<std::wstring> WithGuid(std::vector<std::wstring> lines, const std::w
     return lines;
 }
 
+/// A run of the machine with that GUID that cleaned its one file.
+std::string CleanRunOf(const std::wstring& guid) {
+    return LogBytes(WithGuid(Join({{L"Begin"},
+                                   RunHead(),
+                                   {L"", L"INFO: Cleaning file [C:\\d\\a.BRSK]", L"INFO: Cleaned"},
+                                   RunTail(1, 1)}),
+                             guid));
+}
+
 std::string Page(fixtures::Report& report, int exitCode) {
     report.Settled();
     fixtures::StringOut out;
@@ -59,13 +68,7 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
         L"C:\\logs\\b1.log",
         LogBytes(WithGuid(Join({{L"Begin"}, RunHead(true), {L"INFO: Skipping [C:\\d\\z.BRSK]..."}}),
                           L"MACHINE-B")));
-    report.Read(
-        L"C:\\logs\\a.log",
-        LogBytes(WithGuid(Join({{L"Begin"},
-                                RunHead(),
-                                {L"", L"INFO: Cleaning file [C:\\d\\a.BRSK]", L"INFO: Cleaned"},
-                                RunTail(1, 1)}),
-                          L"MACHINE-A")));
+    report.Read(L"C:\\logs\\a.log", CleanRunOf(L"MACHINE-A"));
     report.Read(L"C:\\logs\\notes.txt", "plain text");
     const std::string page = Page(report, 11);
 
@@ -129,13 +132,7 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
 TEST_CASE("WriteHtmlPage_LongNames_CutWithTheWholeTextOnHover") {
     fixtures::Report report;
     const std::wstring guid(1022, L'G');
-    report.Read(
-        L"C:\\logs\\a.log",
-        LogBytes(WithGuid(Join({{L"Begin"},
-                                RunHead(),
-                                {L"", L"INFO: Cleaning file [C:\\d\\a.BRSK]", L"INFO: Cleaned"},
-                                RunTail(1, 1)}),
-                          guid)));
+    report.Read(L"C:\\logs\\a.log", CleanRunOf(guid));
     const std::string page = Page(report, 0);
     const std::string whole(guid.begin(), guid.end());
     const std::string cut(whole, 0, 63);
