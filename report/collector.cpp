@@ -1,9 +1,8 @@
 #include "collector.h"
 
-#include <windows.h>
-
 #include <algorithm>
 
+#include "output_paths.h"
 #include "reason_group.h"
 #include "spool_fields.h"
 
@@ -50,15 +49,6 @@ std::wstring Number(uint64_t value) {
     return std::to_wstring(value);
 }
 
-/// Paths are matched as Windows matches them, whatever case a run wrote them in.
-std::wstring FileKey(const std::wstring& path) {
-    std::wstring key = path;
-    if (!key.empty()) {
-        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
-    }
-    return key;
-}
-
 } // namespace
 
 const wchar_t* ProblemName(Problem problem) {
@@ -94,7 +84,7 @@ Collector::Collector(IConsole& console, CsvTables csv, bool forPage)
 void Collector::OnFile(const RunInfo& run, const FileRecord& file) {
     // The mention's number keeps a run's own order among mentions of one file.
     Keep(mentions,
-         {run.computerName, run.machineGuid, FileKey(file.path), run.start,
+         {run.computerName, run.machineGuid, CaseKey(file.path), run.start,
           KeyNumber(++fileMentions), file.path, Number(static_cast<uint64_t>(file.outcome)),
           CutText(file.reason), run.logFile});
 }

@@ -52,11 +52,14 @@ bool StartsWith(const char* bytes, size_t size, const char* prefix) {
 } // namespace
 
 std::wstring PathKey(const std::wstring& path) {
-    std::wstring key = ToSystemPath(path);
-    if (!key.empty()) {
-        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+    return CaseKey(ToSystemPath(path));
+}
+
+std::wstring CaseKey(std::wstring text) {
+    if (!text.empty()) {
+        CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
     }
-    return key;
+    return text;
 }
 
 bool OutputsAreSafe(const ReportOptions& options, std::wstring& reason) {

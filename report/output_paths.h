@@ -13,6 +13,8 @@ namespace report {
 
 /// The system form of a path in upper case, to compare paths as Windows does.
 std::wstring PathKey(const std::wstring& path);
+/// A name or path as written, in upper case: paths of another machine compared as Windows does.
+std::wstring CaseKey(std::wstring text);
 
 /// What an earlier report left in a log tree ("an earlier report's CSV" or "... page"); empty
 /// for any other file.
