@@ -7,7 +7,8 @@ CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicato
     const CleanerResult scanned = Scan(path);
     if (scanned == CleanerResult::NotInfected) {
         // Reached in forced mode, which hands over every file: the log says which were left.
-        LogLine(log_text::NotOfTheFamily, path);
+        LogLine(IsOwnFileName(FileNameOf(path)) ? log_text::OwnFile : log_text::NotOfTheFamily,
+                path);
         return CleanerResult::Failed;
     }
     if (scanned != CleanerResult::Ok && scanned != CleanerResult::Interrupted) {

@@ -58,6 +58,8 @@ constexpr FramedText Listed = {prefix::Info, L"Skipping [", L"]..."};
 constexpr FramedText ListedInterrupted = {prefix::Info, L"Skipping [", L"]... (interrupted)"};
 constexpr FramedText NotOfTheFamily = {prefix::Info, L"Left as it is, not a file of the family [",
                                        L"]"};
+/// A forced run's word on a file the tool made itself (a backup, a cleaning's own file).
+constexpr FramedText OwnFile = {prefix::Info, L"Left as it is, a file of the tool's own [", L"]"};
 constexpr FramedText InternalError = {prefix::Error, L"Internal error while cleaning ", L""};
 constexpr FramedText CleaningFile = {prefix::Info, L"Cleaning file [", L"]"};
 constexpr FramedText Resuming = {prefix::Info, L"Resuming the cleaning of [",
