@@ -101,9 +101,12 @@ public:
         return name.size() > 5 && (name.compare(name.size() - 5, 5, L".BRSK") == 0 ||
                                    name.compare(name.size() - 5, 5, L".QOVY") == 0);
     }
-    bool Decrypt(const std::wstring&, const std::wstring&, const std::wstring& partialPath,
-                 const std::wstring&) override {
-        return decrypts && RealFileSystem().WriteNewFile(partialPath, L"plain");
+    bool ProvesFamily(const std::wstring& name, const std::wstring& path) override {
+        return IsFamilyFile(name, path);
+    }
+    bool Decrypt(const std::wstring&, const std::wstring&, IWrittenFile& output,
+                 const std::wstring&, Failure&) override {
+        return decrypts && output.Write("plain", 5);
     }
     bool MayReplace(const std::wstring& path) override { return MayOverwrite(path); }
 
@@ -126,9 +129,20 @@ public:
         return CleanerResult::NotInfected;
     }
     std::wstring GetName() const override { return L"odd"; }
+    void Tidy(const std::wstring&) override {}
     std::wstring InterruptedFileOf(const std::wstring&) override { return std::wstring(); }
     std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
     uint64_t InfectedSizeOf(const std::wstring&) override { return 0; }
+};
+
+/// A cleaner that finds every file interrupted, for the driver's list-only line about such a
+/// file: the tool's own proves that by the family's keys, which these files lack.
+class InterruptedCleaner : public OddCleaner {
+public:
+    CleanerResult Scan(const std::wstring&) override { return CleanerResult::Interrupted; }
+    std::wstring InterruptedFileOf(const std::wstring& path) override {
+        return InterruptedSourceOf(RealFileSystem(), path);
+    }
 };
 
 class NoArguments : public ICustomArgumentParser {
@@ -204,7 +218,8 @@ ExitCode ListOnly(int, wchar_t**) {
     Touch(L"a.txt.BRSK");
     ProcessFile(cleaner, Here(L"a.txt.BRSK"), false, true);
     Touch(L"b.txt.BRSK");
-    ProcessFile(cleaner, InProgress(L"b.txt.BRSK"), false, true);
+    InterruptedCleaner interrupted;
+    ProcessFile(interrupted, InProgress(L"b.txt.BRSK"), false, true);
     PrintCounts(2, 0);
     return ExitCode::Finished;
 }
@@ -253,8 +268,8 @@ ExitCode AnotherInstance(int, wchar_t**) {
 class ThrowingSteps : public Steps {
 public:
     ThrowingSteps() : Steps(true) {}
-    bool Decrypt(const std::wstring&, const std::wstring&, const std::wstring&,
-                 const std::wstring&) override {
+    bool Decrypt(const std::wstring&, const std::wstring&, IWrittenFile&, const std::wstring&,
+                 Failure&) override {
         throw std::runtime_error("fatal");
     }
 };

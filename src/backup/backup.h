@@ -47,10 +47,19 @@ enum class OwnKind {
 /// limit keeps its start and gets its tag instead.
 std::wstring OwnNameOf(const std::wstring& source, OwnKind kind, int32_t counter);
 
+/// Whether the path's file name is an own name of that kind.
+bool IsOwnNameOfKind(const std::wstring& path, OwnKind kind);
+
 /// Reads an own name of that kind back: the path without its suffix (for a shortened name, its
 /// start and tag) and the counter. shortened tells that the source's own name is not in it.
 bool ParseOwnName(const std::wstring& path, OwnKind kind, std::wstring& base, int32_t& counter,
                   bool& shortened);
+
+/// The own name of another kind that the same source and counter give, from an own name of
+/// one kind. False when path is no such name, or it was shortened and the sibling would keep
+/// more of the source's name than it does.
+bool SiblingOwnName(const std::wstring& path, OwnKind kind, OwnKind sibling,
+                    std::wstring& siblingPath);
 
 /// True when the file may be created: it does not exist, or the user agrees to replace it.
 [[nodiscard]] bool MayOverwrite(const std::wstring& path);

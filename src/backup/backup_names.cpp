@@ -132,13 +132,13 @@ bool ParseOwnName(const std::wstring& path, OwnKind kind, std::wstring& base, in
     const std::wstring marker = MarkerOf(kind);
     if (extension.size() < marker.size() + OwnerMarkerLength ||
         extension.compare(0, marker.size(), marker) != 0 ||
-        extension.compare(extension.size() - OwnerMarkerLength, OwnerMarkerLength,
-                          OwnerMarker) != 0) {
+        extension.compare(extension.size() - OwnerMarkerLength, OwnerMarkerLength, OwnerMarker) !=
+            0) {
         return false;
     }
     // Between the markers: nothing, or a counter in the form the tool writes it and "_".
-    const std::wstring middle = extension.substr(
-        marker.size(), extension.size() - marker.size() - OwnerMarkerLength);
+    const std::wstring middle =
+        extension.substr(marker.size(), extension.size() - marker.size() - OwnerMarkerLength);
     int32_t value = 0;
     if (!middle.empty()) {
         const std::wstring digits = middle.substr(0, middle.size() - 1);
@@ -162,6 +162,31 @@ bool ParseOwnName(const std::wstring& path, OwnKind kind, std::wstring& base, in
     return true;
 }
 
+bool SiblingOwnName(const std::wstring& path, OwnKind kind, OwnKind sibling,
+                    std::wstring& siblingPath) {
+    std::wstring base;
+    int32_t counter = 0;
+    bool shortened = false;
+    if (!ParseOwnName(path, kind, base, counter, shortened)) {
+        return false;
+    }
+    const std::wstring suffix = SuffixOf(sibling, counter);
+    if (!shortened) {
+        siblingPath = OwnNameOf(base, sibling, counter);
+        return true;
+    }
+    // A shortened name keeps as much of the source's name as its suffix leaves room for: a
+    // sibling with a longer suffix keeps less of the same start.
+    const size_t room = MaxFileNameLength - suffix.size() - TagLength;
+    const std::wstring start = FileNameOf(base.substr(0, base.size() - TagLength));
+    if (room > start.size()) {
+        return false;
+    }
+    siblingPath = DirectoryPartOf(base) + StartOf(start, room) +
+                  base.substr(base.size() - TagLength) + suffix;
+    return true;
+}
+
 bool MakeBackupName(const std::wstring& source, std::wstring& backup) {
     if (TheBackupCounter == BackupNotInitialised) {
         return false;
@@ -179,6 +204,13 @@ bool IsBackupName(const std::wstring& path) {
                              OwnerMarker) == 0;
 }
 
+bool IsOwnNameOfKind(const std::wstring& path, OwnKind kind) {
+    std::wstring base;
+    int32_t counter = 0;
+    bool shortened = false;
+    return ParseOwnName(path, kind, base, counter, shortened);
+}
+
 bool IsOwnFileName(const std::wstring& fileName) {
     // Backups keep the encrypted content: by their extension alone they would pass for victims.
     const std::wstring extension = LastExtensionWithDot(fileName);
@@ -186,11 +218,8 @@ bool IsOwnFileName(const std::wstring& fileName) {
         extension.find(OwnerMarker) != std::wstring::npos) {
         return true;
     }
-    std::wstring base;
-    int32_t counter = 0;
-    bool shortened = false;
     for (const OwnKind kind : {OwnKind::Cleaning, OwnKind::Partial, OwnKind::Name}) {
-        if (ParseOwnName(fileName, kind, base, counter, shortened)) {
+        if (IsOwnNameOfKind(fileName, kind)) {
             return true;
         }
     }

@@ -1,6 +1,7 @@
 #include "backup/cleaning.h"
 
 #include "backup/backup.h"
+#include "backup/stale_partial.h"
 #include "logging/lines.h"
 #include "streams/path_helpers.h"
 
@@ -20,15 +21,9 @@ bool ParseInProgress(const std::wstring& path, InProgressName& name) {
     if (!ParseOwnName(path, OwnKind::Cleaning, name.base, name.counter, shortened)) {
         return false;
     }
-    name.note = shortened
-                    ? name.base + OwnNameOf(L"x", OwnKind::Name, name.counter).substr(1)
-                    : std::wstring();
+    name.note = shortened ? name.base + OwnNameOf(L"x", OwnKind::Name, name.counter).substr(1)
+                          : std::wstring();
     return true;
-}
-
-/// Without a counter: a run that takes up a cleaning writes where the cut-off run wrote.
-std::wstring PartialOf(const std::wstring& source) {
-    return OwnNameOf(source, OwnKind::Partial, 0);
 }
 
 bool Exists(IFileSystem& files, const std::wstring& path) {
@@ -47,6 +42,90 @@ void RemoveOwnFile(IFileSystem& files, const std::wstring& path) {
 }
 
 } // namespace
+
+/// The names one cleaning of a source gives its files.
+struct Cleaning::Names {
+    Names(const std::wstring& source, const std::wstring& inProgress, int32_t counter)
+        : source(source), inProgress(inProgress),
+          partial(OwnNameOf(source, OwnKind::Partial, counter)),
+          backup(OwnNameOf(source, OwnKind::Backup, counter)) {
+        InProgressName parsed;
+        ParseInProgress(inProgress, parsed);
+        note = parsed.note;
+    }
+
+    std::wstring source;
+    std::wstring inProgress;
+    std::wstring partial;
+    std::wstring backup;
+    /// Empty where the in-progress name holds the source's whole name.
+    std::wstring note;
+};
+
+/// What a failed cleaning undoes, gathered step by step as the cleaning goes: a file of the
+/// output's name moved aside, the partial output it created, its hold on the in-progress file,
+/// the move to the in-progress name and the note that names it. Once the decrypted file has
+/// taken the output's name the cleaning is committed, and nothing is undone: the next run
+/// finishes what is left.
+class Cleaning::PutBack {
+public:
+    explicit PutBack(IFileSystem& files) : files(files) {}
+
+    /// A note this cleaning stands for: removed when the file is back under its own name.
+    void Note(const std::wstring& path) { note = path; }
+    void Moved(const std::wstring& from, const std::wstring& to) {
+        source = from;
+        inProgress = to;
+    }
+    void Held(std::unique_ptr<IHeldFile> file) { held = std::move(file); }
+    void Created(const std::wstring& path) { partial = path; }
+    void Kept(const std::wstring& from, const std::wstring& to) {
+        output = from;
+        kept = to;
+    }
+    void Commit() {
+        committed = true;
+        held.reset();
+    }
+
+    /// Puts everything back that can go back; what cannot is named.
+    void Undo() {
+        if (committed) {
+            return;
+        }
+        if (!kept.empty() && !files.Move(kept, output)) {
+            const std::wstring error = FormatLastError();
+            LogLine(prefix::Info,
+                    L"Can't move file [" + kept + L"] back to [" + output + L"], " + error);
+        }
+        if (!partial.empty()) {
+            RemoveOwnFile(files, partial);
+        }
+        held.reset();
+        // No replacing: a file that has appeared under the source name stays, and so does the
+        // in-progress name, which the next run takes up.
+        if (!inProgress.empty() && !files.Move(inProgress, source)) {
+            const std::wstring error = FormatLastError();
+            LogLine(prefix::Info, L"Can't revert backup of file [" + source + L"] from [" +
+                                      inProgress + L"], " + error);
+            return;
+        }
+        if (!note.empty()) {
+            RemoveOwnFile(files, note);
+        }
+    }
+
+private:
+    IFileSystem& files;
+    std::wstring note;
+    std::wstring source;
+    std::wstring inProgress;
+    std::unique_ptr<IHeldFile> held;
+    std::wstring partial;
+    std::wstring output;
+    std::wstring kept;
+    bool committed = false;
+};
 
 std::wstring InterruptedSourceOf(IFileSystem& files, const std::wstring& path) {
     InProgressName parsed;
@@ -71,226 +150,294 @@ CleaningResult Cleaning::Run(const std::wstring& path, bool resumed) {
     std::wstring file = resumed ? InterruptedSourceOf(files, path) : path;
     for (;;) {
         LogLine(prefix::None, std::wstring());
-        LogLine(log_text::CleaningFile, file);
+        LogLine(log_text::CleaningFile, file.empty() ? path : file);
+        PutBack putBack(files);
+        Failure failure;
         std::wstring output;
-        const CleaningResult result = resumed ? Resume(path, output) : Start(file, output);
+        if (!(resumed ? Resume(path, putBack, output, failure)
+                      : Start(file, putBack, output, failure))) {
+            // The one place a failed cleaning is told and undone.
+            LogFailure(failure);
+            putBack.Undo();
+            LogLine(log_text::NotCleaned);
+            return CleaningResult::Failed;
+        }
+        LogLine(log_text::Cleaned);
         // An output that is itself one of the family's files is cleaned in turn, each layer
         // keeping its backup.
-        if (result != CleaningResult::Cleaned || !steps.IsFamilyFile(FileNameOf(output), output)) {
-            return result;
+        if (!steps.IsFamilyFile(FileNameOf(output), output)) {
+            return CleaningResult::Cleaned;
         }
         file = output;
         resumed = false;
     }
 }
 
-CleaningResult Cleaning::Start(const std::wstring& source, std::wstring& output) {
-    const std::wstring inProgress = OwnNameOf(source, OwnKind::Cleaning, counter);
-    InProgressName parsed;
-    ParseInProgress(inProgress, parsed);
-    const std::wstring& note = parsed.note;
-    if (Exists(files, inProgress)) {
-        LogLine(prefix::Info, L"Can't move (backup) file [" + source + L"] to [" + inProgress +
-                                  L"], the name is taken.");
-        return CleaningResult::Failed;
+bool Cleaning::Start(const std::wstring& source, PutBack& putBack, std::wstring& output,
+                     Failure& failure) {
+    const Names names(source, OwnNameOf(source, OwnKind::Cleaning, counter), counter);
+    // Every name the cleaning will give is free before anything moves.
+    if (Exists(files, names.backup)) {
+        failure = Failure::InTheWay(L"Can't get backup filename of file " + source, names.backup);
+        return false;
     }
-    // A file under the partial output's name is nobody's to overwrite at the start.
-    if (Exists(files, PartialOf(source))) {
-        LogLine(prefix::Info, L"Can't create file [" + PartialOf(source) + L"], the name is taken.");
-        return CleaningResult::Failed;
+    if (Exists(files, names.inProgress)) {
+        failure = Failure(L"Can't move (backup) file [" + source + L"] to [" + names.inProgress +
+                          L"], the name is taken.");
+        return false;
+    }
+    if (Exists(files, names.partial)) {
+        failure = Failure::InTheWay(
+            L"Can't create file [" + names.partial + L"], the name is taken.", names.partial);
+        return false;
     }
     // Durable before the file leaves its name: the note is all that names it afterwards.
-    if (!note.empty() && !files.WriteNewFile(note, FileNameOf(source))) {
-        LogLine(prefix::Info, L"Can't create file [" + note + L"], " + FormatLastError());
-        return CleaningResult::Failed;
-    }
-    if (!files.Move(source, inProgress)) {
-        const std::wstring error = FormatLastError();
-        LogLine(prefix::Info,
-                L"Can't move (backup) file [" + source + L"] to [" + inProgress + L"], " + error);
-        if (!note.empty()) {
-            RemoveOwnFile(files, note);
+    if (!names.note.empty()) {
+        if (!files.WriteNewFile(names.note, FileNameOf(source))) {
+            failure = Failure::WithLastError(L"Can't create file [" + names.note + L"]");
+            return false;
         }
-        return CleaningResult::Failed;
+        putBack.Note(names.note);
     }
-    bool busy = false;
-    std::unique_ptr<IHeldFile> held = Hold(source, inProgress, busy);
-    if (busy) {
-        return CleaningResult::Busy;
+    if (!files.Move(source, names.inProgress)) {
+        failure = Failure::WithLastError(L"Can't move (backup) file [" + source + L"] to [" +
+                                         names.inProgress + L"]");
+        return false;
     }
+    putBack.Moved(source, names.inProgress);
+    std::unique_ptr<IHeldFile> held = files.Hold(names.inProgress);
     if (!held) {
-        Restore(source, inProgress, std::wstring(), note, nullptr);
-        return CleaningResult::Failed;
+        // Moments after this run renamed it, whoever holds it shares its deletion: a program
+        // does that, a run never.
+        failure = GetLastError() == ERROR_SHARING_VIOLATION
+                      ? Failure(log_text::OpenElsewhere.With(source))
+                      : Failure::WithLastError(L"Can't open file [" + names.inProgress + L"]");
+        return false;
     }
-    return Finish(source, inProgress, false, std::move(held), output);
+    putBack.Held(std::move(held));
+    return Finish(names, false, putBack, output, failure);
 }
 
-CleaningResult Cleaning::Resume(const std::wstring& path, std::wstring& output) {
+bool Cleaning::Resume(const std::wstring& path, PutBack& putBack, std::wstring& output,
+                      Failure& failure) {
     const std::wstring source = InterruptedSourceOf(files, path);
-    if (source.empty()) {
-        LogLine(prefix::Info, L"Can't find the name of the file that [" + path + L"] holds.");
-        LogLine(log_text::NotCleaned);
-        return CleaningResult::Failed;
+    InProgressName parsed;
+    if (source.empty() || !ParseInProgress(path, parsed)) {
+        failure = Failure(L"Can't find the name of the file that [" + path + L"] holds.");
+        return false;
     }
-    bool busy = false;
-    std::unique_ptr<IHeldFile> held = Hold(source, path, busy);
-    if (busy) {
-        return CleaningResult::Busy;
+    const Names names(source, path, parsed.counter);
+    std::unique_ptr<IHeldFile> held = files.Hold(path);
+    if (!held && GetLastError() == ERROR_SHARING_VIOLATION) {
+        // A run holds it without sharing its deletion, a program (an indexer, a backup agent)
+        // with: only then can it go back under its own name.
+        if (files.Move(path, source)) {
+            if (!names.note.empty()) {
+                RemoveOwnFile(files, names.note);
+            }
+            failure = Failure(log_text::OpenElsewhere.With(source));
+        } else {
+            failure = GetLastError() == ERROR_SHARING_VIOLATION
+                          ? Failure(log_text::BeingCleaned.With(source))
+                          : Failure::WithLastError(L"Can't open file [" + path + L"]");
+        }
+        return false;
+    }
+    if (!held) {
+        failure = Failure::WithLastError(L"Can't open file [" + path + L"]");
+        return false;
     }
     LogLine(log_text::Resuming, source);
-    if (!held) {
-        LogLine(log_text::NotCleaned);
-        return CleaningResult::Failed;
+    // Held, it cannot change: only the family's content is taken up, or put back.
+    if (!steps.ProvesFamily(FileNameOf(source), path)) {
+        failure = Failure(log_text::NotProvenOwn.With(path));
+        return false;
     }
-    return Finish(source, path, true, std::move(held), output);
+    if (Exists(files, names.backup)) {
+        failure = Failure::InTheWay(L"Can't get backup filename of file " + source, names.backup);
+        return false;
+    }
+    putBack.Moved(source, path);
+    putBack.Note(names.note);
+    putBack.Held(std::move(held));
+    return ClearStalePartial(names, failure) && Finish(names, true, putBack, output, failure);
 }
 
-std::unique_ptr<IHeldFile> Cleaning::Hold(const std::wstring& source,
-                                         const std::wstring& inProgress, bool& busy) {
-    std::unique_ptr<IHeldFile> held = files.Hold(inProgress);
-    busy = !held && GetLastError() == ERROR_SHARING_VIOLATION;
-    if (busy) {
-        LogLine(prefix::Info, L"File [" + source + L"] is being cleaned by another run.");
-    } else if (!held) {
-        LogLine(prefix::Info, L"Can't open file [" + inProgress + L"], " + FormatLastError());
+bool Cleaning::ClearStalePartial(const Names& names, Failure& failure) {
+    if (!Exists(files, names.partial)) {
+        return true;
     }
-    return held;
+    // Only a run that held this in-progress file wrote a partial output of this name; a file
+    // of someone else's may have it all the same, so the bytes decide.
+    std::unique_ptr<IReadFile> stale = files.OpenToRead(names.partial);
+    bool own = false;
+    if (stale) {
+        StalePartialCheck check(names.partial, std::move(stale));
+        Failure stopped;
+        steps.Decrypt(names.source, names.inProgress, check, OutputPathOf(names.source), stopped);
+        own = check.Proven();
+    }
+    if (own && files.Delete(names.partial)) {
+        LogLine(log_text::LeftoverRemoved, names.partial);
+        return true;
+    }
+    failure = Failure::InTheWay(L"Can't create file [" + names.partial + L"], the name is taken.",
+                                names.partial);
+    return false;
 }
 
-CleaningResult Cleaning::Finish(const std::wstring& source, const std::wstring& inProgress,
-                                bool resumed, std::unique_ptr<IHeldFile> held,
-                                std::wstring& output) {
-    // The names a cleaning gives carry the counter of the run that began it.
-    InProgressName parsed;
-    ParseInProgress(inProgress, parsed);
-    const std::wstring& note = parsed.note;
-    const std::wstring partial = PartialOf(source);
+bool Cleaning::Finish(const Names& names, bool resumed, PutBack& putBack, std::wstring& output,
+                      Failure& failure) {
     LogRule();
-    LogLine(log_text::Decrypting, source);
-    output = OutputPathOf(source);
+    LogLine(log_text::Decrypting, names.source);
+    output = OutputPathOf(names.source);
     if (output.empty()) {
-        LogLine(prefix::Info, L"Can't get output filename.");
-        Restore(source, inProgress, std::wstring(), note, std::move(held));
-        return CleaningResult::Failed;
+        failure = Failure(L"Can't get output filename.");
+        return false;
     }
     // A new cleaning settles before decrypting whether a file that has the output's name may
     // go; a resumed one first sees whether that file is its own finished output.
     bool replace = false;
     if (!resumed && Exists(files, output)) {
-        if (!MayReplaceOutput(output)) {
-            Restore(source, inProgress, std::wstring(), note, std::move(held));
-            return CleaningResult::Failed;
+        if (!MayReplaceOutput(output, failure)) {
+            return false;
         }
         replace = true;
     }
-    if (!steps.Decrypt(source, inProgress, partial, output)) {
-        Restore(source, inProgress, partial, note, std::move(held));
-        return CleaningResult::Failed;
+    std::unique_ptr<IWrittenFile> partial = files.CreateNew(names.partial);
+    if (!partial) {
+        failure = Failure::WithLastError(L"Can't create file [" + names.partial + L"]");
+        return false;
     }
+    putBack.Created(names.partial);
+    if (!steps.Decrypt(names.source, names.inProgress, *partial, output, failure)) {
+        return false;
+    }
+    // On the disk before it takes the output's name: after a power loss the name must not
+    // stand for data that never got there.
+    if (!partial->Flush()) {
+        failure = Failure::WithLastError(L"Can't flush file [" + names.partial + L"]");
+        return false;
+    }
+    partial.reset();
     bool finished = false;
     if (resumed && Exists(files, output)) {
         bool same = false;
-        if (!IsDirectory(files.Attributes(output)) && files.SameContent(output, partial, same) &&
-            same) {
+        if (!IsDirectory(files.Attributes(output)) &&
+            files.SameContent(output, names.partial, same) && same) {
             finished = true;
-            RemoveOwnFile(files, partial);
-        } else if (!MayReplaceOutput(output)) {
-            Restore(source, inProgress, partial, note, std::move(held));
-            return CleaningResult::Failed;
+        } else if (!MayReplaceOutput(output, failure)) {
+            return false;
         } else {
             replace = true;
         }
     }
-    if (!finished && !PlaceOutput(partial, output, replace)) {
-        Restore(source, inProgress, partial, note, std::move(held));
-        return CleaningResult::Failed;
+    if (finished) {
+        RemoveOwnFile(files, names.partial);
+    } else if (!PlaceOutput(names, output, replace, putBack, failure)) {
+        return false;
     }
-    const DWORD attributes = files.Attributes(inProgress);
+    putBack.Commit();
+    const DWORD attributes = files.Attributes(names.inProgress);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const std::wstring error = FormatLastError();
-        LogLine(prefix::Info, L"Can't read attributes of file [" + inProgress + L"], " + error);
+        LogLine(prefix::Info,
+                L"Can't read attributes of file [" + names.inProgress + L"], " + error);
     } else {
         files.SetAttributes(output, attributes);
     }
     // The last step: its name says the cleaning is over. Where it fails, the next run checks
     // the output again and takes the name then.
-    held.reset();
-    const std::wstring backup = OwnNameOf(source, OwnKind::Backup, parsed.counter);
-    if (!files.Move(inProgress, backup)) {
-        const std::wstring error = FormatLastError();
-        LogLine(prefix::Info,
-                L"Can't move (backup) file [" + inProgress + L"] to [" + backup + L"], " + error);
-    } else if (!note.empty()) {
-        RemoveOwnFile(files, note);
+    if (!files.Move(names.inProgress, names.backup)) {
+        failure = Failure::WithLastError(L"Can't move (backup) file [" + names.inProgress +
+                                         L"] to [" + names.backup + L"]");
+        failure.next = log_text::OnlyBackupNameLeft.With(output);
+        return false;
     }
-    LogLine(log_text::Cleaned);
-    return CleaningResult::Cleaned;
+    if (!names.note.empty()) {
+        RemoveOwnFile(files, names.note);
+    }
+    LogLine(log_text::BackupKept, names.backup);
+    return true;
 }
 
-bool Cleaning::MayReplaceOutput(const std::wstring& output) {
+bool Cleaning::MayReplaceOutput(const std::wstring& output, Failure& failure) {
     if (IsDirectory(files.Attributes(output))) {
-        LogLine(prefix::Info,
-                L"Can't write the decrypted file to [" + output + L"], it is a directory.");
+        failure =
+            Failure(L"Can't write the decrypted file to [" + output + L"], it is a directory.");
         return false;
     }
     // Its only copy may be that file: it is cleaned on its own turn, never replaced.
     const std::wstring name = FileNameOf(output);
     if (IsOwnFileName(name) || steps.IsFamilyFile(name, output)) {
-        LogLine(prefix::Info, L"Can't replace [" + output + L"], it is an encrypted file too.");
+        failure = Failure(L"Can't replace [" + output + L"], it is an encrypted file too.");
         return false;
     }
+    // A refusal is told by the question's own lines.
     return steps.MayReplace(output);
 }
 
-bool Cleaning::PlaceOutput(const std::wstring& partial, const std::wstring& output,
-                           bool replace) {
-    std::wstring kept;
+bool Cleaning::PlaceOutput(const Names& names, const std::wstring& output, bool replace,
+                           PutBack& putBack, Failure& failure) {
     if (replace && Exists(files, output)) {
-        kept = OwnNameOf(output, OwnKind::Backup, counter);
+        const std::wstring kept = OwnNameOf(output, OwnKind::Backup, counter);
         if (Exists(files, kept)) {
-            LogLine(prefix::Info, L"Can't get backup filename of file " + output);
+            failure = Failure::InTheWay(L"Can't get backup filename of file " + output, kept);
             return false;
         }
         // Named before it moves: a run cut off right after still says where the file went.
         LogLine(log_text::ReplacedFile.prefix, log_text::ReplacedFileKept(output, kept));
         // Moved, never rewritten: the file keeps its content and its attributes.
         if (!files.Move(output, kept)) {
-            const std::wstring error = FormatLastError();
-            LogLine(prefix::Info,
-                    L"Can't move file [" + output + L"] to [" + kept + L"], " + error);
+            failure =
+                Failure::WithLastError(L"Can't move file [" + output + L"] to [" + kept + L"]");
             return false;
         }
+        putBack.Kept(output, kept);
     }
     // No replacing: a file that took the name meanwhile, unasked, stays.
-    if (files.Move(partial, output)) {
-        return true;
+    if (!files.Move(names.partial, output)) {
+        failure = Failure::WithLastError(L"Can't move decrypted file to [" + output + L"]");
+        return false;
     }
-    const std::wstring error = FormatLastError();
-    if (!kept.empty() && !files.Move(kept, output)) {
-        const std::wstring backError = FormatLastError();
-        LogLine(prefix::Info,
-                L"Can't move file [" + kept + L"] back to [" + output + L"], " + backError);
-    }
-    LogLine(prefix::Info, L"Can't move decrypted file to [" + output + L"], " + error);
-    return false;
+    return true;
 }
 
-void Cleaning::Restore(const std::wstring& source, const std::wstring& inProgress,
-                       const std::wstring& partial, const std::wstring& note,
-                       std::unique_ptr<IHeldFile> held) {
-    if (!partial.empty()) {
-        RemoveOwnFile(files, partial);
+void Cleaning::TidyNote(const std::wstring& path) {
+    // A note is the tool's when it names a file whose shortened in-progress name is the one
+    // beside this note.
+    std::wstring base;
+    int32_t noteCounter = 0;
+    bool shortened = false;
+    InProgressName inProgress;
+    std::wstring source;
+    if (ParseOwnName(path, OwnKind::Name, base, noteCounter, shortened)) {
+        const std::wstring inProgressPath =
+            base + OwnNameOf(L"x", OwnKind::Cleaning, noteCounter).substr(1);
+        if (ParseInProgress(inProgressPath, inProgress) && inProgress.note == path) {
+            source = InterruptedSourceOf(files, inProgressPath);
+        }
     }
-    held.reset();
-    // No replacing: a file that has appeared under the source name stays, and so does the
-    // in-progress name, which the next run takes up.
-    if (!files.Move(inProgress, source)) {
-        const std::wstring error = FormatLastError();
-        LogLine(prefix::Info,
-                L"Can't revert backup of file [" + source + L"] from [" + inProgress + L"], " +
-                    error);
-    } else if (!note.empty()) {
-        RemoveOwnFile(files, note);
+    if (source.empty()) {
+        LogLine(log_text::NotProvenOwn, path);
+        return;
     }
-    LogLine(log_text::NotCleaned);
+    const std::wstring inProgressPath = OwnNameOf(source, OwnKind::Cleaning, noteCounter);
+    if (Exists(files, inProgressPath)) {
+        return;
+    }
+    // A run between writing such a note and moving the file away has the file under its own
+    // name still: while this run holds it, no run can move it, so the check above stands.
+    const std::unique_ptr<IHeldFile> held = files.Hold(source);
+    if (!held && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return;
+    }
+    if (Exists(files, inProgressPath)) {
+        return;
+    }
+    if (files.Delete(path)) {
+        LogLine(log_text::LeftoverRemoved, path);
+    } else {
+        LogLine(prefix::Info, L"Can't delete file [" + path + L"], " + FormatLastError());
+    }
 }

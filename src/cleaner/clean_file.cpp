@@ -5,7 +5,7 @@
 
 CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicator& row) {
     const CleanerResult scanned = Scan(path);
-    if (scanned == CleanerResult::NotInfected) {
+    if (scanned == CleanerResult::NotInfected || scanned == CleanerResult::Leftover) {
         // Reached in forced mode, which hands over every file: the log says which were left.
         LogLine(IsOwnFileName(FileNameOf(path)) ? log_text::OwnFile : log_text::NotOfTheFamily,
                 path);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "backup/backup.h"
-#include "cleaner/failure.h"
+#include "logging/failure.h"
 #include "cleaner/file_cipher.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "logging/console_handler.h"
@@ -42,7 +42,7 @@ private:
 
 /// The data from the start of the input through the cipher into the output, chunk by chunk; a
 /// variant that enciphers a leading part only has the rest up to the footer copied as it is.
-bool StreamChunks(FileStreamMod& input, FileStreamMod& output, FileCipher& cipher,
+bool StreamChunks(FileStreamMod& input, IWrittenFile& output, FileCipher& cipher,
                   const VariantFormat& layout, const Footer& footer, uint8_t* buffer,
                   ProgressIndicator& progress, Failure& failure) {
     const bool whole = EnciphersWholeData(layout);
@@ -55,7 +55,7 @@ bool StreamChunks(FileStreamMod& input, FileStreamMod& output, FileCipher& ciphe
     while (remaining != 0) {
         reporter.Report(processed);
         const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(remaining, ChunkSize));
-        // A short read or write has been logged by its stream.
+        // A short read has been logged by its stream.
         if (input.Read(buffer, chunk) != chunk) {
             return false;
         }
@@ -66,7 +66,8 @@ bool StreamChunks(FileStreamMod& input, FileStreamMod& output, FileCipher& ciphe
                 Failure(L"Can't decrypt data of file [" + input.Path() + L"]", GetLastError());
             return false;
         }
-        if (output.Write(buffer, length) != length) {
+        if (!output.Write(buffer, length)) {
+            failure = Failure::WithLastError(L"Can't write data to file [" + output.Path() + L"]");
             return false;
         }
         processed += chunk;
@@ -81,31 +82,16 @@ bool StreamChunks(FileStreamMod& input, FileStreamMod& output, FileCipher& ciphe
 } // namespace
 
 bool FilecoderCleaner::Decrypt(const std::wstring& source, const std::wstring& inputPath,
-                               const std::wstring& partialPath, const std::wstring& outputPath) {
+                               IWrittenFile& output, const std::wstring& outputPath,
+                               Failure& failure) {
     variant = VariantOf(FileNameOf(source), inputPath);
-    // The streams log their own failures to open.
+    // The stream logs its own failure to open.
     FileStreamMod input(inputPath, OpenMode::ReadOnly);
-    if (input.GetError() != StreamError::None) {
-        return false;
-    }
-    FileStreamMod output(partialPath, OpenMode::Create);
-    if (output.GetError() != StreamError::None) {
-        return false;
-    }
-    Failure failure;
-    if (!DecryptStreams(input, output, outputPath, *progress, failure)) {
-        // The one place a failed decryption is logged.
-        if (!failure.text.empty()) {
-            LogLine(prefix::Info, failure.Line());
-        }
-        return false;
-    }
-    // On the disk before it takes the output's name: after a power loss the name must not
-    // stand for data that never got there.
-    return output.Flush();
+    return input.GetError() == StreamError::None &&
+           DecryptStreams(input, output, outputPath, *progress, failure);
 }
 
-bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& output,
+bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, IWrittenFile& output,
                                       const std::wstring& outputPath, ProgressIndicator& progress,
                                       Failure& failure) {
     Footer footer;
@@ -141,5 +127,9 @@ bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, FileStreamMod& outpu
     progress.SetProgress(100);
     // Cuts padding and surplus data, or extends short data; a file of the wrong size must never
     // pass for a cleaned one.
-    return output.SetSize(footer.plainSize);
+    if (!output.SetSize(footer.plainSize)) {
+        failure = Failure::WithLastError(L"Can't set size of file [" + output.Path() + L"]");
+        return false;
+    }
+    return true;
 }

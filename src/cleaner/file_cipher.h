@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cleaner/failure.h"
+#include "logging/failure.h"
 #include "cleaner/format.h"
 #include "platform/unique_handle.h"
 

@@ -14,7 +14,6 @@
 #include "cleaner/usermode_file_cleaner.h"
 
 class FileStreamMod;
-struct Failure;
 
 class FilecoderCleaner : public IUsermodeFileCleaner,
                          public ICustomArgumentParser,
@@ -26,6 +25,7 @@ public:
     CleanerResult Scan(const std::wstring& path) override;
     CleanerResult Clean(const std::wstring& path, ProgressIndicator& progress) override;
     std::wstring GetName() const override;
+    void Tidy(const std::wstring& path) override;
     std::wstring InterruptedFileOf(const std::wstring& path) override;
     std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) override;
     uint64_t InfectedSizeOf(const std::wstring& path) override;
@@ -42,16 +42,18 @@ private:
     /// content at contentPath; -1 when it is none of the family's.
     Variant VariantOf(const std::wstring& fileName, const std::wstring& contentPath) const;
     bool IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) override;
+    bool ProvesFamily(const std::wstring& name, const std::wstring& contentPath) override;
     /// Names, in the log, a user's file that a cleaning replaced and kept, whenever a walk
     /// meets it: it is the only copy of what that file held.
     void NameKeptFile(const std::wstring& path) const;
-    /// Reads the encrypted file being cleaned and writes the decrypted data under the partial
-    /// name, durable before it takes the output's name.
-    bool Decrypt(const std::wstring& source, const std::wstring& inputPath,
-                 const std::wstring& partialPath, const std::wstring& outputPath) override;
+    /// Names, in the log, a partial output that no cleaning is at work on.
+    void NameStrayPartial(const std::wstring& path) const;
+    /// Reads the encrypted file being cleaned and writes the decrypted data into output.
+    bool Decrypt(const std::wstring& source, const std::wstring& inputPath, IWrittenFile& output,
+                 const std::wstring& outputPath, Failure& failure) override;
     bool MayReplace(const std::wstring& path) override;
     /// Footer, key and data of one file, from the opened backup into the opened output.
-    [[nodiscard]] bool DecryptStreams(FileStreamMod& input, FileStreamMod& output,
+    [[nodiscard]] bool DecryptStreams(FileStreamMod& input, IWrittenFile& output,
                                       const std::wstring& outputPath, ProgressIndicator& progress,
                                       Failure& failure);
     /// Reads and checks the footer for the current variant; on failure, says why.

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "cleaner/failure.h"
+#include "logging/failure.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "logging/file_stream_mod.h"
 #include "platform/system_functions.h"

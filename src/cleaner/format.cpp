@@ -18,17 +18,6 @@ ParsedFooter Refused(const wchar_t* message) {
     return refused;
 }
 
-bool SameNames(const VariantFormat& a, const VariantFormat& b) {
-    for (size_t i = 0; i < 2; ++i) {
-        const bool aHas = a.extensions[i] != nullptr;
-        if (aHas != (b.extensions[i] != nullptr) ||
-            (aHas && std::wcscmp(a.extensions[i], b.extensions[i]) != 0)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 enum class MarkSeen { Borne, Absent, OutOfReach };
 
 /// Whether the file's last bytes bear the row's mark where its footer would hold it.
@@ -129,7 +118,7 @@ ParsedFooter ParseFooter(Variant recognised, const uint8_t* tail, size_t tailLen
     // The first row among those that share the file's names whose mark its last bytes bear.
     const VariantFormat* row = nullptr;
     for (const VariantFormat& candidate : Formats) {
-        if (row == nullptr && SameNames(candidate, *named)) {
+        if (row == nullptr && format::SameNames(candidate, *named)) {
             const MarkSeen seen = Bears(candidate, tail, tailLength);
             if (seen == MarkSeen::OutOfReach) {
                 return Refused(NotValid);

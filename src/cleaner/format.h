@@ -94,6 +94,66 @@ constexpr uint32_t Longest() {
 }
 /// How many of a file's last bytes hold any variant's footer.
 constexpr uint32_t LongestFooter = Longest();
+
+// What every row must be for the code that loops over the table to read it safely; checked
+// when the table is compiled, so that a wrong number in a new row never reaches a file.
+
+/// A field of width bytes lies in the footer, after the two RSA blocks.
+constexpr bool FieldFits(uint32_t offset, uint32_t width, uint32_t footerLength) {
+    return offset == NoField || (offset >= IvBlockOffset + RsaBlockLength &&
+                                 offset <= footerLength && width <= footerLength - offset);
+}
+
+constexpr bool SameText(const wchar_t* a, const wchar_t* b) {
+    return a == nullptr || b == nullptr ? a == b : *a == *b && (*a == 0 || SameText(a + 1, b + 1));
+}
+
+/// A last extension: a dot and at least one character.
+constexpr bool IsExtension(const wchar_t* text) {
+    return text != nullptr && text[0] == L'.' && text[1] != 0;
+}
+
+constexpr bool SameNames(const VariantFormat& a, const VariantFormat& b) {
+    return SameText(a.extensions[0], b.extensions[0]) && SameText(a.extensions[1], b.extensions[1]);
+}
+
+constexpr bool RowIsSound(const VariantFormat& row) {
+    const bool named = row.extensions[0] != nullptr;
+    const bool factors = row.firstFactorOffset != NoField;
+    return row.footerLength >= IvBlockOffset + RsaBlockLength &&
+           FieldFits(row.plainSizeOffset, 8, row.footerLength) &&
+           FieldFits(row.firstFactorOffset, 8, row.footerLength) &&
+           FieldFits(row.secondFactorOffset, 4, row.footerLength) &&
+           factors == (row.secondFactorOffset != NoField) &&
+           (row.plainSizeOffset != NoField || factors) &&
+           (row.mark.kind == MarkKind::None || FieldFits(row.mark.offset, 8, row.footerLength)) &&
+           // Told by its names, or by the magic of its footer alone.
+           (named ? IsExtension(row.extensions[0]) &&
+                        (row.extensions[1] == nullptr || IsExtension(row.extensions[1]))
+                  : row.extensions[1] == nullptr && row.mark.kind == MarkKind::Magic) &&
+           row.ivLength ==
+               (row.cipher == FileCipherKind::Aes256Cbc ? AesBlockLength : SalsaNonceLength) &&
+           (!row.padded || row.cipher == FileCipherKind::Aes256Cbc);
+}
+
+/// Each row sound, each variant number once, and among rows that share their names every row
+/// but the last bearing a mark: a row without one takes every file the rows after it would.
+constexpr bool TableIsSound() {
+    constexpr size_t count = sizeof Formats / sizeof Formats[0];
+    for (size_t i = 0; i < count; ++i) {
+        if (!RowIsSound(Formats[i]) || Formats[i].variant == Variant::None) {
+            return false;
+        }
+        for (size_t j = i + 1; j < count; ++j) {
+            if (Formats[i].variant == Formats[j].variant ||
+                (SameNames(Formats[i], Formats[j]) && Formats[i].mark.kind == MarkKind::None)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(TableIsSound(), "a row of Formats is not one the code can read");
 } // namespace format
 
 /// The row of a variant; null for None or a number the table lacks.

@@ -5,6 +5,8 @@
 #include "backup/backup.h"
 #include "backup/cleaning.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "logging/failure.h"
+#include "logging/file_stream_mod.h"
 #include "logging/lines.h"
 #include "platform/unique_handle.h"
 #include "streams/file_pointer.h"
@@ -63,13 +65,22 @@ Variant FilecoderCleaner::VariantOf(const std::wstring& fileName,
 CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
     variant = Variant::None;
     const std::wstring name = FileNameOf(path);
-    const std::wstring interrupted = InterruptedFileOf(path);
-    if (!interrupted.empty()) {
-        // Checked as the family's by its content too: a name alone makes no file the tool's.
-        return IsFile(path) && IsFamilyFile(FileNameOf(interrupted), path)
-                   ? CleanerResult::Interrupted
-                   : CleanerResult::NotInfected;
+    if (IsOwnNameOfKind(path, OwnKind::Cleaning)) {
+        if (!IsFile(path)) {
+            return CleanerResult::NotInfected;
+        }
+        // A name alone makes no file the tool's: its content proves it, or it stays as it is.
+        const std::wstring interrupted = InterruptedFileOf(path);
+        if (!interrupted.empty() && ProvesFamily(FileNameOf(interrupted), path)) {
+            return CleanerResult::Interrupted;
+        }
+        LogLine(log_text::NotProvenOwn, path);
+        return CleanerResult::NotInfected;
     }
+    if (IsOwnNameOfKind(path, OwnKind::Name)) {
+        return IsFile(path) ? CleanerResult::Leftover : CleanerResult::NotInfected;
+    }
+    NameStrayPartial(path);
     // The tool's own files hold encrypted content, or are about to: never new victims.
     if (IsOwnFileName(name)) {
         NameKeptFile(path);
@@ -81,6 +92,16 @@ CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
     variant =
         named != Variant::None ? (IsFile(path) ? named : Variant::None) : VariantOf(name, path);
     return variant == Variant::None ? CleanerResult::NotInfected : CleanerResult::Ok;
+}
+
+void FilecoderCleaner::NameStrayPartial(const std::wstring& path) const {
+    // A partial output belongs to the cleaning whose in-progress file has the same counter;
+    // without one, no run will take it up.
+    std::wstring inProgress;
+    if (SiblingOwnName(path, OwnKind::Partial, OwnKind::Cleaning, inProgress) && IsFile(path) &&
+        GetFileAttributesW(ToSystemPath(inProgress).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        LogLine(log_text::NotProvenOwn, path);
+    }
 }
 
 void FilecoderCleaner::NameKeptFile(const std::wstring& path) const {
@@ -97,6 +118,22 @@ void FilecoderCleaner::NameKeptFile(const std::wstring& path) const {
 
 bool FilecoderCleaner::IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) {
     return VariantOf(name, contentPath) != Variant::None;
+}
+
+bool FilecoderCleaner::ProvesFamily(const std::wstring& name, const std::wstring& contentPath) {
+    variant = VariantOf(name, contentPath);
+    if (variant == Variant::None) {
+        return false;
+    }
+    FileStreamMod input(contentPath, OpenMode::ReadOnly);
+    Footer footer;
+    Failure notProven;
+    return input.GetError() == StreamError::None &&
+           ReadFooter(input, input.GetSize(), footer, notProven) && RecoverFileKey(footer);
+}
+
+void FilecoderCleaner::Tidy(const std::wstring& path) {
+    Cleaning(RealFileSystem(), *this, TheBackupCounter).TidyNote(path);
 }
 
 std::wstring FilecoderCleaner::InterruptedFileOf(const std::wstring& path) {

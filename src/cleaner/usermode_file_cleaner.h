@@ -13,6 +13,8 @@ enum class CleanerResult : int32_t {
     Failed = 4,
     /// From Scan: the path is a file whose cleaning a run left unfinished.
     Interrupted = 8,
+    /// From Scan: one of the cleaner's own files that no cleaning takes up; Tidy settles it.
+    Leftover = 16,
 };
 
 /// The driver's only view of a cleaner: it knows nothing of any malware family.
@@ -24,6 +26,9 @@ public:
     /// Cleans an infected file, or finishes the cleaning of an interrupted one.
     virtual CleanerResult Clean(const std::wstring& path, ProgressIndicator& progress) = 0;
     virtual std::wstring GetName() const = 0;
+    /// Settles a file that Scan called a leftover, in a run that may change files: removes it
+    /// where it is proven of no more use, names it where it is not proven the cleaner's own.
+    virtual void Tidy(const std::wstring& path) = 0;
     /// The name a file had before a cleaning that was interrupted renamed it to path; empty
     /// when path is no such file.
     virtual std::wstring InterruptedFileOf(const std::wstring& path) = 0;

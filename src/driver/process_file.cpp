@@ -13,6 +13,11 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
             return outcome::NotInfected;
         case CleanerResult::Failed:
             return outcome::Error;
+        case CleanerResult::Leftover:
+            if (!listOnly) {
+                cleaner.Tidy(path);
+            }
+            return outcome::NotInfected;
         default:
             break;
         }

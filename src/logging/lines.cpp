@@ -1,6 +1,7 @@
 #include "logging/lines.h"
 
 #include "logging/console_handler.h"
+#include "logging/failure.h"
 #include "logging/log_file.h"
 
 void LogLine(const wchar_t* linePrefix, const std::wstring& text) {
@@ -50,4 +51,19 @@ void WriteRules() {
 void WriteBlankLines() {
     PrintLine(std::wstring());
     LogLine(prefix::None, std::wstring());
+}
+
+Failure Failure::InTheWay(std::wstring text, const std::wstring& path) {
+    Failure failure(std::move(text));
+    failure.next = log_text::InTheWay.With(path);
+    return failure;
+}
+
+void LogFailure(const Failure& failure) {
+    if (!failure.text.empty()) {
+        LogLine(prefix::Info, failure.Line());
+    }
+    if (!failure.next.empty()) {
+        LogLine(prefix::Info, failure.next);
+    }
 }

@@ -65,6 +65,27 @@ constexpr FramedText CleaningFile = {prefix::Info, L"Cleaning file [", L"]"};
 constexpr FramedText Resuming = {prefix::Info, L"Resuming the cleaning of [",
                                  L"], interrupted in an earlier run."};
 constexpr FramedText Decrypting = {prefix::Info, L"Decrypting [", L"]"};
+/// Follows a refusal because a file has a name the cleaning needs.
+constexpr FramedText InTheWay = {prefix::Info, L"File [",
+                                 L"] is in the way: move it elsewhere, then run the tool again."};
+constexpr FramedText BeingCleaned = {prefix::Info, L"File [",
+                                     L"] is being cleaned by another run."};
+constexpr FramedText OpenElsewhere = {
+    prefix::Info, L"File [",
+    L"] is open in another program; it is back under its own name: run the tool again once that "
+    L"program has closed it."};
+/// A cleaning whose decrypted file took its name but whose encrypted file could not take its
+/// backup name: the next run finishes it.
+constexpr FramedText OnlyBackupNameLeft = {
+    prefix::Info, L"The decrypted file is in place at [",
+    L"]; only the encrypted file's backup name is left, which the next run gives it."};
+constexpr FramedText BackupKept = {prefix::Info, L"Encrypted file kept as [", L"]"};
+/// A file whose name is one the tool gives its own files, whose content does not prove it.
+constexpr FramedText NotProvenOwn = {
+    prefix::Info, L"Left as it is, named like the tool's own files but not proven one [", L"]"};
+/// A file of the tool's own that a cut-off cleaning left and that is proven of no more use.
+constexpr FramedText LeftoverRemoved = {prefix::Info, L"Removed [",
+                                        L"], left by a cleaning that was cut off."};
 /// Asked on the console as it stands; logged with the path and the answer.
 constexpr const wchar_t* OverwriteQuestion = L"Do you want to overwrite the following file?";
 /// Around the path in the logged question; the answer follows.

@@ -23,10 +23,14 @@ protected:
     void OpenFile(const std::wstring& path, OpenMode mode) {
         const DWORD access =
             mode == OpenMode::ReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-        const DWORD disposition = mode == OpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
-        const HANDLE opened = sys::CreateFileW(
-            path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD disposition = mode == OpenMode::Create      ? CREATE_ALWAYS
+                                  : mode == OpenMode::CreateNew ? CREATE_NEW
+                                                                : OPEN_EXISTING;
+        const DWORD share = mode == OpenMode::CreateNew
+                                ? FILE_SHARE_READ
+                                : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const HANDLE opened = sys::CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
         handle.file.reset(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
         readOnly = mode == OpenMode::ReadOnly;
     }

@@ -5,6 +5,7 @@
 #include "platform/unique_handle.h"
 #include "streams/file_system.h"
 #include "streams/path_helpers.h"
+#include "streams/raw_file.h"
 #include "streams/volumes.h"
 
 namespace {
@@ -17,7 +18,39 @@ private:
     UniqueFile file;
 };
 
-UniqueFile OpenToRead(const std::wstring& path) {
+class WrittenFile : public IWrittenFile {
+public:
+    explicit WrittenFile(const std::wstring& path)
+        : path(path), file(FailedOffset, ToSystemPath(path), OpenMode::CreateNew) {}
+    bool IsOpen() const { return file.GetError() == StreamError::None; }
+
+    const std::wstring& Path() const override { return path; }
+    bool Write(const void* data, uint32_t length) override {
+        return file.Write(data, length) == length;
+    }
+    bool SetSize(uint64_t size) override { return file.SetSize(size); }
+    bool Flush() override { return file.Flush(); }
+
+private:
+    std::wstring path;
+    RawFile file;
+};
+
+class ReadFileOwner : public IReadFile {
+public:
+    explicit ReadFileOwner(UniqueFile file) : file(std::move(file)) {}
+    bool Read(void* buffer, uint32_t length, uint32_t& got) override {
+        DWORD count = 0;
+        const bool read = ReadFile(file.get(), buffer, length, &count, nullptr) != FALSE;
+        got = count;
+        return read;
+    }
+
+private:
+    UniqueFile file;
+};
+
+UniqueFile OpenSharedToRead(const std::wstring& path) {
     return UniqueFile(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -50,6 +83,28 @@ public:
         return DeleteFileW(ToSystemPath(path).c_str()) != FALSE;
     }
 
+    std::unique_ptr<IWrittenFile> CreateNew(const std::wstring& path) override {
+        auto file = std::make_unique<WrittenFile>(path);
+        if (file->IsOpen()) {
+            return file;
+        }
+        // Releasing the object must not change the error that says why it failed.
+        const DWORD error = GetLastError();
+        file.reset();
+        SetLastError(error);
+        return nullptr;
+    }
+
+    std::unique_ptr<IReadFile> OpenToRead(const std::wstring& path) override {
+        UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                         nullptr));
+        if (!file) {
+            return nullptr;
+        }
+        return std::make_unique<ReadFileOwner>(std::move(file));
+    }
+
     bool WriteNewFile(const std::wstring& path, const std::wstring& text) override {
         UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -70,11 +125,12 @@ public:
     }
 
     bool ReadSmallFile(const std::wstring& path, size_t limit, std::wstring& text) override {
-        UniqueFile file = OpenToRead(path);
+        UniqueFile file = OpenSharedToRead(path);
         std::vector<wchar_t> buffer(limit + 1);
         DWORD got = 0;
-        if (!file || !ReadFile(file.get(), buffer.data(),
-                               static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), &got, nullptr)) {
+        if (!file ||
+            !ReadFile(file.get(), buffer.data(),
+                      static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), &got, nullptr)) {
             return false;
         }
         if (got % sizeof(wchar_t) != 0 || got / sizeof(wchar_t) > limit) {
@@ -86,8 +142,8 @@ public:
     }
 
     bool SameContent(const std::wstring& first, const std::wstring& second, bool& same) override {
-        UniqueFile a = OpenToRead(first);
-        UniqueFile b = OpenToRead(second);
+        UniqueFile a = OpenSharedToRead(first);
+        UniqueFile b = OpenSharedToRead(second);
         LARGE_INTEGER sizeA;
         LARGE_INTEGER sizeB;
         if (!a || !b || !sys::GetFileSizeEx(a.get(), &sizeA) ||
@@ -108,7 +164,8 @@ public:
             if (gotA == 0 && gotB == 0) {
                 break;
             }
-            same = gotA == gotB && std::equal(blockA.begin(), blockA.begin() + gotA, blockB.begin());
+            same =
+                gotA == gotB && std::equal(blockA.begin(), blockA.begin() + gotA, blockB.begin());
         }
         return true;
     }

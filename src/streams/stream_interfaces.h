@@ -19,6 +19,8 @@ enum class OpenMode : uint32_t {
     ReadOnly = 2,
     /// Reads and writes an existing file as it is.
     ReadWrite = 3,
+    /// Writes a file that must not exist yet, which others may only read while it is open.
+    CreateNew = 4,
 };
 
 /// What a seek's offset counts from.

@@ -119,10 +119,11 @@ def run_counter(run):
     return counter
 
 
-def partial_path(encrypted):
-    """Where the tool writes the decrypted data of an encrypted file until it is complete."""
+def partial_path(encrypted, counter):
+    """Where a cleaning whose names carry the counter writes the decrypted data of an encrypted
+    file until it is complete."""
     return os.path.join(os.path.dirname(encrypted),
-                        backup_name(os.path.basename(encrypted), 0, "partial"))
+                        backup_name(os.path.basename(encrypted), counter, "partial"))
 
 
 def cleaning_path(encrypted, counter):

@@ -280,7 +280,7 @@ class Fleet:
         machine = ("1A7E0000-0000-4000-8000-000000000007", "6.2.9200 SP0", "Workstation")
         data = os.path.join(self.root, "m7")
         [cut, replaced] = self.samples(data, ["cut.doc.BRSK", "old.txt.BRSK"])
-        open(partial_path(cut), "wb").close()
+        open(partial_path(cut, 3), "wb").close()
         os.rename(cut, cleaning_path(cut, 3))
         old = replaced[:-len(".BRSK")]
         with open(old, "wb") as f:

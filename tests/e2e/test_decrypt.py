@@ -164,10 +164,10 @@ class FailureTests(DecryptionTestCase):
         ]
         directory_output = os.path.join(root, "name-is-a-directory.dat")
         write(os.path.join(directory_output, "inside.txt"), b"inside")
-        # A file under the tool's own name for another file's partial output: the file is
-        # refused before it is moved, and that file stays.
+        # A file of the user's under a name the tool gives partial outputs, of a cleaning that
+        # no run is at: named, left as it is, and in the way of no other cleaning.
         name_taken = sample("partial-name-taken.dat.BRSK")
-        users_partial = write(partial_path(name_taken), b"mine")
+        users_partial = write(partial_path(name_taken, 0), b"mine")
         good = sample("good.dat.BRSK")
         contents = {path: read(path) for path, _ in cases + [(name_taken, None)]}
 
@@ -182,14 +182,15 @@ class FailureTests(DecryptionTestCase):
                 output = path[:path.rindex(".")]
                 if output not in (directory_output, os.path.join(root, "nameless", "")):
                     self.assertFalse(os.path.exists(output), output)
-        self.assertEqual(sections(run)[win_path(name_taken)][-1],
-                         "INFO: Can't create file [%s], the name is taken." %
-                         win_path(users_partial))
-        self.assertEqual(read(name_taken), contents[name_taken])
+        self.assertIn("INFO: Left as it is, named like the tool's own files but not proven one "
+                      "[%s]" % win_path(users_partial), run.texts())
+        self.assertIn("INFO: Cleaned", sections(run)[win_path(name_taken)])
+        self.assertEqual(read(name_taken + backup_suffix(run)), contents[name_taken])
         self.assertEqual(read(os.path.join(directory_output, "inside.txt")), b"inside")
         self.assertEqual(read(users_partial), b"mine")
-        self.assertEqual(leftovers(root), sorted([users_partial, good + backup_suffix(run)]))
-        self.assertEqual(summary(run), (len(cases) + 2, 1))
+        self.assertEqual(leftovers(root), sorted([users_partial, good + backup_suffix(run),
+                                                  name_taken + backup_suffix(run)]))
+        self.assertEqual(summary(run), (len(cases) + 2, 2))
 
 
 class KeySearchTests(DecryptionTestCase):

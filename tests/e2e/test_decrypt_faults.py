@@ -10,7 +10,7 @@ import subprocess
 from harness import command, main, wine_env, win_path
 from decryption import (ARCHIVE, FILE_HELPER, HIDDEN, NOT_CLEANED, READONLY,
                         SmallSampleTestCase, backup_suffix, file_attributes, leftovers,
-                        partial_path, read, sections, set_attributes, summary,
+                        partial_path, read, run_counter, sections, set_attributes, summary,
                         work_files)
 
 MIB = 1024 * 1024
@@ -196,8 +196,9 @@ class SpaceTests(SmallSampleTestCase):
         content = read(big)
         run = self.run_tool("/s", win_path(big), win_path(small), preexec=limit_file_size)
         self.assertEqual(run.rc, 0)
-        partial = win_path(partial_path(big))
-        self.assert_not_cleaned(run, big, content, "Can't write data to file [%s]" % partial)
+        partial = win_path(partial_path(big, run_counter(run)))
+        self.assert_not_cleaned(run, big, content, "Can't write data to file [%s], GLE(0x0000001f)"
+                                % partial)
         self.assertFalse(os.path.exists(os.path.join(directory, "big.dat")))
         self.assert_cleaned(run, small, self.hundred)
         self.assertEqual(leftovers(directory), [small + backup_suffix(run)])
@@ -238,8 +239,8 @@ class ObstacleTests(SmallSampleTestCase):
         self.assertEqual(run.rc, 0)
         logged = sections(run)
         suffix = backup_suffix(run)
-        # (encrypted file, its last log line, which is enough to say why): nothing can be
-        # renamed in the immutable directory, not even the file that is to be cleaned.
+        # (encrypted file, the line that says why, before its verdict): nothing can be renamed
+        # in the immutable directory, not even the file that is to be cleaned.
         moving = backup_suffix(run, "cleaning")
         cases = [
             (held, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000020)" %
@@ -249,7 +250,7 @@ class ObstacleTests(SmallSampleTestCase):
         ]
         for path, line in cases:
             with self.subTest(file=os.path.basename(path)):
-                self.assertEqual(logged[win_path(path)][-1], line)
+                self.assertEqual(logged[win_path(path)][-2:], [line, NOT_CLEANED])
                 self.assertEqual(read(path), contents[path])
                 self.assertFalse(os.path.exists(os.path.splitext(path)[0]))
         # The file to be replaced cannot be moved aside while it is held: it stays as it was.

@@ -32,7 +32,7 @@ class InterruptedRunTests(DecryptionTestCase):
             write(note, os.path.basename(encrypted).encode("utf-16-le"))
         os.rename(encrypted, in_progress)
         if state == "cut while decrypting":
-            write(partial_path(encrypted), read(self.plain_path)[:30000])
+            write(partial_path(encrypted, EARLIER_COUNTER), read(self.plain_path)[:30000])
         elif state == "output in place":
             write(output, read(self.plain_path))
         elif state == "a user's file at the output":
@@ -140,10 +140,11 @@ class InterruptedRunTests(DecryptionTestCase):
                     self.assertEqual({n: read(os.path.join(directory, n))
                                       for n in os.listdir(directory)}, before)
 
-    def test_ARestoreThatFails_TheFileKeepsItsCleaningNameForTheNextRun(self):
-        # Damaged data under the in-progress name, and a newer file under the source's name: the
-        # cleaning fails and cannot put the file back, so it stays where the next run finds it.
-        # The newer file has the family's extension: it is tried too, and goes back.
+    def test_DamagedDataUnderAnInProgressName_NamedAndLeftAsItIs(self):
+        # Data whose footer is gone under the in-progress name, and a newer file under the
+        # source's name: nothing proves the first the family's, so no run takes it up or moves
+        # it; every run names it. The newer file has the family's extension: it is tried, and
+        # goes back.
         directory = os.path.join(self.tmp, "data")
         encrypted, in_progress, _ = self.stage(directory, "report.dat.BRSK", 1, "moved aside")
         damaged = read(in_progress)[:1000]
@@ -152,10 +153,13 @@ class InterruptedRunTests(DecryptionTestCase):
         for attempt in range(2):
             with self.subTest(attempt=attempt):
                 run = self.run_tool("/s", win_path(directory))
-                self.assertEqual(summary(run), (2, 0))
-                self.assertIn(RESUMING % win_path(encrypted), run.texts())
-                self.assertIn("INFO: Can't revert backup of file [%s] from [%s], GLE(0x000000b7)" %
-                              (win_path(encrypted), win_path(in_progress)), run.texts())
+                self.assertEqual(summary(run), (1, 0))
+                self.assertNotIn(RESUMING % win_path(encrypted), run.texts())
+                self.assertIn("INFO: Left as it is, named like the tool's own files but not proven "
+                              "one [%s]" % win_path(in_progress), run.texts())
+                lines = sections(run)[win_path(encrypted)]
+                verdict = lines.index("ERROR: Not cleaned")
+                self.assertEqual(lines[verdict - 1], "INFO: Not valid Bristoke file.")
                 self.assertEqual(read(in_progress), damaged)
                 self.assertEqual(read(encrypted), b"a newer file")
 

@@ -8,7 +8,7 @@
 
 #include "backup/backup.h"
 #include "backup/cleaning.h"
-#include "fake_file_system.h"
+#include "fake_cleaning.h"
 #include "log_capture.h"
 #include "test_support.h"
 
@@ -19,75 +19,6 @@
 namespace {
 
 const std::wstring Directory = L"C:\\d\\";
-/// The family's files hold "ENC:" and their plain content; a file whose extension is not one
-/// of the family's is recognised by that mark alone, as the footer's magic recognises one.
-const std::string Mark = "ENC:";
-
-std::string Bytes(const std::wstring& path) {
-    return std::string(path.begin(), path.end());
-}
-
-class FakeSteps : public ICleaningSteps {
-public:
-    FakeSteps(FakeFileSystem& files, bool forced) : files(files), forced(forced) {}
-
-    bool IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) override {
-        const std::wstring extension = ExtensionOf(name);
-        if (extension == L"BRSK" || extension == L"QOVE" || extension == L"QOVY") {
-            return true;
-        }
-        const auto it = files.files.find(contentPath);
-        return it != files.files.end() && it->second.data.compare(0, Mark.size(), Mark) == 0;
-    }
-
-    bool Decrypt(const std::wstring& source, const std::wstring& inputPath,
-                 const std::wstring& partialPath, const std::wstring&) override {
-        const auto it = files.files.find(inputPath);
-        if (it == files.files.end() || it->second.data.compare(0, Mark.size(), Mark) != 0) {
-            // A file that took the source's name meanwhile keeps the file from going back.
-            if (recreateSource) {
-                files.CreateWithData(source, "a newer file");
-                files.Flush(source);
-            }
-            return false;
-        }
-        return files.CreateWithData(partialPath, it->second.data.substr(Mark.size())) &&
-               files.Flush(partialPath);
-    }
-
-    bool MayReplace(const std::wstring&) override { return forced; }
-
-    bool recreateSource = false;
-
-private:
-    FakeFileSystem& files;
-    bool forced;
-};
-
-/// One run of the tool over the directory: every entry the walk meets, in the order it meets
-/// them, as the driver hands them on.
-void Walk(FakeFileSystem& files, bool forced, int32_t counter, bool recreateSource = false) {
-    FakeSteps steps(files, forced);
-    steps.recreateSource = recreateSource;
-    Cleaning cleaning(files, steps, counter);
-    std::vector<std::wstring> names;
-    for (const auto& entry : files.files) {
-        names.push_back(entry.first);
-    }
-    for (const std::wstring& path : names) {
-        if (files.files.count(path) == 0) {
-            continue;
-        }
-        const std::wstring interrupted = InterruptedSourceOf(files, path);
-        if (!interrupted.empty()) {
-            if (steps.IsFamilyFile(FileNameOf(interrupted), path)) {
-                cleaning.Run(path, true);
-            }
-        } else if (!IsOwnFileName(FileNameOf(path)) && steps.IsFamilyFile(FileNameOf(path), path)) {
-            cleaning.Run(path, false);
-        }
-    }
-}
 
 struct Scenario {
     const char* what;
@@ -111,7 +42,7 @@ struct Scenario {
     std::string Encrypted() const {
         std::string content = layers.back();
         for (size_t i = 0; i < layers.size(); ++i) {
-            content = Mark + content;
+            content = FakeMark + content;
         }
         return restoreFails ? "damaged" : content;
     }
@@ -137,20 +68,13 @@ std::string Snapshot(const FakeFileSystem& files) {
     return text;
 }
 
-bool IsKind(const std::wstring& path, OwnKind kind) {
-    std::wstring base;
-    int32_t counter = 0;
-    bool shortened = false;
-    return ParseOwnName(path, kind, base, counter, shortened);
-}
-
 /// What must hold whatever happened: the encrypted content exists under a name a walk finds,
 /// no output is partial, and the user's file exists where its name or the log says.
 void CheckInvariants(const FakeFileSystem& files, const Scenario& s, const std::wstring& log) {
     bool encryptedKept = false;
     bool userKept = s.existing.empty();
     for (const auto& [path, file] : files.files) {
-        if (file.data == s.Encrypted() && !IsKind(path, OwnKind::Partial)) {
+        if (file.data == s.Encrypted() && !IsOwnNameOfKind(path, OwnKind::Partial)) {
             encryptedKept = true;
         }
         if (!s.existing.empty() && file.data == s.existing &&
@@ -171,9 +95,12 @@ void CheckInvariants(const FakeFileSystem& files, const Scenario& s, const std::
 /// and nothing of a cleaning left behind.
 void CheckSettled(const FakeFileSystem& files, const Scenario& s) {
     for (const auto& [path, file] : files.files) {
-        CHECK_MESSAGE(!IsKind(path, OwnKind::Partial), "a partial output is left");
+        CHECK_MESSAGE(!IsOwnNameOfKind(path, OwnKind::Name), "a name note is left");
+        // A file whose content no run can prove the family's stays as a cut-off run left it.
         if (!s.restoreFails) {
-            CHECK_MESSAGE(!IsKind(path, OwnKind::Cleaning), "a cleaning is left unfinished");
+            CHECK_MESSAGE(!IsOwnNameOfKind(path, OwnKind::Partial), "a partial output is left");
+            CHECK_MESSAGE(!IsOwnNameOfKind(path, OwnKind::Cleaning),
+                          "a cleaning is left unfinished");
         }
     }
     const auto output = files.files.find(s.Output());
@@ -201,10 +128,14 @@ std::vector<Scenario> Scenarios() {
     }
     for (const bool forced : {false, true}) {
         scenarios.push_back({forced ? "replacing the user's file" : "keeping the user's file",
-                             L"e.txt.BRSK", {"new plain"}, "the user's own", forced, false});
+                             L"e.txt.BRSK",
+                             {"new plain"},
+                             "the user's own",
+                             forced,
+                             false});
     }
-    scenarios.push_back({"encrypted twice", L"f.txt.BRSK.QOVY", {"middle", "plain"}, "", false,
-                         false});
+    scenarios.push_back(
+        {"encrypted twice", L"f.txt.BRSK.QOVY", {"middle", "plain"}, "", false, false});
     scenarios.push_back({"a restore that fails", L"g.txt.BRSK", {"plain"}, "", false, true});
     return scenarios;
 }

@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
+/// Holds a path in the fake for as long as it lives: no other holder, move or delete gets at it.
 class FakeHeldFile : public IHeldFile {
 public:
-    FakeHeldFile(FakeFileSystem& files, const std::wstring& path) : files(files), path(path) {}
+    FakeHeldFile(FakeFileSystem& files, const std::wstring& path) : files(files), path(path) {
+        files.held.insert(path);
+    }
     ~FakeHeldFile() override {
         const auto it = files.held.find(path);
         if (it != files.held.end()) {
@@ -14,9 +18,53 @@ public:
         }
     }
 
-private:
+protected:
     FakeFileSystem& files;
     std::wstring path;
+};
+
+/// Each write, resize and flush is an operation of its own; data is durable only once flushed.
+class FakeWrittenFile : public IWrittenFile, private FakeHeldFile {
+public:
+    FakeWrittenFile(FakeFileSystem& files, const std::wstring& path) : FakeHeldFile(files, path) {}
+
+    const std::wstring& Path() const override { return path; }
+    bool Write(const void* data, uint32_t length) override {
+        return files.WithFile(L"Write", path, [&](FakeFileSystem::File& file) {
+            file.data.append(static_cast<const char*>(data), length);
+        });
+    }
+    bool SetSize(uint64_t size) override {
+        return files.WithFile(L"SetSize", path, [&](FakeFileSystem::File& file) {
+            file.data.resize(static_cast<size_t>(size), '\0');
+        });
+    }
+    bool Flush() override {
+        return files.WithFile(L"Flush", path,
+                              [](FakeFileSystem::File& file) { file.durable = file.data; });
+    }
+};
+
+/// Reads a copy of the data as it was when opened.
+class FakeReadFile : public IReadFile, private FakeHeldFile {
+public:
+    FakeReadFile(FakeFileSystem& files, const std::wstring& path, std::string data)
+        : FakeHeldFile(files, path), data(std::move(data)) {}
+
+    bool Read(void* buffer, uint32_t length, uint32_t& got) override {
+        if (!files.Step(L"Read", path)) {
+            return false;
+        }
+        got = static_cast<uint32_t>(std::min<size_t>(length, data.size() - offset));
+        std::memcpy(buffer, data.data() + offset, got);
+        offset += got;
+        files.Done();
+        return true;
+    }
+
+private:
+    std::string data;
+    size_t offset = 0;
 };
 
 namespace {
@@ -42,16 +90,22 @@ bool FakeFileSystem::NoCase::operator()(const std::wstring& a, const std::wstrin
     return lstrcmpiW(a.c_str(), b.c_str()) < 0;
 }
 
-bool FakeFileSystem::Step() {
+bool FakeFileSystem::Step(const wchar_t* name, const std::wstring& path) {
     if (dead) {
         SetLastError(ERROR_NOT_READY);
         return false;
     }
     ++steps;
+    operations.push_back(std::wstring(name) + L" " + path);
     if (steps == beforeStep && before) {
         const std::function<void()> action = std::move(before);
         before = nullptr;
         action();
+    }
+    if (steps == failStep) {
+        Done();
+        SetLastError(failError);
+        return false;
     }
     return true;
 }
@@ -82,7 +136,7 @@ FakeFileSystem::File* FakeFileSystem::Find(const std::wstring& path) {
 }
 
 DWORD FakeFileSystem::Attributes(const std::wstring& path) {
-    if (!Step()) {
+    if (!Step(L"Attributes", path)) {
         return INVALID_FILE_ATTRIBUTES;
     }
     const Operation operation([this] { Done(); });
@@ -90,8 +144,9 @@ DWORD FakeFileSystem::Attributes(const std::wstring& path) {
     return file ? file->attributes : Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
 }
 
-bool FakeFileSystem::WithFile(const std::wstring& path, const std::function<void(File&)>& use) {
-    if (!Step()) {
+bool FakeFileSystem::WithFile(const wchar_t* name, const std::wstring& path,
+                              const std::function<void(File&)>& use) {
+    if (!Step(name, path)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -104,11 +159,11 @@ bool FakeFileSystem::WithFile(const std::wstring& path, const std::function<void
 }
 
 bool FakeFileSystem::SetAttributes(const std::wstring& path, DWORD attributes) {
-    return WithFile(path, [&](File& file) { file.attributes = attributes; });
+    return WithFile(L"SetAttributes", path, [&](File& file) { file.attributes = attributes; });
 }
 
 std::unique_ptr<IHeldFile> FakeFileSystem::Hold(const std::wstring& path) {
-    if (!Step()) {
+    if (!Step(L"Hold", path)) {
         return nullptr;
     }
     const Operation operation([this] { Done(); });
@@ -118,7 +173,6 @@ std::unique_ptr<IHeldFile> FakeFileSystem::Hold(const std::wstring& path) {
     if (held.count(path) != 0) {
         return Fail(ERROR_SHARING_VIOLATION, std::unique_ptr<IHeldFile>());
     }
-    held.insert(path);
     return std::make_unique<FakeHeldFile>(*this, path);
 }
 
@@ -131,7 +185,7 @@ FakeFileSystem::Files::iterator FakeFileSystem::Unheld(const std::wstring& path)
 }
 
 bool FakeFileSystem::Move(const std::wstring& from, const std::wstring& to) {
-    if (!Step()) {
+    if (!Step(L"Move", from)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -149,7 +203,7 @@ bool FakeFileSystem::Move(const std::wstring& from, const std::wstring& to) {
 }
 
 bool FakeFileSystem::Delete(const std::wstring& path) {
-    if (!Step()) {
+    if (!Step(L"Delete", path)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -161,8 +215,32 @@ bool FakeFileSystem::Delete(const std::wstring& path) {
     return true;
 }
 
+std::unique_ptr<IWrittenFile> FakeFileSystem::CreateNew(const std::wstring& path) {
+    if (!Step(L"CreateNew", path)) {
+        return nullptr;
+    }
+    const Operation operation([this] { Done(); });
+    if (Find(path)) {
+        return Fail(ERROR_FILE_EXISTS, std::unique_ptr<IWrittenFile>());
+    }
+    files[path] = File();
+    return std::make_unique<FakeWrittenFile>(*this, path);
+}
+
+std::unique_ptr<IReadFile> FakeFileSystem::OpenToRead(const std::wstring& path) {
+    if (!Step(L"OpenToRead", path)) {
+        return nullptr;
+    }
+    const Operation operation([this] { Done(); });
+    const auto it = Unheld(path);
+    if (it == files.end()) {
+        return nullptr;
+    }
+    return std::make_unique<FakeReadFile>(*this, path, it->second.data);
+}
+
 bool FakeFileSystem::WriteNewFile(const std::wstring& path, const std::wstring& text) {
-    if (!Step()) {
+    if (!Step(L"WriteNewFile", path)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -176,7 +254,7 @@ bool FakeFileSystem::WriteNewFile(const std::wstring& path, const std::wstring& 
 }
 
 bool FakeFileSystem::ReadSmallFile(const std::wstring& path, size_t limit, std::wstring& text) {
-    if (!Step()) {
+    if (!Step(L"ReadSmallFile", path)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -194,7 +272,7 @@ bool FakeFileSystem::ReadSmallFile(const std::wstring& path, size_t limit, std::
 
 bool FakeFileSystem::SameContent(const std::wstring& first, const std::wstring& second,
                                  bool& same) {
-    if (!Step()) {
+    if (!Step(L"SameContent", first)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -208,11 +286,11 @@ bool FakeFileSystem::SameContent(const std::wstring& first, const std::wstring& 
 }
 
 bool FakeFileSystem::Size(const std::wstring& path, uint64_t& size) {
-    return WithFile(path, [&](File& file) { size = file.data.size(); });
+    return WithFile(L"Size", path, [&](File& file) { size = file.data.size(); });
 }
 
-bool FakeFileSystem::FreeBytes(const std::wstring&, uint64_t& freeBytes) {
-    if (!Step()) {
+bool FakeFileSystem::FreeBytes(const std::wstring& path, uint64_t& freeBytes) {
+    if (!Step(L"FreeBytes", path)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -220,8 +298,8 @@ bool FakeFileSystem::FreeBytes(const std::wstring&, uint64_t& freeBytes) {
     return true;
 }
 
-bool FakeFileSystem::CreateWithData(const std::wstring& path, const std::string& data) {
-    if (!Step()) {
+bool FakeFileSystem::Put(const std::wstring& path, const std::string& data) {
+    if (!Step(L"Put", path)) {
         return false;
     }
     const Operation operation([this] { Done(); });
@@ -229,12 +307,6 @@ bool FakeFileSystem::CreateWithData(const std::wstring& path, const std::string&
         return Fail(ERROR_SHARING_VIOLATION, false);
     }
     File& file = files[path];
-    file.data = data;
-    file.durable.clear();
-    file.attributes = FILE_ATTRIBUTE_ARCHIVE;
+    file.data = file.durable = data;
     return true;
-}
-
-bool FakeFileSystem::Flush(const std::wstring& path) {
-    return WithFile(path, [](File& file) { file.durable = file.data; });
 }

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "backup/cleaning.h"
+#include "fake_file_system.h"
+
+/// The family as the cleaning's tests play it on the fake volume: an encrypted file holds
+/// FakeMark and then its plain content, and its extension is one of the family's or it is told
+/// by that mark alone, as the footer's magic tells one.
+extern const std::string FakeMark;
+
+class FakeSteps : public ICleaningSteps {
+public:
+    FakeSteps(FakeFileSystem& files, bool forced) : files(files), forced(forced) {}
+
+    bool IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) override;
+    bool ProvesFamily(const std::wstring& name, const std::wstring& contentPath) override;
+    /// Writes the plain content in two halves, then sets its size; never flushes.
+    bool Decrypt(const std::wstring& source, const std::wstring& inputPath, IWrittenFile& output,
+                 const std::wstring& outputPath, Failure& failure) override;
+    bool MayReplace(const std::wstring& path) override;
+
+    /// A file takes the source's name while a decryption fails, which keeps the file from going
+    /// back.
+    bool recreateSource = false;
+
+private:
+    bool HoldsMark(const std::wstring& path) const;
+
+    FakeFileSystem& files;
+    bool forced;
+};
+
+/// One cleaning run over the fake volume: every entry the walk meets, in the order it meets
+/// them, handled as the driver and the cleaner's scan hand them on.
+void Walk(FakeFileSystem& files, bool forced, int32_t counter, bool recreateSource = false);
+
+/// UTF-8 bytes of a path's ASCII text, for the fake's content.
+std::string Bytes(const std::wstring& path);
