@@ -139,6 +139,7 @@ void Collector::OnRunEnd(const RunInfo& run) {
                        Number(run.Count(Outcome::Interrupted)),
                        Number(run.Count(Outcome::Listed)),
                        Number(run.NotFamily()),
+                       Number(run.ToolsOwn()),
                        Number(run.warnings),
                        Number(run.errors),
                        Number(run.damagedLines),

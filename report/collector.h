@@ -46,7 +46,7 @@ struct Totals {
     uint64_t Count(Outcome outcome) const { return outcomes[static_cast<int>(outcome)]; }
     uint64_t Now(Outcome outcome) const { return now[static_cast<int>(outcome)]; }
     uint64_t NotCleanedNow() const {
-        return files - Now(Outcome::Cleaned) - Now(Outcome::NotFamily);
+        return files - Now(Outcome::Cleaned) - Now(Outcome::NotFamily) - Now(Outcome::ToolsOwn);
     }
 };
 

@@ -234,6 +234,7 @@ void TotalsTable(ITextOut& out, const Totals& totals) {
         {"Interrupted", totals.Now(Outcome::Interrupted)},
         {"Listed only", totals.Now(Outcome::Listed)},
         {"Not the family's (counted by forced runs)", totals.Now(Outcome::NotFamily)},
+        {"The tool's own files (counted by forced runs)", totals.Now(Outcome::ToolsOwn)},
     };
     const std::pair<const char*, uint64_t> history[] = {
         {"Runs (logs of the tool)", totals.runs},

@@ -187,11 +187,13 @@ void RunParser::AddInfo(const std::wstring& text) {
         const bool interrupted = Between(text, log_text::ListedInterrupted, inner);
         Emit(FileRecord{inner, interrupted ? Outcome::Interrupted : Outcome::Listed,
                         interrupted ? text : std::wstring()});
-    } else if (Between(text, log_text::NotOfTheFamily, inner)) {
+    } else if (Between(text, log_text::NotOfTheFamily, inner) ||
+               Between(text, log_text::OwnFile, inner)) {
         AbandonSection();
         FlushPending();
         headerDone = true;
-        Emit(FileRecord{inner, Outcome::NotFamily, text});
+        const bool own = Between(text, log_text::OwnFile, inner);
+        Emit(FileRecord{inner, own ? Outcome::ToolsOwn : Outcome::NotFamily, text});
     } else if (NumberIn(text, log_text::InfectedFound, number)) {
         AbandonSection();
         FlushPending();

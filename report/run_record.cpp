@@ -5,8 +5,9 @@ namespace report {
 namespace {
 
 // In the order of the enumerations.
-constexpr const wchar_t* OutcomeNames[] = {L"cleaned", L"failed",      L"skipped",
-                                           L"listed",  L"interrupted", L"not the family's"};
+constexpr const wchar_t* OutcomeNames[] = {L"cleaned",       L"failed",      L"skipped",
+                                           L"listed",        L"interrupted", L"not the family's",
+                                           L"the tool's own"};
 constexpr const wchar_t* RunStateNames[] = {
     L"finished",
     L"crashed",
@@ -63,6 +64,11 @@ uint64_t RunInfo::Cleaned() const {
 uint64_t RunInfo::NotFamily() const {
     const uint64_t left = Found() - Cleaned();
     return Count(Outcome::NotFamily) < left ? Count(Outcome::NotFamily) : left;
+}
+
+uint64_t RunInfo::ToolsOwn() const {
+    const uint64_t left = Found() - Cleaned() - NotFamily();
+    return Count(Outcome::ToolsOwn) < left ? Count(Outcome::ToolsOwn) : left;
 }
 
 std::vector<std::wstring> RunNotes(const RunInfo& run) {

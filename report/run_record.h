@@ -7,9 +7,10 @@
 namespace report {
 
 /// What became of one infected file in one run. NotFamily: a file that a forced run handed to
-/// the cleaner and counted, which is none of the family's.
-enum class Outcome { Cleaned, Failed, Skipped, Listed, Interrupted, NotFamily };
-constexpr int OutcomeCount = 6;
+/// the cleaner and counted, which is none of the family's. ToolsOwn: one such file that the tool
+/// made itself (a backup, a cleaning's own file).
+enum class Outcome { Cleaned, Failed, Skipped, Listed, Interrupted, NotFamily, ToolsOwn };
+constexpr int OutcomeCount = 7;
 
 /// How a run ended, as its lines tell.
 enum class RunState {
@@ -82,7 +83,9 @@ struct RunInfo {
     uint64_t Cleaned() const;
     /// Files a forced run counted that are none of the family's: not to be cleaned at all.
     uint64_t NotFamily() const;
-    uint64_t NotCleaned() const { return Found() - Cleaned() - NotFamily(); }
+    /// Files a forced run counted that the tool made itself: nothing to clean either.
+    uint64_t ToolsOwn() const;
+    uint64_t NotCleaned() const { return Found() - Cleaned() - NotFamily() - ToolsOwn(); }
     bool Ended() const { return state != RunState::CutOff; }
 };
 

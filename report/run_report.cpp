@@ -50,9 +50,13 @@ void PrintSummary(IConsole& console, const Totals& totals, const ReportOptions& 
                  Number(totals.Now(Outcome::Skipped)) + L" skipped, " +
                  Number(totals.Now(Outcome::Interrupted)) + L" interrupted, " +
                  Number(totals.Now(Outcome::Listed)) + L" listed only)");
-    if (totals.Now(Outcome::NotFamily) != 0) {
-        console.Line(L"Files forced runs counted that are none of the family's: " +
-                     Number(totals.Now(Outcome::NotFamily)));
+    const std::pair<Outcome, const wchar_t*> forcedOnly[] = {
+        {Outcome::NotFamily, L"Files forced runs counted that are none of the family's: "},
+        {Outcome::ToolsOwn, L"Files forced runs counted that are the tool's own: "}};
+    for (const auto& counted : forcedOnly) {
+        if (totals.Now(counted.first) != 0) {
+            console.Line(counted.second + Number(totals.Now(counted.first)));
+        }
     }
     console.Line(L"Warning lines: " + Number(totals.warnings) + L", error lines: " +
                  Number(totals.errors));

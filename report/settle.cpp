@@ -23,7 +23,8 @@ Outcome OutcomeOf(const SortedSpool::Record& mention) {
 }
 
 bool IsCleanedNow(Outcome outcome) {
-    return outcome == Outcome::Cleaned || outcome == Outcome::NotFamily;
+    return outcome == Outcome::Cleaned || outcome == Outcome::NotFamily ||
+           outcome == Outcome::ToolsOwn;
 }
 
 } // namespace

@@ -354,24 +354,27 @@ TEST_CASE("RunParser_DamagedLines_CountedAndPassedOver") {
     CheckFile(capture.files[0], L"C:\\a\\x.BRSK", Outcome::Cleaned, L"");
 }
 
-TEST_CASE("RunParser_ForcedRun_FilesNotOfTheFamilyNamedAndNotCountedAsNotCleaned") {
+TEST_CASE("RunParser_ForcedRun_FilesNotOfTheFamilyAndTheToolsOwnNamedAndNotCountedAsNotCleaned") {
     Capture capture;
     report::RunParser parser(capture, L"C:\\l.log", fixtures::Stamp);
-    for (const wchar_t* line : {L"WARNING: ForcedMode Enabled",
-                                L"INFO: Looking for infected files...",
-                                L"INFO: Cleaning file [C:\\d\\a.doc.BRSK]", L"INFO: Cleaned",
-                                L"INFO: Left as it is, not a file of the family [C:\\d\\b.txt]",
-                                L"INFO: 2 infected files found.", L"INFO: 1 file(s) cleaned.",
-                                L"End"}) {
+    for (const wchar_t* line :
+         {L"WARNING: ForcedMode Enabled", L"INFO: Looking for infected files...",
+          L"INFO: Cleaning file [C:\\d\\a.doc.BRSK]", L"INFO: Cleaned",
+          L"INFO: Left as it is, not a file of the family [C:\\d\\b.txt]",
+          L"INFO: Left as it is, a file of the tool's own [C:\\d\\a.doc.BRSK.backup_by_ovix]",
+          L"INFO: 3 infected files found.", L"INFO: 1 file(s) cleaned.", L"End"}) {
         parser.AddLine(fixtures::Stamped(line), true);
     }
     const RunInfo run = parser.Finish(false);
-    REQUIRE(capture.files.size() == 2);
+    REQUIRE(capture.files.size() == 3);
     CheckFile(capture.files[1], L"C:\\d\\b.txt", Outcome::NotFamily,
               L"Left as it is, not a file of the family [C:\\d\\b.txt]");
+    CheckFile(capture.files[2], L"C:\\d\\a.doc.BRSK.backup_by_ovix", Outcome::ToolsOwn,
+              L"Left as it is, a file of the tool's own [C:\\d\\a.doc.BRSK.backup_by_ovix]");
     CHECK(run.forced);
-    CHECK(run.Found() == 2);
+    CHECK(run.Found() == 3);
     CHECK(run.NotFamily() == 1);
+    CHECK(run.ToolsOwn() == 1);
     CHECK(run.NotCleaned() == 0);
 }
 
@@ -451,11 +454,12 @@ TEST_CASE("RunParser_ClosingCounts_AgreeWithTheFileLinesOfEveryKindOfRun") {
                 L"INFO: Skipping [C:\\d\\b.BRSK]... (interrupted)"},
                RunTail(2, 0)}),
          false},
-        {"forced, one file not of the family",
+        {"forced, one file not of the family and one of the tool's own",
          Join({RunHead(),
                Section(L"C:\\d\\a.BRSK", {}, L"INFO: Cleaned"),
-               {L"INFO: Left as it is, not a file of the family [C:\\d\\b.txt]"},
-               RunTail(2, 1)}),
+               {L"INFO: Left as it is, not a file of the family [C:\\d\\b.txt]",
+                L"INFO: Left as it is, a file of the tool's own [C:\\d\\c.BRSK.backup_by_ovix]"},
+               RunTail(3, 1)}),
          false},
         {"encrypted twice, one file",
          Join({RunHead(), Section(outer, {}, L"INFO: Cleaned"),

@@ -52,3 +52,30 @@ TEST_CASE("RunNotes_EachThingNoted_InTheOrderOfTheSummary") {
         CHECK(RunNotes(run) == c.notes);
     }
 }
+
+TEST_CASE("RunInfo_ForcedRunCounts_NotCleanedNeverWrapsAround") {
+    struct Case {
+        const char* what;
+        int64_t loggedFound;
+        int64_t loggedCleaned;
+        uint64_t cleaned, failed, notFamily, toolsOwn;        // the file lines
+        uint64_t wantNotFamily, wantToolsOwn, wantNotCleaned; // the run's row
+    } cases[] = {
+        {"counts that agree", 4, 1, 1, 1, 1, 1, 1, 1, 1},
+        {"no closing counts", -1, -1, 1, 1, 1, 2, 1, 2, 1},
+        {"found fewer than named", 2, 1, 1, 0, 1, 1, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
+        RunInfo run;
+        run.loggedFound = c.loggedFound;
+        run.loggedCleaned = c.loggedCleaned;
+        run.outcomes[static_cast<int>(Outcome::Cleaned)] = c.cleaned;
+        run.outcomes[static_cast<int>(Outcome::Failed)] = c.failed;
+        run.outcomes[static_cast<int>(Outcome::NotFamily)] = c.notFamily;
+        run.outcomes[static_cast<int>(Outcome::ToolsOwn)] = c.toolsOwn;
+        CHECK(run.NotFamily() == c.wantNotFamily);
+        CHECK(run.ToolsOwn() == c.wantToolsOwn);
+        CHECK(run.NotCleaned() == c.wantNotCleaned);
+    }
+}

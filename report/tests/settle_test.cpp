@@ -164,3 +164,23 @@ TEST_CASE("Settle_FailedOnly_OneRowPerFileNotCleaned") {
     CHECK(files[0][4] == "Loaded keys don't match.");
     CHECK(files[0][7] == "1");
 }
+
+TEST_CASE("Settle_FilesNotOfTheFamilyAndTheToolsOwn_NeedNoAction") {
+    fixtures::Report report(true);
+    report.Read(L"C:\\logs\\1.log",
+                RunOn(L"2026.01.05", L"M",
+                      Finished({Section(F, L"Cleaned"),
+                                {L"INFO: Left as it is, not a file of the family [C:\\d\\b.txt]",
+                                 L"INFO: Left as it is, a file of the tool's own [" + F +
+                                     L".backup_by_ovix]"}},
+                               3, 1)));
+    // The failed-only CSV has no row for them.
+    CHECK(report.FileRows().empty());
+    const Totals& totals = report.Settled();
+    CHECK(totals.files == 3);
+    CHECK(totals.Now(Outcome::NotFamily) == 1);
+    CHECK(totals.Now(Outcome::ToolsOwn) == 1);
+    CHECK(totals.NotCleanedNow() == 0);
+    CHECK(totals.machinesInNeed == 0);
+    CHECK(ExitCodeOf(totals) == 0);
+}

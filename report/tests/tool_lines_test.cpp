@@ -230,7 +230,9 @@ ExitCode Forced(int, wchar_t**) {
     FilecoderCleaner cleaner;
     Touch(L"notes.txt");
     ProcessFile(cleaner, Here(L"notes.txt"), true, false);
-    PrintCounts(1, 0);
+    Touch(L"notes.txt.BRSK.backup_by_ovix");
+    ProcessFile(cleaner, Here(L"notes.txt.BRSK.backup_by_ovix"), true, false);
+    PrintCounts(2, 0);
     return ExitCode::Finished;
 }
 
@@ -320,7 +322,9 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
         {"forced",
          Forced,
          RunState::Finished,
-         {{"notes.txt", "not the family's", "Left as it is, not a file of the family ["}},
+         {{"notes.txt", "not the family's", "Left as it is, not a file of the family ["},
+          {"notes.txt.BRSK.backup_by_ovix", "the tool's own",
+           "Left as it is, a file of the tool's own ["}},
          false,
          true},
         {"usage shown", UsageShown, RunState::UsageShown, {}, false, false},

@@ -242,7 +242,8 @@ class Fleet:
                  [("finished", summary)])
 
     def forced_machine(self):
-        """Windows 8.1: a forced run, which counts a file that is none of the family's."""
+        """Windows 8.1: a forced run, which counts a file that is none of the family's and a
+        backup of the tool's own."""
         machine = ("F0ACED00-0000-4000-8000-000000000009", "6.3.9600 SP0", "Workstation")
         [encrypted] = self.samples(os.path.join(self.root, "m9"), ["c.doc.BRSK"])
         other = os.path.join(self.root, "m9-other")
@@ -250,14 +251,18 @@ class Fleet:
         notes = os.path.join(other, "notes.txt")
         with open(notes, "wb") as f:
             f.write(b"an ordinary file")
+        backup = os.path.join(other, "c.doc.BRSK.backup_by_ovix")
+        shutil.copy(encrypted, backup)
         rc, log = self.run(machine[0], ["--seam-os=6.3.9600.0.1"], "/f", win_path(encrypted),
                            win_path(other))
         assert rc == 0, rc
         self.add(self.place(log, "site-b/m9-forced/" + os.path.basename(log)), machine,
                  [(win_path(encrypted), "cleaned", ""),
                   (win_path(notes), "not the family's",
-                   "Left as it is, not a file of the family [%s]" % win_path(notes))],
-                 [("finished", Summary(2, 1, 0))])
+                   "Left as it is, not a file of the family [%s]" % win_path(notes)),
+                  (win_path(backup), "the tool's own",
+                   "Left as it is, a file of the tool's own [%s]" % win_path(backup))],
+                 [("finished", Summary(3, 1, 0))])
 
     def crashing_machine(self):
         """Windows 7 SP1: the run crashes while it cleans its second file."""

@@ -26,11 +26,11 @@ FILES_HEADER = ["ComputerName", "MachineGuid", "Path", "Outcome", "Reason", "Run
                 "LogFile", "Latest"]
 RUNS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "OS", "ProductType", "Mode",
                "Forced", "Silent", "State", "ExitCode", "Found", "Cleaned", "NotCleaned",
-               "Failed", "Skipped", "Interrupted", "Listed", "NotFamily", "Warnings", "Errors",
-               "DamagedLines", "Notes"]
+               "Failed", "Skipped", "Interrupted", "Listed", "NotFamily", "ToolsOwn", "Warnings",
+               "Errors", "DamagedLines", "Notes"]
 PROBLEMS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "Problem", "Detail"]
 NOTICES = ("warning", "error")
-CLEANED_NOW = ("cleaned", "not the family's")
+CLEANED_NOW = ("cleaned", "not the family's", "the tool's own")
 # Chart colours of the page's style sheet, as the screenshot shows them.
 COLOURS = {"cleaned": (0x2e, 0x7d, 0x32), "failed": (0xc6, 0x28, 0x28),
            "skipped": (0xef, 0x6c, 0x00), "listed": (0x15, 0x65, 0xc0),
@@ -178,7 +178,7 @@ class ReportTests(unittest.TestCase):
 
     def test_RunsCsv_ARowPerRunWithItsCountsInColumns(self):
         rows = read_csv(self.csv + "-runs.csv", RUNS_HEADER)
-        got = sorted(row[:4] + row[9:13] + row[22:] for row in rows)
+        got = sorted(row[:4] + row[9:13] + row[23:] for row in rows)
         expected = []
         for log in self.runs:
             state, summary = log.ends[-1]
@@ -189,9 +189,11 @@ class ReportTests(unittest.TestCase):
         by_log = {row[3]: row for row in rows}
         for log in self.runs:
             self.assertEqual(by_log[log.win][4:6], list(log.machine[1:]), log.win)
-        # Numbers a spreadsheet sums: found = cleaned + not cleaned + none of the family's.
+        # Numbers a spreadsheet sums: found = cleaned + not cleaned + none of the family's + the
+        # tool's own.
         for row in rows:
-            self.assertEqual(int(row[11]), int(row[12]) + int(row[13]) + int(row[18]), row)
+            self.assertEqual(int(row[11]),
+                             int(row[12]) + int(row[13]) + int(row[18]) + int(row[19]), row)
 
     def test_ProblemsCsv_NoticesDamageAndFilesThatAreNoLogs(self):
         rows = read_csv(self.csv + "-problems.csv", PROBLEMS_HEADER)
@@ -224,14 +226,16 @@ class ReportTests(unittest.TestCase):
                       % (len(self.runs), states["finished"], states["crashed"], states["cut off"],
                          stopped), lines)
         now = self.state.outcomes()
-        other = now["not the family's"]
-        self.assertGreater(other, 0)
         self.assertIn("Infected files, each as its latest run left it: %d found, %d cleaned, %d not "
                       "cleaned (%d failed, %d skipped, %d interrupted, %d listed only)"
                       % (len(self.state.files), now["cleaned"],
-                         len(self.state.files) - now["cleaned"] - other, now["failed"],
+                         len(self.state.files) - sum(now[o] for o in CLEANED_NOW), now["failed"],
                          now["skipped"], now["interrupted"], now["listed"]), lines)
-        self.assertIn("Files forced runs counted that are none of the family's: %d" % other, lines)
+        for outcome, said in (("not the family's", "none of the family's"),
+                              ("the tool's own", "the tool's own")):
+            self.assertGreater(now[outcome], 0, outcome)
+            self.assertIn("Files forced runs counted that are %s: %d" % (said, now[outcome]),
+                          lines)
         self.assertIn("Damaged logs: 1, files that are not logs of the tool: 3", lines)
         for log in self.fleet.logs:
             state = log.ends[-1][0]
@@ -266,6 +270,8 @@ class ReportTests(unittest.TestCase):
         self.assertEqual(totals["Cleaned"], str(now["cleaned"]))
         self.assertEqual(totals["Not the family's (counted by forced runs)"],
                          str(now["not the family's"]))
+        self.assertEqual(totals["The tool's own files (counted by forced runs)"],
+                         str(now["the tool's own"]))
         self.assertEqual(totals["Damaged logs"], "1")
         self.assertEqual(totals["Files that are not logs of the tool"], "3")
         # The clean machines are there, folded.
