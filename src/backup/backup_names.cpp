@@ -66,10 +66,10 @@ bool EndsWithTag(const std::wstring& name) {
     return true;
 }
 
-/// The first count units of a name, never ending inside a surrogate pair.
+/// The first count units of a name that goes on after them, never ending inside a surrogate
+/// pair.
 std::wstring StartOf(const std::wstring& name, size_t count) {
-    if (count > 0 && count < name.size() && name[count - 1] >= 0xD800 &&
-        name[count - 1] <= 0xDBFF) {
+    if (count > 0 && name[count - 1] >= 0xD800 && name[count - 1] <= 0xDBFF) {
         --count;
     }
     return name.substr(0, count);

@@ -278,6 +278,44 @@ TEST_CASE("OwnNames_EachKindWithItsCounterReadBackAndRecognised") {
     }
 }
 
+TEST_CASE("SiblingOwnName_TheSameSourcesNameOfAnotherKind_WhereItCanBeKnown") {
+    // Names at and past the limit, one of them cut right after a high surrogate.
+    const std::wstring longName = L"C:\\d\\" + std::wstring(250, L'x') + L".BRSK";
+    const std::wstring surrogates =
+        L"C:\\d\\" + std::wstring(220, L'y') + std::wstring(20, L'\xD83D') + L".pdf.BRSK";
+    struct Case {
+        const char* what;
+        std::wstring source;
+        OwnKind from;
+        OwnKind to;
+        bool known;
+    };
+    const Case cases[] = {
+        {"a short name, a longer suffix", L"C:\\d\\a.doc.BRSK", OwnKind::Partial, OwnKind::Cleaning,
+         true},
+        {"a short name, a shorter suffix", L"C:\\d\\a.doc.BRSK", OwnKind::Cleaning, OwnKind::Name,
+         true},
+        {"a long name, a longer suffix", longName, OwnKind::Partial, OwnKind::Cleaning, true},
+        {"a long name, from the note", longName, OwnKind::Name, OwnKind::Backup, true},
+        // The longer name keeps more of the source than the shorter one has.
+        {"a long name, a shorter suffix", longName, OwnKind::Cleaning, OwnKind::Partial, false},
+        {"a cut by a surrogate pair", surrogates, OwnKind::Partial, OwnKind::Cleaning, true},
+    };
+    for (const Case& c : cases) {
+        INFO(c.what);
+        for (const int32_t counter : {0, 7, 123456}) {
+            std::wstring sibling;
+            CHECK(SiblingOwnName(OwnNameOf(c.source, c.from, counter), c.from, c.to, sibling) ==
+                  c.known);
+            if (c.known) {
+                CHECK(sibling == OwnNameOf(c.source, c.to, counter));
+            }
+        }
+    }
+    std::wstring sibling;
+    CHECK_FALSE(SiblingOwnName(L"C:\\d\\a.doc.BRSK", OwnKind::Partial, OwnKind::Cleaning, sibling));
+}
+
 TEST_CASE("FileNameOf_And_ExtensionOf") {
     CHECK(FileNameOf(L"C:\\d\\a.txt") == L"a.txt");
     CHECK(FileNameOf(L"a.txt") == L"a.txt");
