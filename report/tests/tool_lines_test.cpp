@@ -129,7 +129,7 @@ public:
         return CleanerResult::NotInfected;
     }
     std::wstring GetName() const override { return L"odd"; }
-    void Tidy(const std::wstring&) override {}
+    void Tidy(const std::wstring&, bool) override {}
     std::wstring InterruptedFileOf(const std::wstring&) override { return std::wstring(); }
     std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
     uint64_t InfectedSizeOf(const std::wstring&) override { return 0; }

@@ -403,7 +403,7 @@ bool Cleaning::PlaceOutput(const Names& names, const std::wstring& output, bool 
     return true;
 }
 
-void Cleaning::TidyNote(const std::wstring& path) {
+void Cleaning::TidyNote(const std::wstring& path, bool mayRemove) {
     // A note is the tool's when it names a file whose shortened in-progress name is the one
     // beside this note.
     std::wstring base;
@@ -423,7 +423,7 @@ void Cleaning::TidyNote(const std::wstring& path) {
         return;
     }
     const std::wstring inProgressPath = OwnNameOf(source, OwnKind::Cleaning, noteCounter);
-    if (Exists(files, inProgressPath)) {
+    if (!mayRemove || Exists(files, inProgressPath)) {
         return;
     }
     // A run between writing such a note and moving the file away has the file under its own

@@ -58,10 +58,10 @@ public:
     /// path (resumed), and then each layer of a file the family encrypted more than once.
     CleaningResult Run(const std::wstring& path, bool resumed);
 
-    /// A name note that no cleaning takes up: removed when its cleaning has ended (its file has
-    /// no in-progress name and none can be given meanwhile), named when its content does not
-    /// prove it one of the tool's.
-    void TidyNote(const std::wstring& path);
+    /// A name note that no cleaning takes up: named when its content does not prove it one of
+    /// the tool's; where mayRemove, removed when its cleaning has ended (its file has no
+    /// in-progress name and none can be given meanwhile).
+    void TidyNote(const std::wstring& path, bool mayRemove);
 
 private:
     class PutBack;

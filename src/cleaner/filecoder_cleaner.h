@@ -25,7 +25,7 @@ public:
     CleanerResult Scan(const std::wstring& path) override;
     CleanerResult Clean(const std::wstring& path, ProgressIndicator& progress) override;
     std::wstring GetName() const override;
-    void Tidy(const std::wstring& path) override;
+    void Tidy(const std::wstring& path, bool mayChange) override;
     std::wstring InterruptedFileOf(const std::wstring& path) override;
     std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) override;
     uint64_t InfectedSizeOf(const std::wstring& path) override;
@@ -43,11 +43,11 @@ private:
     Variant VariantOf(const std::wstring& fileName, const std::wstring& contentPath) const;
     bool IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) override;
     bool ProvesFamily(const std::wstring& name, const std::wstring& contentPath) override;
-    /// Names, in the log, a user's file that a cleaning replaced and kept, whenever a walk
-    /// meets it: it is the only copy of what that file held.
-    void NameKeptFile(const std::wstring& path) const;
-    /// Names, in the log, a partial output that no cleaning is at work on.
-    void NameStrayPartial(const std::wstring& path) const;
+    /// A user's file that a cleaning replaced and kept: the only copy of what that file held,
+    /// named whenever a walk meets it.
+    bool IsKeptFile(const std::wstring& path) const;
+    /// A partial output that no cleaning is at work on.
+    bool IsStrayPartial(const std::wstring& path) const;
     /// Reads the encrypted file being cleaned and writes the decrypted data into output.
     bool Decrypt(const std::wstring& source, const std::wstring& inputPath, IWrittenFile& output,
                  const std::wstring& outputPath, Failure& failure) override;

@@ -65,55 +65,29 @@ Variant FilecoderCleaner::VariantOf(const std::wstring& fileName,
 CleanerResult FilecoderCleaner::Scan(const std::wstring& path) {
     variant = Variant::None;
     const std::wstring name = FileNameOf(path);
+    // A name the walk met may be gone since: another file's cleaning, done in between, can
+    // have moved it aside.
+    if (IsOwnFileName(name) && !IsFile(path)) {
+        return CleanerResult::NotInfected;
+    }
     if (IsOwnNameOfKind(path, OwnKind::Cleaning)) {
-        if (!IsFile(path)) {
-            return CleanerResult::NotInfected;
-        }
         // A name alone makes no file the tool's: its content proves it, or it stays as it is.
         const std::wstring interrupted = InterruptedFileOf(path);
-        if (!interrupted.empty() && ProvesFamily(FileNameOf(interrupted), path)) {
-            return CleanerResult::Interrupted;
-        }
-        LogLine(log_text::NotProvenOwn, path);
-        return CleanerResult::NotInfected;
+        return !interrupted.empty() && ProvesFamily(FileNameOf(interrupted), path)
+                   ? CleanerResult::Interrupted
+                   : CleanerResult::Leftover;
     }
-    if (IsOwnNameOfKind(path, OwnKind::Name)) {
-        return IsFile(path) ? CleanerResult::Leftover : CleanerResult::NotInfected;
-    }
-    NameStrayPartial(path);
     // The tool's own files hold encrypted content, or are about to: never new victims.
     if (IsOwnFileName(name)) {
-        NameKeptFile(path);
-        return CleanerResult::NotInfected;
+        return IsOwnNameOfKind(path, OwnKind::Name) || IsStrayPartial(path) || IsKeptFile(path)
+                   ? CleanerResult::Leftover
+                   : CleanerResult::NotInfected;
     }
-    // A name the walk met may be gone since: another file's cleaning, done in between, can
-    // have moved it aside. A file told by its content has just been read.
+    // A file told by its content has just been read.
     const Variant named = VariantOfName(name);
     variant =
         named != Variant::None ? (IsFile(path) ? named : Variant::None) : VariantOf(name, path);
     return variant == Variant::None ? CleanerResult::NotInfected : CleanerResult::Ok;
-}
-
-void FilecoderCleaner::NameStrayPartial(const std::wstring& path) const {
-    // A partial output belongs to the cleaning whose in-progress file has the same counter;
-    // without one, no run will take it up.
-    std::wstring inProgress;
-    if (SiblingOwnName(path, OwnKind::Partial, OwnKind::Cleaning, inProgress) && IsFile(path) &&
-        GetFileAttributesW(ToSystemPath(inProgress).c_str()) == INVALID_FILE_ATTRIBUTES) {
-        LogLine(log_text::NotProvenOwn, path);
-    }
-}
-
-void FilecoderCleaner::NameKeptFile(const std::wstring& path) const {
-    std::wstring source;
-    int32_t counter = 0;
-    bool shortened = false;
-    // A backup whose file was none of the family's: a user's file that a decrypted one replaced.
-    if (ParseOwnName(path, OwnKind::Backup, source, counter, shortened) && !shortened &&
-        VariantOf(FileNameOf(source), path) == Variant::None) {
-        LogLine(prefix::Info, L"File [" + path + L"] keeps what [" + source +
-                                  L"] held before a cleaning replaced it.");
-    }
 }
 
 bool FilecoderCleaner::IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) {
@@ -130,10 +104,6 @@ bool FilecoderCleaner::ProvesFamily(const std::wstring& name, const std::wstring
     Failure notProven;
     return input.GetError() == StreamError::None &&
            ReadFooter(input, input.GetSize(), footer, notProven) && RecoverFileKey(footer);
-}
-
-void FilecoderCleaner::Tidy(const std::wstring& path) {
-    Cleaning(RealFileSystem(), *this, TheBackupCounter).TidyNote(path);
 }
 
 std::wstring FilecoderCleaner::InterruptedFileOf(const std::wstring& path) {

@@ -26,9 +26,9 @@ public:
     /// Cleans an infected file, or finishes the cleaning of an interrupted one.
     virtual CleanerResult Clean(const std::wstring& path, ProgressIndicator& progress) = 0;
     virtual std::wstring GetName() const = 0;
-    /// Settles a file that Scan called a leftover, in a run that may change files: removes it
-    /// where it is proven of no more use, names it where it is not proven the cleaner's own.
-    virtual void Tidy(const std::wstring& path) = 0;
+    /// Says what a file that Scan called a leftover is, and in a run that may change files
+    /// removes it where it is proven of no more use.
+    virtual void Tidy(const std::wstring& path, bool mayChange) = 0;
     /// The name a file had before a cleaning that was interrupted renamed it to path; empty
     /// when path is no such file.
     virtual std::wstring InterruptedFileOf(const std::wstring& path) = 0;

@@ -14,9 +14,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
         case CleanerResult::Failed:
             return outcome::Error;
         case CleanerResult::Leftover:
-            if (!listOnly) {
-                cleaner.Tidy(path);
-            }
+            cleaner.Tidy(path, !listOnly);
             return outcome::NotInfected;
         default:
             break;

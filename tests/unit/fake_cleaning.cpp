@@ -70,7 +70,7 @@ void Walk(FakeFileSystem& files, bool forced, int32_t counter, bool recreateSour
                 cleaning.Run(path, true);
             }
         } else if (IsOwnNameOfKind(path, OwnKind::Name)) {
-            cleaning.TidyNote(path);
+            cleaning.TidyNote(path, true);
         } else if (!IsOwnFileName(FileNameOf(path)) && steps.IsFamilyFile(FileNameOf(path), path)) {
             cleaning.Run(path, false);
         }
