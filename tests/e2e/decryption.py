@@ -74,8 +74,9 @@ def summary(run):
 
 def sections(run):
     """The lines the cleaner logged for each file, by the path it was given, from its "Cleaning
-    file [" line to the next one or to the rule that closes the walk; the walker's warnings
-    about subdirectories are left out."""
+    file [" line to its verdict ("Cleaned" or "Not cleaned"), or to the next section or the
+    rule that closes the walk where it has none; the walker's warnings about subdirectories are
+    left out."""
     result, current = {}, None
     for text in run.texts():
         match = SECTION.match(text)
@@ -86,6 +87,8 @@ def sections(run):
             break
         if current is not None and not text.startswith(WALK_WARNINGS):
             current.append(text)
+        if text in (CLEANED, NOT_CLEANED):
+            current = None
     for lines in result.values():
         # The walk's closing rule and the blank line before the next file are not the file's.
         while lines and (lines[-1] == "" or set(lines[-1]) == {"-"}):

@@ -84,6 +84,58 @@ class ConcurrentRunTests(ToolTestCase):
               % (busy, len(rounds)), file=sys.stderr)
         self.assertGreater(busy, 0, "no second run started while the first was cleaning")
 
+    def test_ACutOffCleaningAndANewCopyCleanedAtOnce_NoOutputMixedNothingLost(self):
+        # A run cut off left the file under its in-progress name; the encrypted file came back
+        # (from a copy); one copy of the tool cleans the folder while another names the
+        # in-progress file. Each cleaning writes a partial output of its own, so the output is
+        # one of them whole, whichever places it first.
+        plain_dir = os.path.join(self.tmp, "plain")
+        os.makedirs(plain_dir)
+        plain = os.path.join(plain_dir, "big.doc")
+        with open(plain, "wb") as f:
+            for _ in range(20):
+                f.write(os.urandom(10 * MIB))
+        tree = os.path.join(self.tmp, "tree")
+        os.makedirs(tree)
+        rc, [encrypted], err = run_writer(DEMO_KEY_LIST, tree, [plain], "--variant", "1")
+        self.assertEqual(rc, 0, err)
+        content = read(encrypted)
+        in_progress = encrypted + ".cleaning_7_by_ovix"
+        with open(in_progress, "wb") as f:
+            f.write(content)
+        first_cwd = os.path.join(self.tmp, "first")
+        second_cwd = os.path.join(self.tmp, "second")
+        os.makedirs(first_cwd)
+        os.makedirs(second_cwd)
+        first = subprocess.Popen(command(self.tool_copy("BristokeDecryptor.exe"), "/s",
+                                         win_path(encrypted)),
+                                 cwd=first_cwd, stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                 env=wine_env())
+        self.wait_for_line(first, first_cwd, "INFO: Decrypting [")
+        second = subprocess.run(command(self.tool_copy("BristokeDecryptor (1).exe"), "/s",
+                                        win_path(tree)),
+                                cwd=second_cwd, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                env=wine_env(), timeout=300)
+        self.assertEqual(first.wait(timeout=300), 0)
+        self.assertEqual(second.returncode, 0)
+        output = os.path.splitext(encrypted)[0]
+        self.assertTrue(filecmp.cmp(output, plain, shallow=False))
+        cleaned = 0
+        for cwd in (first_cwd, second_cwd):
+            [log] = glob.glob(os.path.join(cwd, "*.log"))
+            cleaned += Run(0, "", [read_log(log)]).texts().count("INFO: Cleaned")
+        # Every file left is the output, or the encrypted content under its own name or a
+        # backup's: no partial output, no cleaning left half done.
+        left = sorted(os.listdir(tree))
+        for name in left:
+            if name != os.path.basename(output):
+                self.assertEqual(read(os.path.join(tree, name)), content, name)
+                self.assertRegex(name, r"^big\.doc\.BRSK(\.backup_\d+_by_ovix)?$")
+        self.assertEqual(len(left), 3)
+        self.assertGreaterEqual(cleaned, 1)
+
     def wait_for_line(self, process, cwd, head):
         deadline = time.time() + 120
         while time.time() < deadline:

@@ -1,8 +1,8 @@
 // What the decryption tests need done to files from the Windows side, where Wine keeps it:
 //   file_helper hold PATH...             open each file without sharing, print "held", keep them
 //                                        open until standard input ends
-//   file_helper hold-shared PATH...      the same, sharing reading, writing and deletion, as an
-//                                        indexer or a backup agent opens files
+//   file_helper hold-shared PATH...      the same, open to read and write but sharing reading,
+//                                        writing and deletion, as a sync or backup agent does
 //   file_helper attributes PATH...       print each file's attributes, "0x%08lX" a line
 //   file_helper set-attributes HEX PATH  SetFileAttributesW(PATH, HEX)
 #include <windows.h>
@@ -15,11 +15,10 @@
 
 namespace {
 
-int Hold(int count, wchar_t** paths, DWORD share) {
+int Hold(int count, wchar_t** paths, DWORD access, DWORD share) {
     std::vector<UniqueFile> held;
     for (int i = 0; i < count; ++i) {
-        held.emplace_back(
-            CreateFileW(paths[i], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+        held.emplace_back(CreateFileW(paths[i], access, share, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!held.back()) {
             fwprintf(stderr, L"cannot open %ls: %lu\n", paths[i], GetLastError());
             return 1;
@@ -46,10 +45,11 @@ int PrintAttributes(int count, wchar_t** paths) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"hold") == 0) {
-        return Hold(argc - 2, argv + 2, 0);
+        return Hold(argc - 2, argv + 2, GENERIC_READ, 0);
     }
     if (argc >= 3 && std::wcscmp(argv[1], L"hold-shared") == 0) {
-        return Hold(argc - 2, argv + 2, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        return Hold(argc - 2, argv + 2, GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     }
     if (argc >= 3 && std::wcscmp(argv[1], L"attributes") == 0) {
         return PrintAttributes(argc - 2, argv + 2);
