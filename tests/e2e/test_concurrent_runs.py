@@ -18,18 +18,22 @@ BUSY = "INFO: File [%s] is being cleaned by another run."
 
 
 class ConcurrentRunTests(ToolTestCase):
-    def test_SecondCopyWhileTheFirstDecrypts_OneCleaningNothingWrong(self):
+    def big_sample(self, folder, mebibytes):
+        """A plain file of random bytes and its encryption (variant 1) in folder: their paths
+        and the encrypted content."""
         plain_dir = os.path.join(self.tmp, "plain")
         os.makedirs(plain_dir)
         plain = os.path.join(plain_dir, "big.doc")
         with open(plain, "wb") as f:
-            for _ in range(30):
+            for _ in range(mebibytes // 10):
                 f.write(os.urandom(10 * MIB))
-        pristine = os.path.join(self.tmp, "pristine")
-        os.makedirs(pristine)
-        rc, [encrypted], err = run_writer(DEMO_KEY_LIST, pristine, [plain], "--variant", "1")
+        os.makedirs(folder)
+        rc, [encrypted], err = run_writer(DEMO_KEY_LIST, folder, [plain], "--variant", "1")
         self.assertEqual(rc, 0, err)
-        content = read(encrypted)
+        return plain, encrypted, read(encrypted)
+
+    def test_SecondCopyWhileTheFirstDecrypts_OneCleaningNothingWrong(self):
+        plain, encrypted, content = self.big_sample(os.path.join(self.tmp, "pristine"), 300)
         first_exe = self.tool_copy("BristokeDecryptor.exe")
         second_exe = self.tool_copy("BristokeDecryptor (1).exe")
         # (what the second run names, seconds after the first began decrypting)
@@ -89,17 +93,8 @@ class ConcurrentRunTests(ToolTestCase):
         # (from a copy); one copy of the tool cleans the folder while another names the
         # in-progress file. Each cleaning writes a partial output of its own, so the output is
         # one of them whole, whichever places it first.
-        plain_dir = os.path.join(self.tmp, "plain")
-        os.makedirs(plain_dir)
-        plain = os.path.join(plain_dir, "big.doc")
-        with open(plain, "wb") as f:
-            for _ in range(20):
-                f.write(os.urandom(10 * MIB))
         tree = os.path.join(self.tmp, "tree")
-        os.makedirs(tree)
-        rc, [encrypted], err = run_writer(DEMO_KEY_LIST, tree, [plain], "--variant", "1")
-        self.assertEqual(rc, 0, err)
-        content = read(encrypted)
+        plain, encrypted, content = self.big_sample(tree, 200)
         in_progress = encrypted + ".cleaning_7_by_ovix"
         with open(in_progress, "wb") as f:
             f.write(content)
