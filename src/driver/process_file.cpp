@@ -6,7 +6,7 @@
 #include "logging/shorten_path.h"
 
 FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path, bool forced,
-                        bool listOnly) {
+                        bool listOnly, FilesMet& met) {
     if (!forced) {
         switch (cleaner.Scan(path)) {
         case CleanerResult::NotInfected:
@@ -16,6 +16,10 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
         default:
             break;
         }
+    }
+    // Asked only now: most files of a walk are none of the family's and need no identity.
+    if (!met.FirstMeeting(path)) {
+        return outcome::NotInfected;
     }
     // The record of a cleaning that a run left unfinished is shown as the file it is about.
     const std::wstring interrupted = cleaner.InterruptedFileOf(path);
