@@ -23,13 +23,14 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
     }
     // The record of a cleaning that a run left unfinished is shown as the file it is about.
     const std::wstring interrupted = cleaner.InterruptedFileOf(path);
-    const std::wstring shortPath = ShortenPath(interrupted.empty() ? path : interrupted,
-                                               DisplayLimit(TheConsole.GetWidth(), 20));
+    const std::wstring& shown = interrupted.empty() ? path : interrupted;
     if (listOnly) {
-        LogLine(interrupted.empty() ? log_text::Listed : log_text::ListedInterrupted, shortPath);
+        // The list goes only to the log, whose lines have no width to fit.
+        LogLine(interrupted.empty() ? log_text::Listed : log_text::ListedInterrupted, shown);
         return outcome::Infected;
     }
-    ProgressIndicator progress(L"Cleaning [" + shortPath + L"]");
+    ProgressIndicator progress(L"Cleaning [" +
+                               ShortenPath(shown, DisplayLimit(TheConsole.GetWidth(), 20)) + L"]");
     progress.SetProgress(0);
     const CleanerResult result = cleaner.Clean(path, progress);
     if (result == CleanerResult::Ok) {

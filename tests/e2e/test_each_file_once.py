@@ -1,12 +1,14 @@
 """Each file is listed or cleaned once per run, and counted once, whichever patterns, names and
 links lead to it: a file and its in-progress name under one pattern, a name given twice, a folder
-and a link to it."""
+and a link to it. A list-only run logs each file's whole path, however narrow the console; only
+the console's rows are shortened."""
 import itertools
 import os
 
-from harness import main, win_path
+from harness import Run, main, read_log, win_path
 from decryption import (NOT_CLEANED, SECTION, DecryptionTestCase, cleaning_path, read, summary,
                         write)
+from tmux_console import TmuxConsole
 
 NAME = "report.dat.BRSK"
 RESUMING = "INFO: Resuming the cleaning of [%s], interrupted in an earlier run."
@@ -71,6 +73,27 @@ class EachFileOnceTests(DecryptionTestCase):
                                  ["INFO: Cleaning file [%s]" % shown] * files)
                 self.assertEqual(texts.count(RESUMING % shown), 1)
                 self.assertEqual(texts.count(NOT_CLEANED), files)
+
+    def test_AnEightyColumnConsole_TheListInTheLogWholeTheCleaningRowsShortened(self):
+        data = os.path.join(self.tmp, "a folder whose name alone fills most of a narrow console")
+        shown = self.stage(data, True)
+        self.assertGreater(len(shown), 80)
+        for switch in ("/n", "/s"):
+            with self.subTest(switch=switch):
+                exe = self.tool_copy()
+                # Standard input that is no console answers every prompt: the run ends alone.
+                console = TmuxConsole(self, self.tmp, exe, [switch, win_path(data)], width=80,
+                                      stdin="/dev/null", cwd=self.cwd)
+                self.assertEqual(console.wait_exit(), 0)
+                if switch == "/s":
+                    row = "Cleaning [%s\\...\\%s]" % (win_path(self.tmp), NAME)
+                    self.assertEqual(len([r for r in console.screen().rows
+                                          if r.startswith(row)]), 2)
+                    continue
+                [log] = [n for n in os.listdir(self.cwd)
+                         if n.startswith(os.path.basename(exe) + "_")]
+                texts = Run(0, "", [read_log(os.path.join(self.cwd, log))]).texts()
+                self.assertEqual(listed(texts), both_listed(shown))
 
 
 if __name__ == "__main__":
