@@ -207,7 +207,8 @@ ExitCode EveryCleaningOutcome(int, wchar_t**) {
     Steps steps(true);
     Cleaning(RealFileSystem(), steps, 0).Run(InProgress(L"f.txt.BRSK"), true);
     OddCleaner odd;
-    ProcessFile(odd, Here(L"g.txt.BRSK"), false, false);
+    FilesMet met;
+    ProcessFile(odd, Here(L"g.txt.BRSK"), false, false, met);
     PrintCounts(7, 4);
     return ExitCode::Finished;
 }
@@ -215,11 +216,12 @@ ExitCode EveryCleaningOutcome(int, wchar_t**) {
 ExitCode ListOnly(int, wchar_t**) {
     Start({L"/n"});
     FilecoderCleaner cleaner;
+    FilesMet met;
     Touch(L"a.txt.BRSK");
-    ProcessFile(cleaner, Here(L"a.txt.BRSK"), false, true);
+    ProcessFile(cleaner, Here(L"a.txt.BRSK"), false, true, met);
     Touch(L"b.txt.BRSK");
     InterruptedCleaner interrupted;
-    ProcessFile(interrupted, InProgress(L"b.txt.BRSK"), false, true);
+    ProcessFile(interrupted, InProgress(L"b.txt.BRSK"), false, true, met);
     PrintCounts(2, 0);
     return ExitCode::Finished;
 }
@@ -228,10 +230,11 @@ ExitCode Forced(int, wchar_t**) {
     Start({L"/f", L"/s", L"/d"});
     const PromptAnswers forced(true, true);
     FilecoderCleaner cleaner;
+    FilesMet met;
     Touch(L"notes.txt");
-    ProcessFile(cleaner, Here(L"notes.txt"), true, false);
+    ProcessFile(cleaner, Here(L"notes.txt"), true, false, met);
     Touch(L"notes.txt.BRSK.backup_by_ovix");
-    ProcessFile(cleaner, Here(L"notes.txt.BRSK.backup_by_ovix"), true, false);
+    ProcessFile(cleaner, Here(L"notes.txt.BRSK.backup_by_ovix"), true, false, met);
     PrintCounts(2, 0);
     return ExitCode::Finished;
 }

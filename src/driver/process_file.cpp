@@ -6,7 +6,7 @@
 #include "logging/shorten_path.h"
 
 FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path, bool forced,
-                        bool listOnly) {
+                        bool listOnly, FilesMet& met) {
     if (!forced) {
         switch (cleaner.Scan(path)) {
         case CleanerResult::NotInfected:
@@ -20,15 +20,20 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
             break;
         }
     }
+    // Asked only now: most files of a walk are none of the family's and need no identity.
+    if (!met.FirstMeeting(path)) {
+        return outcome::NotInfected;
+    }
     // The record of a cleaning that a run left unfinished is shown as the file it is about.
     const std::wstring interrupted = cleaner.InterruptedFileOf(path);
-    const std::wstring shortPath = ShortenPath(interrupted.empty() ? path : interrupted,
-                                               DisplayLimit(TheConsole.GetWidth(), 20));
+    const std::wstring& shown = interrupted.empty() ? path : interrupted;
     if (listOnly) {
-        LogLine(interrupted.empty() ? log_text::Listed : log_text::ListedInterrupted, shortPath);
+        // The list goes only to the log, whose lines have no width to fit.
+        LogLine(interrupted.empty() ? log_text::Listed : log_text::ListedInterrupted, shown);
         return outcome::Infected;
     }
-    ProgressIndicator progress(L"Cleaning [" + shortPath + L"]");
+    ProgressIndicator progress(L"Cleaning [" +
+                               ShortenPath(shown, DisplayLimit(TheConsole.GetWidth(), 20)) + L"]");
     progress.SetProgress(0);
     const CleanerResult result = cleaner.Clean(path, progress);
     if (result == CleanerResult::Ok) {

@@ -37,8 +37,11 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     const bool forced = modes.Has(ModeFlags::Forced);
     const bool listOnly = modes.Has(ModeFlags::NoCleaning);
     Counters counters;
+    // Patterns, paths given twice, links and an interrupted cleaning's second name can all lead
+    // to one file.
+    FilesMet met;
     const auto process = [&](const std::wstring& path) {
-        const FileOutcome result = ProcessFile(cleaner, path, forced, listOnly);
+        const FileOutcome result = ProcessFile(cleaner, path, forced, listOnly, met);
         if (result & outcome::Infected) {
             ++counters.infected;
             if (listOnly) {

@@ -140,6 +140,16 @@ std::wstring ToSystemPath(const std::wstring& path) {
     return absolute.empty() ? path : ToExtendedLengthPath(Resolve(absolute));
 }
 
+std::wstring UpperCase(const std::wstring& text) {
+    std::wstring upper(text.size(), L'\0');
+    const int length = static_cast<int>(text.size());
+    if (length == 0 || LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.c_str(), length,
+                                    &upper[0], length) != length) {
+        return text;
+    }
+    return upper;
+}
+
 std::wstring FormatLastError() {
     return FormatError(GetLastError());
 }

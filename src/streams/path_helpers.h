@@ -11,6 +11,10 @@ std::wstring ToExtendedLengthPath(const std::wstring& path);
 /// Messages keep the caller's form.
 std::wstring ToSystemPath(const std::wstring& path);
 
+/// The system's upper case of a text, as file names compare; the text itself where the system
+/// cannot map it.
+std::wstring UpperCase(const std::wstring& text);
+
 /// "GLE(0x%08x)" of the thread's last-error code at the time of the call.
 std::wstring FormatLastError();
 /// The same of an error code kept from earlier.

@@ -41,18 +41,6 @@ std::wstring DriveOf(const std::wstring& systemPath) {
     return end == std::wstring::npos ? path : path.substr(0, end + 1);
 }
 
-/// The system's upper case of a text, as file names compare; the text itself where the system
-/// cannot map it.
-std::wstring UpperCase(const std::wstring& text) {
-    std::wstring upper(text.size(), L'\0');
-    const int length = static_cast<int>(text.size());
-    if (length == 0 || LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.c_str(), length,
-                                    &upper[0], length) != length) {
-        return text;
-    }
-    return upper;
-}
-
 } // namespace
 
 bool FreeBytesAt(const std::wstring& path, uint64_t& freeBytes) {

@@ -186,7 +186,7 @@ void DirWalkerIterator::MoveOn() {
     }
 }
 
-const WalkFrame* DirWalkerIterator::FrameOnCurrentDescent(const DirectoryIdentity& identity) const {
+const WalkFrame* DirWalkerIterator::FrameOnCurrentDescent(const FileIdentity& identity) const {
     for (const WalkFrame& frame : frames) {
         if (frame.identity.SameAs(identity)) {
             return &frame;

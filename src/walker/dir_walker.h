@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/unique_handle.h"
-#include "walker/directory_identity.h"
+#include "walker/file_identity.h"
 
 /// One entry of a walk, as the driver receives it.
 struct WalkEntry {
@@ -23,7 +23,7 @@ struct WalkFrame {
     std::wstring directory;
     /// The "\\?\" form of the directory the entries are in, for the system's calls.
     std::wstring systemDirectory;
-    DirectoryIdentity identity;
+    FileIdentity identity;
     bool hasDirectory = false;
 };
 
@@ -49,7 +49,7 @@ private:
     void MoveOn();
     /// The frame of the directory, when it is one of those the walk is inside: a link back to
     /// it would lead round in a circle. Null otherwise.
-    const WalkFrame* FrameOnCurrentDescent(const DirectoryIdentity& identity) const;
+    const WalkFrame* FrameOnCurrentDescent(const FileIdentity& identity) const;
 
     std::vector<WalkFrame> frames;
     bool recursive = false;

@@ -22,8 +22,9 @@
 //                                        BYTES (65,536: an output file's first large write)
 //   --seam-console-width=COLUMNS         before the run, the console's screen buffer is made
 //                                        COLUMNS wide, as a user may do between two writes
-//   --seam-crash-on=TEXT                 opening a file whose path holds TEXT raises an
-//                                        exception, as a fault in the middle of a run would
+//   --seam-crash-on=TEXT                 opening a file whose path holds TEXT to read or write
+//                                        it raises an exception, as a fault in the middle of
+//                                        its cleaning would
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -104,7 +105,8 @@ LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
 HANDLE WINAPI CrashingCreateFileW(LPCWSTR name, DWORD access, DWORD share,
                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                   HANDLE templateFile) {
-    if (std::wcsstr(name, crashingPath.c_str()) != nullptr) {
+    // An open without access rights only reads which file a path leads to, before the cleaning.
+    if (access != 0 && std::wcsstr(name, crashingPath.c_str()) != nullptr) {
         throw std::runtime_error("played fault");
     }
     return realCreateFileW(name, access, share, security, disposition, flags, templateFile);

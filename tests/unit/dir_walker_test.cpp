@@ -81,7 +81,7 @@ void CheckDepthFirstPreOrder(const std::vector<WalkEntry>& entries, const std::w
 }
 
 /// The identity of a directory for which the system reports this volume and file index.
-DirectoryIdentity Reported(DWORD volume, uint64_t index) {
+FileIdentity Reported(DWORD volume, uint64_t index) {
     BY_HANDLE_FILE_INFORMATION information = {};
     information.dwVolumeSerialNumber = volume;
     information.nFileIndexHigh = static_cast<DWORD>(index >> 32);
@@ -387,20 +387,20 @@ TEST_CASE("DirWalker_TreeFarDeeperThanPlainPaths_EveryEntryInTheCallersForm") {
     }
 }
 
-TEST_CASE("DirectoryIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
+TEST_CASE("FileIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
     // A file system without file indexes reports zeros for every directory: taken as known,
     // every subdirectory would look like the root and be skipped as a circle.
     const DWORD volume = 0x1234ABCD;
-    const DirectoryIdentity zeros = Reported(volume, 0);
-    CHECK_FALSE(zeros.known);
+    const FileIdentity zeros = Reported(volume, 0);
+    CHECK_FALSE(zeros.Known());
     CHECK_FALSE(zeros.SameAs(Reported(volume, 0)));
-    CHECK_FALSE(Reported(0, 0).known);
+    CHECK_FALSE(Reported(0, 0).Known());
     // Either half of the index makes it known; a volume without a serial number does not
     // matter.
     for (const uint64_t index : {5ull, 7ull << 32}) {
         CAPTURE(index);
-        const DirectoryIdentity identity = Reported(volume, index);
-        CHECK(identity.known);
+        const FileIdentity identity = Reported(volume, index);
+        CHECK(identity.Known());
         CHECK(identity.SameAs(Reported(volume, index)));
         CHECK_FALSE(identity.SameAs(Reported(volume, index + 1)));
         CHECK_FALSE(identity.SameAs(Reported(volume + 1, index)));
@@ -408,18 +408,18 @@ TEST_CASE("DirectoryIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
     }
 }
 
-TEST_CASE("DirectoryIdentity_SameDirectoryByAnyPath_AndAnUnknownOneMatchesNone") {
+TEST_CASE("FileIdentity_SameDirectoryByAnyPath_AndAnUnknownOneMatchesNone") {
     const WalkTree tree;
     const CurrentDirectoryScope inTree(tree.root());
-    const DirectoryIdentity sub = IdentityOf(ToSystemPath(tree / L"sub"));
-    REQUIRE(sub.known);
+    const FileIdentity sub = IdentityOf(ToSystemPath(tree / L"sub"));
+    REQUIRE(sub.Known());
     CHECK(sub.SameAs(IdentityOf(L"sub")));
     CHECK(sub.SameAs(IdentityOf(ToSystemPath(L"sub\\deeper\\.."))));
     CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree / L"sub\\deeper"))));
     CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree.root()))));
     // Directories that cannot be opened are no circle: skipping them would lose their files.
-    const DirectoryIdentity missing = IdentityOf(ToSystemPath(tree / L"missing"));
-    CHECK_FALSE(missing.known);
+    const FileIdentity missing = IdentityOf(ToSystemPath(tree / L"missing"));
+    CHECK_FALSE(missing.Known());
     CHECK_FALSE(missing.SameAs(missing));
     CHECK_FALSE(missing.SameAs(IdentityOf(ToSystemPath(tree / L"also missing"))));
 }
