@@ -14,7 +14,10 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
         case CleanerResult::Failed:
             return outcome::Error;
         case CleanerResult::Leftover:
-            cleaner.Tidy(path, !listOnly);
+            // Named once, however many names and patterns lead to it.
+            if (met.FirstMeeting(path)) {
+                cleaner.Tidy(path, !listOnly);
+            }
             return outcome::NotInfected;
         default:
             break;

@@ -77,12 +77,15 @@ class CleaningStateTests(DecryptionTestCase):
         for name, letter in staged.items():
             write(os.path.join(folder, name), self.contents[letter])
         counters = []
+        runs = []
         for step in steps:
             with hook(folder) if hook else contextlib.nullcontext():
                 run = self.run_tool(*step.switches, *[win_path(os.path.join(folder, name))
                                                       for name in step.targets])
             counters.append(run_counter(run))
             self.check_step(folder, run, step, counters)
+            runs.append(run)
+        return runs
 
     def check_step(self, folder, run, step, counters):
         def resolve(item):
@@ -205,6 +208,15 @@ class CleaningStateTests(DecryptionTestCase):
         self.run_row("7-done", staged, [
             Step(["/s"], {LONG_OUTPUT: "P", own(LONG, EARLIER): "L"}, (0, 0),
                  lines=[lambda c, p: REMOVED % p(note(LONG, EARLIER))])])
+
+    def test_8_APatternThatMatchesBothNamesOfAFile_MeetsItOnce(self):
+        # Whole paths in a list-only run on an 80-column console: test_each_file_once.py.
+        in_progress = own(NAME, EARLIER, "cleaning")
+        listed = "INFO: Skipping [%s]... (interrupted)"
+        [run] = self.run_row("8", {in_progress: "E"}, [
+            Step(["/n"], {in_progress: "E"}, (1, 0), lines=[lambda c, p: listed % p(NAME)],
+                 targets=["*"])])
+        self.assertEqual(len([t for t in run.texts() if t.startswith("INFO: Skipping [")]), 1)
 
     def test_9_TheLogNamesEveryFileTheToolLeaves(self):
         # A backup whose name was shortened, and a forced run's word on the tool's own files.

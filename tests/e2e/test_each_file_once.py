@@ -36,14 +36,16 @@ class EachFileOnceTests(DecryptionTestCase):
         super().setUp()
         plain = self.plain("report.dat", os.urandom(5000))
         [sample] = self.write_samples(os.path.join(self.tmp, "made"), [plain], "--name", NAME)
-        self.damaged = read(sample)[:1000]
+        self.encrypted = read(sample)
 
     def stage(self, directory, blocked):
-        """A file whose cleaning a run cut off, its data damaged so that taking it up fails; where
-        blocked, a newer file of the family's name holds its own name, so it cannot go back there
-        either. Returns the file's own name, as the log shows it for either file."""
+        """A file whose cleaning a run cut off, which no run can finish: a folder has its
+        output's name. Where blocked, a newer file of the family's name holds its own name, so
+        it cannot go back there either. Returns the file's own name, as the log shows it for
+        either file."""
         encrypted = os.path.join(directory, NAME)
-        write(cleaning_path(encrypted, 77), self.damaged)
+        write(cleaning_path(encrypted, 77), self.encrypted)
+        os.makedirs(os.path.splitext(encrypted)[0])
         if blocked:
             write(encrypted, b"a newer file")
         return win_path(encrypted)
