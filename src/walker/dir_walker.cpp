@@ -101,7 +101,8 @@ DirWalkerIterator::~DirWalkerIterator() {
     // unwinding of an earlier failure, the searches are still closed below.
     try {
         for (const WalkFrame& frame : frames) {
-            const LogHex handle(reinterpret_cast<uintptr_t>(frame.findHandle.get()), 2 * sizeof(void*));
+            const LogHex handle(reinterpret_cast<uintptr_t>(frame.findHandle.get()),
+                                2 * sizeof(void*));
             LogLine(prefix::Info, L"DirWalkerIterator::cleanup('" + frame.directory + L"', '" +
                                       frame.findData.cFileName + L"', " + handle.GetText() + L")");
         }

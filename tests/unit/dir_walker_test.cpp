@@ -309,8 +309,7 @@ TEST_CASE("DirWalker_AbandonedWalk_LogsEachOpenSearchFromTheRoot") {
     for (size_t i = 0; i < 3; ++i) {
         INFO(lines[i]);
         CHECK(lines[i].rfind(head + expected[i], 0) == 0);
-        CHECK(std::regex_match(lines[i].substr(head.size() + expected[i].size()),
-                               handle));
+        CHECK(std::regex_match(lines[i].substr(head.size() + expected[i].size()), handle));
     }
 }
 
