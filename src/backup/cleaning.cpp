@@ -236,10 +236,11 @@ bool Cleaning::Resume(const std::wstring& path, PutBack& putBack, std::wstring& 
                 RemoveOwnFile(files, names.note);
             }
             failure = Failure(log_text::OpenElsewhere.With(source));
+        } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+            failure = Failure(log_text::BeingCleaned.With(source));
         } else {
-            failure = GetLastError() == ERROR_SHARING_VIOLATION
-                          ? Failure(log_text::BeingCleaned.With(source))
-                          : Failure::WithLastError(L"Can't open file [" + path + L"]");
+            // A file has come back under its own name: whoever holds this one stays unknown.
+            failure = Failure(L"Can't open file [" + path + L"]", ERROR_SHARING_VIOLATION);
         }
         return false;
     }

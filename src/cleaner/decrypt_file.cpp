@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "backup/backup.h"
-#include "logging/failure.h"
 #include "cleaner/file_cipher.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "logging/console_handler.h"
+#include "logging/failure.h"
 #include "logging/file_stream_mod.h"
 #include "logging/lines.h"
 #include "streams/path_helpers.h"

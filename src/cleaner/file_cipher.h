@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "logging/failure.h"
 #include "cleaner/format.h"
+#include "logging/failure.h"
 #include "platform/unique_handle.h"
 
 /// The cipher of one file, as its variant's layout names it. Decrypts in place, chunk after

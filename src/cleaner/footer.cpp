@@ -1,7 +1,7 @@
 #include <cstring>
 
-#include "logging/failure.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "logging/failure.h"
 #include "logging/file_stream_mod.h"
 #include "platform/system_functions.h"
 
