@@ -41,6 +41,12 @@ void RemoveOwnFile(IFileSystem& files, const std::wstring& path) {
     }
 }
 
+/// Removes a partial output, which may carry the encrypted file's attributes by now.
+void RemovePartial(IFileSystem& files, const std::wstring& path) {
+    files.SetAttributes(path, FILE_ATTRIBUTE_NORMAL);
+    RemoveOwnFile(files, path);
+}
+
 } // namespace
 
 /// The names one cleaning of a source gives its files.
@@ -99,7 +105,7 @@ public:
                     L"Can't move file [" + kept + L"] back to [" + output + L"], " + error);
         }
         if (!partial.empty()) {
-            RemoveOwnFile(files, partial);
+            RemovePartial(files, partial);
         }
         held.reset();
         // No replacing: a file that has appeared under the source name stays, and so does the
@@ -278,7 +284,9 @@ bool Cleaning::ClearStalePartial(const Names& names, Failure& failure) {
         steps.Decrypt(names.source, names.inProgress, check, OutputPathOf(names.source), stopped);
         own = check.Proven();
     }
-    if (own && files.Delete(names.partial)) {
+    // It may carry the encrypted file's attributes already.
+    if (own && files.SetAttributes(names.partial, FILE_ATTRIBUTE_NORMAL) &&
+        files.Delete(names.partial)) {
         LogLine(log_text::LeftoverRemoved, names.partial);
         return true;
     }
@@ -333,20 +341,14 @@ bool Cleaning::Finish(const Names& names, bool resumed, PutBack& putBack, std::w
             replace = true;
         }
     }
+    // A finished output got all the encrypted file carries before it took its name.
     if (finished) {
-        RemoveOwnFile(files, names.partial);
-    } else if (!PlaceOutput(names, output, replace, putBack, failure)) {
+        RemovePartial(files, names.partial);
+    } else if (!CopyWhatItCarries(names, output, failure) ||
+               !PlaceOutput(names, output, replace, putBack, failure)) {
         return false;
     }
     putBack.Commit();
-    const DWORD attributes = files.Attributes(names.inProgress);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const std::wstring error = FormatLastError();
-        LogLine(prefix::Info,
-                L"Can't read attributes of file [" + names.inProgress + L"], " + error);
-    } else {
-        files.SetAttributes(output, attributes);
-    }
     // The last step: its name says the cleaning is over. Where it fails, the next run checks
     // the output again and takes the name then.
     if (!files.Move(names.inProgress, names.backup)) {
@@ -359,6 +361,50 @@ bool Cleaning::Finish(const Names& names, bool resumed, PutBack& putBack, std::w
         RemoveOwnFile(files, names.note);
     }
     LogLine(log_text::BackupKept, names.backup);
+    return true;
+}
+
+bool Cleaning::CopyWhatItCarries(const Names& names, const std::wstring& output, Failure& failure) {
+    const std::wstring& from = names.inProgress;
+    const std::wstring& to = names.partial;
+    bool accessLists = true;
+    bool streams = true;
+    // A volume that cannot say what it keeps is asked for both: a failure then says so.
+    if (!files.VolumeKeeps(to, accessLists, streams)) {
+        accessLists = streams = true;
+    }
+    // A stream such as the mark of the web keeps a downloaded file under the system's watch.
+    if (streams && !files.CopyStreams(from, to)) {
+        failure = Failure::WithLastError(L"Can't copy the streams of file [" + from + L"] to [" +
+                                         to + L"]");
+        return false;
+    }
+    FileTimes times;
+    if (!files.Times(from, times) || !files.SetTimes(to, times)) {
+        const std::wstring error = FormatLastError();
+        LogLine(prefix::Info,
+                L"Can't copy the times of file [" + from + L"] to [" + to + L"], " + error);
+    }
+    const DWORD attributes = files.Attributes(from);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const std::wstring error = FormatLastError();
+        LogLine(prefix::Info, L"Can't read attributes of file [" + from + L"], " + error);
+    } else {
+        files.SetAttributes(to, attributes);
+    }
+    // Last: the copied access list may leave the run no right to change the rest.
+    SecurityBytes security;
+    if (accessLists && !(files.Security(from, security) && files.SetSecurity(to, security))) {
+        const std::wstring error = FormatLastError();
+        // Never more open than the encrypted file: where its access list does not pass over,
+        // the output is closed to all but those who may open any file.
+        if (!files.CloseToOthers(to)) {
+            failure = Failure::WithLastError(L"Can't set the permissions of file [" + to + L"]");
+            return false;
+        }
+        LogLine(log_text::PermissionsNotCopied.prefix,
+                log_text::PermissionsNotCopiedTo(from, error, output));
+    }
     return true;
 }
 

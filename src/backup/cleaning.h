@@ -76,6 +76,9 @@ private:
     /// Removes the partial output that a cut-off run of this cleaning left, when its bytes are
     /// the decrypted data's; false, with the failure, when a file of that name must stay.
     bool ClearStalePartial(const Names& names, Failure& failure);
+    /// Gives the partial output, before it takes its name, what the encrypted file carries
+    /// beside its data: its streams, times, attributes, and owner and access list.
+    bool CopyWhatItCarries(const Names& names, const std::wstring& output, Failure& failure);
     /// Whether a file that has the output's name may give way to the decrypted one.
     bool MayReplaceOutput(const std::wstring& output, Failure& failure);
     /// Gives the partial output the output's name, keeping a file that had it.

@@ -80,6 +80,12 @@ constexpr FramedText OnlyBackupNameLeft = {
     prefix::Info, L"The decrypted file is in place at [",
     L"]; only the encrypted file's backup name is left, which the next run gives it."};
 constexpr FramedText BackupKept = {prefix::Info, L"Encrypted file kept as [", L"]"};
+/// The encrypted file's access list could not be given to its decrypted file, which was closed
+/// to others instead.
+constexpr FramedText PermissionsNotCopied = {
+    prefix::Warning, L"Can't copy the permissions of file [",
+    L" is open only to the administrators, the system and the user who ran the tool: give it "
+    L"the permissions it should have."};
 /// A file whose name is one the tool gives its own files, whose content does not prove it.
 constexpr FramedText NotProvenOwn = {
     prefix::Info, L"Left as it is, named like the tool's own files but not proven one [", L"]"};
@@ -108,6 +114,12 @@ inline std::wstring OverwriteAnswer(const std::wstring& path, bool yes,
                                     const std::wstring& answeredBy) {
     return OverwriteQuestion + OverwriteAsked.With(path) + (yes ? AnswerYes : AnswerNo) + L" (" +
            answeredBy + L")";
+}
+
+/// "Can't copy the permissions of file [from], GLE(...): [output] is open only to ...".
+inline std::wstring PermissionsNotCopiedTo(const std::wstring& from, const std::wstring& error,
+                                           const std::wstring& output) {
+    return PermissionsNotCopied.With(from + L"], " + error + L": [" + output + L"]");
 }
 
 /// "Replaced file [output] kept as [kept]".

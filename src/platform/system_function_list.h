@@ -17,7 +17,6 @@
     X(BOOL, LookupAccountSidW,                                                                     \
       (LPCWSTR a, PSID b, LPWSTR c, LPDWORD d, LPWSTR e, LPDWORD f, PSID_NAME_USE g),              \
       (a, b, c, d, e, f, g), FALSE)                                                                \
-    /* not called: kept for the table's documented shape */                                        \
     X(BOOL, ConvertSidToStringSidW, (PSID a, LPWSTR * b), (a, b), FALSE)                           \
     X(LONG, RegCreateKeyExW,                                                                       \
       (HKEY a, LPCWSTR b, DWORD c, LPWSTR d, DWORD e, REGSAM f, LPSECURITY_ATTRIBUTES g, PHKEY h,  \
@@ -123,7 +122,12 @@
     /* not called: kept for the table's documented shape */                                        \
     X(BOOL, SetFilePointerEx, (HANDLE a, LARGE_INTEGER b, PLARGE_INTEGER c, DWORD d),              \
       (a, b, c, d), FALSE)                                                                         \
-    X(BOOL, GetVolumePathNameW, (LPCWSTR a, LPWSTR b, DWORD c), (a, b, c), FALSE)
+    X(BOOL, GetVolumePathNameW, (LPCWSTR a, LPWSTR b, DWORD c), (a, b, c), FALSE)                  \
+    /* Vista and later: Wine warns on standard error when the by-root call cannot read the */      \
+    /* volume's label, which the call on a file's own handle never asks for */                     \
+    X(BOOL, GetVolumeInformationByHandleW,                                                         \
+      (HANDLE a, LPWSTR b, DWORD c, LPDWORD d, LPDWORD e, LPDWORD f, LPWSTR g, DWORD h),           \
+      (a, b, c, d, e, f, g, h), (SetLastError(ERROR_PROC_NOT_FOUND), FALSE))
 
 #define SYSFN_WS2_32(X)                                                                            \
     /* not called: kept for the table's documented shape */                                        \

@@ -90,9 +90,17 @@ struct CryptKeyTraits {
     static void Release(Handle h) { CryptDestroyKey(h); }
 };
 
+/// Memory the system allocated with LocalAlloc for the caller (security descriptors, SID texts).
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Empty() { return nullptr; }
+    static void Release(Handle h) { LocalFree(h); }
+};
+
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFind = UniqueHandle<FindHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueCryptProvider = UniqueHandle<CryptProviderTraits>;
 using UniqueCryptKey = UniqueHandle<CryptKeyTraits>;
+using UniqueLocal = UniqueHandle<LocalMemoryTraits>;

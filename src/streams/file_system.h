@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "streams/file_metadata.h"
+
 /// A file held open for as long as this object lives.
 class IHeldFile {
 public:
@@ -63,6 +65,21 @@ public:
     /// Whether two files hold the same bytes.
     virtual bool SameContent(const std::wstring& first, const std::wstring& second, bool& same) = 0;
     virtual bool Size(const std::wstring& path, uint64_t& size) = 0;
+
+    // What a file carries beside its data.
+    /// What the volume that holds the path keeps: access lists, alternate data streams.
+    virtual bool VolumeKeeps(const std::wstring& path, bool& accessLists, bool& streams) = 0;
+    /// Its creation and last-write times.
+    virtual bool Times(const std::wstring& path, FileTimes& times) = 0;
+    virtual bool SetTimes(const std::wstring& path, const FileTimes& times) = 0;
+    /// Its owner and access list.
+    virtual bool Security(const std::wstring& path, SecurityBytes& security) = 0;
+    /// The access list with its protection from inheritance, and the owner where the run may.
+    virtual bool SetSecurity(const std::wstring& path, const SecurityBytes& security) = 0;
+    /// An access list open to the administrators, the system and the run's user only.
+    virtual bool CloseToOthers(const std::wstring& path) = 0;
+    /// Copies every alternate data stream of one file to another that has none, durably.
+    virtual bool CopyStreams(const std::wstring& from, const std::wstring& to) = 0;
     /// The bytes the running user may still write on the volume that holds the path.
     virtual bool FreeBytes(const std::wstring& path, uint64_t& freeBytes) = 0;
 };

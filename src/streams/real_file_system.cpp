@@ -182,6 +182,34 @@ public:
     bool FreeBytes(const std::wstring& path, uint64_t& freeBytes) override {
         return FreeBytesAt(path, freeBytes);
     }
+
+    bool VolumeKeeps(const std::wstring& path, bool& accessLists, bool& streams) override {
+        return ::VolumeKeeps(path, accessLists, streams);
+    }
+
+    bool Times(const std::wstring& path, FileTimes& times) override {
+        return ReadTimes(ToSystemPath(path), times);
+    }
+
+    bool SetTimes(const std::wstring& path, const FileTimes& times) override {
+        return WriteTimes(ToSystemPath(path), times);
+    }
+
+    bool Security(const std::wstring& path, SecurityBytes& security) override {
+        return ReadSecurity(ToSystemPath(path), security);
+    }
+
+    bool SetSecurity(const std::wstring& path, const SecurityBytes& security) override {
+        return WriteSecurity(ToSystemPath(path), security);
+    }
+
+    bool CloseToOthers(const std::wstring& path) override {
+        return WriteClosedSecurity(ToSystemPath(path));
+    }
+
+    bool CopyStreams(const std::wstring& from, const std::wstring& to) override {
+        return CopyAlternateStreams(ToSystemPath(from), ToSystemPath(to));
+    }
 };
 
 } // namespace

@@ -49,6 +49,13 @@ def file_attributes(*paths):
     return [int(line, 16) for line in out.decode().split()]
 
 
+def security(*paths):
+    """Owner and access list of each file as SDDL, as Windows programs see them under Wine."""
+    out = subprocess.run(command(FILE_HELPER, "security", *[win_path(p) for p in paths]),
+                         check=True, stdout=subprocess.PIPE, env=wine_env(), timeout=60).stdout
+    return out.decode().split()
+
+
 def set_attributes(path, attributes):
     subprocess.run(command(FILE_HELPER, "set-attributes", "%x" % attributes, win_path(path)),
                    check=True, env=wine_env(), timeout=60)

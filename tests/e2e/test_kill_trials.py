@@ -22,6 +22,11 @@ MIB = 1024 * 1024
 TRIALS = int(os.environ.get("BRISTOKE_KILL_TRIALS", "20"))
 SEED = int(os.environ.get("BRISTOKE_KILL_SEED", "20261210"))
 BACKUP = re.compile(r"\.backup_(\d+_)?by_ovix$")
+# What each encrypted file carries beside its data: permissions for its owner alone (Wine's
+# access list without Everyone) and a last write long ago. Its decrypted file must carry them
+# from the moment it has its name.
+MODE = 0o600
+WRITTEN = 1577963045  # 2020-01-02 11:04:05 UTC
 IN_PROGRESS = re.compile(r"\.cleaning_(-?\d+_)?by_ovix$")
 
 
@@ -83,6 +88,8 @@ class KillTrialTests(ToolTestCase):
                                           *item.options)
             self.assertEqual((rc, len(written)), (0, 1), err)
             item.encrypted = read(written[0])
+            os.chmod(written[0], MODE)
+            os.utime(written[0], (WRITTEN, WRITTEN))
         return items
 
     def start(self, tree):
@@ -98,6 +105,12 @@ class KillTrialTests(ToolTestCase):
                 path = os.path.join(directory, name)
                 found[os.path.relpath(path, tree)] = sha(read(path))
         return found
+
+    def assert_carried(self, tree, relative):
+        # Wine writes an access list without Everyone as a mode without rights for others; its
+        # group bits follow its own mapping.
+        status = os.stat(os.path.join(tree, relative))
+        self.assertEqual((status.st_mode & 0o007, int(status.st_mtime)), (0, WRITTEN), relative)
 
     def check_after_kill(self, tree, items, states):
         found = self.files(tree)
@@ -118,6 +131,7 @@ class KillTrialTests(ToolTestCase):
             self.assertTrue(holders, "%s: encrypted content lost" % item.relative)
             layers = {sha(item.encrypted)} | ({sha(item.middle)} if item.twice else set())
             if found.get(item.output) == sha(item.plain):
+                self.assert_carried(tree, item.output)
                 states["cleaned"] += 1
             elif any(IN_PROGRESS.search(p) and d in layers for p, d in found.items()):
                 states["interrupted"] += 1
@@ -129,6 +143,7 @@ class KillTrialTests(ToolTestCase):
         expected_names = set()
         for item in items:
             self.assertEqual(found.get(item.output), sha(item.plain), item.output)
+            self.assert_carried(tree, item.output)
             self.assertNotIn(item.relative, found)
             directory = os.path.dirname(item.relative)
             layers = [item.encrypted] + ([item.middle] if item.twice else [])

@@ -4,8 +4,10 @@
 //   file_helper hold-shared PATH...      the same, open to read and write but sharing reading,
 //                                        writing and deletion, as a sync or backup agent does
 //   file_helper attributes PATH...       print each file's attributes, "0x%08lX" a line
+//   file_helper security PATH...         print each file's owner and access list, as SDDL
 //   file_helper set-attributes HEX PATH  SetFileAttributesW(PATH, HEX)
 #include <windows.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -41,6 +43,26 @@ int PrintAttributes(int count, wchar_t** paths) {
     return 0;
 }
 
+int PrintSecurity(int count, wchar_t** paths) {
+    for (int i = 0; i < count; ++i) {
+        constexpr SECURITY_INFORMATION what =
+            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        DWORD needed = 0;
+        GetFileSecurityW(paths[i], what, nullptr, 0, &needed);
+        std::vector<BYTE> descriptor(needed);
+        LPWSTR text = nullptr;
+        if (needed == 0 || !GetFileSecurityW(paths[i], what, descriptor.data(), needed, &needed) ||
+            !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                descriptor.data(), SDDL_REVISION_1, what, &text, nullptr)) {
+            fwprintf(stderr, L"cannot read %ls: %lu\n", paths[i], GetLastError());
+            return 1;
+        }
+        const UniqueLocal owned(text);
+        wprintf(L"%ls\n", text);
+    }
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -51,6 +73,9 @@ int wmain(int argc, wchar_t** argv) {
         return Hold(argc - 2, argv + 2, GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     }
+    if (argc >= 3 && std::wcscmp(argv[1], L"security") == 0) {
+        return PrintSecurity(argc - 2, argv + 2);
+    }
     if (argc >= 3 && std::wcscmp(argv[1], L"attributes") == 0) {
         return PrintAttributes(argc - 2, argv + 2);
     }
@@ -58,6 +83,7 @@ int wmain(int argc, wchar_t** argv) {
         const DWORD attributes = std::wcstoul(argv[2], nullptr, 16);
         return SetFileAttributesW(argv[3], attributes) ? 0 : 1;
     }
-    fwprintf(stderr, L"usage: file_helper hold|hold-shared|attributes|set-attributes ...\n");
+    fwprintf(stderr,
+             L"usage: file_helper hold|hold-shared|attributes|security|set-attributes ...\n");
     return 2;
 }

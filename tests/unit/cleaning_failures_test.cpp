@@ -45,6 +45,9 @@ enum class Staged {
     Interrupted,
 };
 
+/// The encrypted file's owner and access list: its owner's alone.
+const std::string Permissions = "O:alice D:P(A;;FA;;;alice)";
+
 std::string EncryptedContent() {
     return FakeMark + Bytes(Plain);
 }
@@ -55,6 +58,7 @@ FakeFileSystem Stage(Staged staged) {
     const std::wstring at =
         staged == Staged::Interrupted ? Own(OwnKind::Cleaning, Earlier) : Source;
     files.files[at].data = files.files[at].durable = content;
+    files.files[at].security = Permissions;
     if (staged == Staged::ReplacesUsersFile) {
         files.files[Output].data = files.files[Output].durable = "the user's own";
     }
@@ -72,9 +76,11 @@ std::vector<std::wstring> RunOnce(FakeFileSystem& files, Staged staged) {
     return std::vector<std::wstring>(lines.begin() + 2, lines.end());
 }
 
-/// The number (from 1) of the nth operation of that name on that path in an uncut run.
-int StepOf(Staged staged, const std::wstring& operation, int occurrence) {
+/// The number (from 1) of the nth operation of that name on that path in a run where the
+/// operation numbered failing (if any) fails.
+int StepOf(Staged staged, const std::wstring& operation, int occurrence, int failing = 0) {
     FakeFileSystem files = Stage(staged);
+    files.FailAt(failing, ERROR_ACCESS_DENIED);
     {
         const LogCapture quiet;
         Walk(files, staged == Staged::ReplacesUsersFile, Counter);
@@ -114,6 +120,13 @@ TEST_CASE("CleaningFailures_EachOperationThatFails_ItsLinesAndTheFileBackWhereIt
     const std::wstring inPlace = L"INFO: The decrypted file is in place at [" + Output +
                                  L"]; only the encrypted file's backup name is left, which the "
                                  L"next run gives it.";
+    const std::wstring backupKept = L"INFO: Encrypted file kept as [" + backup + L"]";
+    const auto closed = [&](DWORD code) {
+        return L"WARNING: Can't copy the permissions of file [" + inProgress + L"], " + Gle(code) +
+               L": [" + Output +
+               L"] is open only to the administrators, the system and the user who ran the "
+               L"tool: give it the permissions it should have.";
+    };
     const std::wstring elsewhere =
         L"INFO: File [" + Source +
         L"] is open in another program; it is back under its own name: run the tool again once "
@@ -129,6 +142,11 @@ TEST_CASE("CleaningFailures_EachOperationThatFails_ItsLinesAndTheFileBackWhereIt
         std::wstring at;
         /// What the output's name holds afterwards; empty when nothing has it.
         std::string output;
+        /// The output's access list, where it has one.
+        std::string security = Permissions;
+        /// A second operation that fails, where one does.
+        std::wstring alsoOperation = std::wstring();
+        DWORD alsoError = ERROR_SUCCESS;
     };
     const std::string plain = Bytes(Plain);
     const Case cases[] = {
@@ -139,7 +157,7 @@ TEST_CASE("CleaningFailures_EachOperationThatFails_ItsLinesAndTheFileBackWhereIt
          L"Attributes " + backup,
          1,
          ERROR_ACCESS_DENIED,
-         {Rule, Decrypting, L"INFO: Encrypted file kept as [" + backup + L"]", L"INFO: Cleaned"},
+         {Rule, Decrypting, backupKept, L"INFO: Cleaned"},
          backup,
          plain},
         {"the first move",
@@ -210,13 +228,66 @@ TEST_CASE("CleaningFailures_EachOperationThatFails_ItsLinesAndTheFileBackWhereIt
           NotCleaned},
          Source,
          ""},
+        // The access list not passed over: the output is closed to others, and says so.
+        {"reading the access list",
+         Staged::Decrypts,
+         L"Security " + inProgress,
+         1,
+         ERROR_ACCESS_DENIED,
+         {Rule, Decrypting, closed(5), backupKept, L"INFO: Cleaned"},
+         backup,
+         plain,
+         FakeFileSystem::Closed},
+        {"giving the access list",
+         Staged::Decrypts,
+         L"SetSecurity " + partial,
+         1,
+         ERROR_INVALID_OWNER,
+         {Rule, Decrypting, closed(0x51B), backupKept, L"INFO: Cleaned"},
+         backup,
+         plain,
+         FakeFileSystem::Closed},
+        {"closing the output to others too",
+         Staged::Decrypts,
+         L"Security " + inProgress,
+         1,
+         ERROR_ACCESS_DENIED,
+         {Rule, Decrypting,
+          L"INFO: Can't set the permissions of file [" + partial + L"], " + Gle(5), NotCleaned},
+         Source,
+         "",
+         Permissions,
+         L"CloseToOthers " + partial,
+         ERROR_ACCESS_DENIED},
+        {"copying the streams",
+         Staged::Decrypts,
+         L"CopyStreams " + inProgress,
+         1,
+         ERROR_DISK_FULL,
+         {Rule, Decrypting,
+          L"INFO: Can't copy the streams of file [" + inProgress + L"] to [" + partial + L"], " +
+              Gle(0x70),
+          NotCleaned},
+         Source,
+         ""},
+        {"reading the times",
+         Staged::Decrypts,
+         L"Times " + inProgress,
+         1,
+         ERROR_ACCESS_DENIED,
+         {Rule, Decrypting,
+          L"INFO: Can't copy the times of file [" + inProgress + L"] to [" + partial + L"], " +
+              Gle(5),
+          backupKept, L"INFO: Cleaned"},
+         backup,
+         plain},
         {"reading the attributes to copy",
          Staged::Decrypts,
          L"Attributes " + inProgress,
          2,
          ERROR_ACCESS_DENIED,
          {Rule, Decrypting, L"INFO: Can't read attributes of file [" + inProgress + L"], " + Gle(5),
-          L"INFO: Encrypted file kept as [" + backup + L"]", L"INFO: Cleaned"},
+          backupKept, L"INFO: Cleaned"},
          backup,
          plain},
         {"the backup name, the last step",
@@ -277,10 +348,13 @@ TEST_CASE("CleaningFailures_EachOperationThatFails_ItsLinesAndTheFileBackWhereIt
          ""},
     };
     for (const Case& c : cases) {
-        INFO(c.what);
+        INFO(std::string(c.what));
         const int step = StepOf(c.staged, c.operation, c.occurrence);
         FakeFileSystem files = Stage(c.staged);
         files.FailAt(step, c.error);
+        if (!c.alsoOperation.empty()) {
+            files.FailAt(StepOf(c.staged, c.alsoOperation, 1, step), c.alsoError);
+        }
         const std::vector<std::wstring> lines = RunOnce(files, c.staged);
         CHECK_MESSAGE(lines == c.lines, Printable(lines));
         const std::string content =
@@ -288,6 +362,9 @@ TEST_CASE("CleaningFailures_EachOperationThatFails_ItsLinesAndTheFileBackWhereIt
         CHECK(HoldersOf(files, content) == std::vector<std::wstring>{c.at});
         const auto output = files.files.find(Output);
         CHECK((output == files.files.end() ? std::string() : output->second.data) == c.output);
+        if (output != files.files.end() && output->second.data == Bytes(Plain)) {
+            CHECK(output->second.security == c.security);
+        }
         // Nothing of the cleaning is left but what the lines name.
         for (const auto& [path, file] : files.files) {
             if (IsOwnNameOfKind(path, OwnKind::Partial)) {

@@ -136,7 +136,7 @@ TEST_CASE("CleaningStates_WhatUsersProgramsAndEarlierRunsLeave_TouchedOnlyWhenPr
           NoteOf(LongSource, 7) + L"]"}},
     };
     for (const Case& c : cases) {
-        INFO(c.what);
+        INFO(std::string(c.what));
         FakeFileSystem files;
         for (const auto& [path, content] : c.staged) {
             files.files[path].data = files.files[path].durable = content;

@@ -32,11 +32,13 @@ public:
     bool Write(const void* data, uint32_t length) override {
         return files.WithFile(L"Write", path, [&](FakeFileSystem::File& file) {
             file.data.append(static_cast<const char*>(data), length);
+            file.written = static_cast<uint64_t>(files.steps);
         });
     }
     bool SetSize(uint64_t size) override {
         return files.WithFile(L"SetSize", path, [&](FakeFileSystem::File& file) {
             file.data.resize(static_cast<size_t>(size), '\0');
+            file.written = static_cast<uint64_t>(files.steps);
         });
     }
     bool Flush() override {
@@ -102,9 +104,10 @@ bool FakeFileSystem::Step(const wchar_t* name, const std::wstring& path) {
         before = nullptr;
         action();
     }
-    if (steps == failStep) {
+    const auto failure = failures.find(steps);
+    if (failure != failures.end()) {
         Done();
-        SetLastError(failError);
+        SetLastError(failure->second);
         return false;
     }
     return true;
@@ -211,6 +214,9 @@ bool FakeFileSystem::Delete(const std::wstring& path) {
     if (it == files.end()) {
         return false;
     }
+    if ((it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return Fail(ERROR_ACCESS_DENIED, false);
+    }
     files.erase(it);
     return true;
 }
@@ -223,7 +229,9 @@ std::unique_ptr<IWrittenFile> FakeFileSystem::CreateNew(const std::wstring& path
     if (Find(path)) {
         return Fail(ERROR_FILE_EXISTS, std::unique_ptr<IWrittenFile>());
     }
-    files[path] = File();
+    File& file = files[path];
+    file = File();
+    file.created = file.written = static_cast<uint64_t>(steps);
     return std::make_unique<FakeWrittenFile>(*this, path);
 }
 
@@ -308,5 +316,78 @@ bool FakeFileSystem::Put(const std::wstring& path, const std::string& data) {
     }
     File& file = files[path];
     file.data = file.durable = data;
+    return true;
+}
+
+bool FakeFileSystem::VolumeKeeps(const std::wstring& path, bool& accessLists, bool& streams) {
+    if (!Step(L"VolumeKeeps", path)) {
+        return false;
+    }
+    const Operation operation([this] { Done(); });
+    accessLists = keepsAccessLists;
+    streams = keepsStreams;
+    return true;
+}
+
+namespace {
+
+FILETIME ToFileTime(uint64_t value) {
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(value);
+    time.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    return time;
+}
+
+uint64_t FromFileTime(const FILETIME& time) {
+    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+} // namespace
+
+bool FakeFileSystem::Times(const std::wstring& path, FileTimes& times) {
+    return WithFile(L"Times", path, [&](File& file) {
+        times.created = ToFileTime(file.created);
+        times.written = ToFileTime(file.written);
+    });
+}
+
+bool FakeFileSystem::SetTimes(const std::wstring& path, const FileTimes& times) {
+    return WithFile(L"SetTimes", path, [&](File& file) {
+        file.created = FromFileTime(times.created);
+        file.written = FromFileTime(times.written);
+    });
+}
+
+bool FakeFileSystem::Security(const std::wstring& path, SecurityBytes& security) {
+    return WithFile(L"Security", path, [&](File& file) {
+        security.assign(file.security.begin(), file.security.end());
+    });
+}
+
+bool FakeFileSystem::SetSecurity(const std::wstring& path, const SecurityBytes& security) {
+    return WithFile(L"SetSecurity", path,
+                    [&](File& file) { file.security.assign(security.begin(), security.end()); });
+}
+
+bool FakeFileSystem::CloseToOthers(const std::wstring& path) {
+    return WithFile(L"CloseToOthers", path, [](File& file) { file.security = Closed; });
+}
+
+bool FakeFileSystem::CopyStreams(const std::wstring& from, const std::wstring& to) {
+    if (!Step(L"CopyStreams", from)) {
+        return false;
+    }
+    const Operation operation([this] { Done(); });
+    const File* source = Find(from);
+    File* target = Find(to);
+    if (!source || !target) {
+        return Fail(ERROR_FILE_NOT_FOUND, false);
+    }
+    if (!target->streams.empty()) {
+        return Fail(ERROR_FILE_EXISTS, false);
+    }
+    target->streams = source->streams;
+    // Writing a stream is writing the file.
+    target->written = static_cast<uint64_t>(steps);
     return true;
 }

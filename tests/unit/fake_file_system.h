@@ -20,7 +20,16 @@ public:
         /// What a power loss leaves of the data.
         std::string durable;
         DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+        /// Beside the data, kept as the journal keeps metadata. A new file gets its folder's
+        /// access list and the time it is made.
+        std::string security = Inherited;
+        uint64_t created = 0;
+        uint64_t written = 0;
+        std::map<std::wstring, std::string> streams;
     };
+    /// The access list a new file gets from its folder, and the one CloseToOthers gives.
+    static constexpr const char* Inherited = "D:(A;;FA;;;WD)";
+    static constexpr const char* Closed = "D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FA;;;run's user)";
     struct NoCase {
         bool operator()(const std::wstring& a, const std::wstring& b) const;
     };
@@ -38,6 +47,13 @@ public:
     bool SameContent(const std::wstring& first, const std::wstring& second, bool& same) override;
     bool Size(const std::wstring& path, uint64_t& size) override;
     bool FreeBytes(const std::wstring& path, uint64_t& freeBytes) override;
+    bool VolumeKeeps(const std::wstring& path, bool& accessLists, bool& streams) override;
+    bool Times(const std::wstring& path, FileTimes& times) override;
+    bool SetTimes(const std::wstring& path, const FileTimes& times) override;
+    bool Security(const std::wstring& path, SecurityBytes& security) override;
+    bool SetSecurity(const std::wstring& path, const SecurityBytes& security) override;
+    bool CloseToOthers(const std::wstring& path) override;
+    bool CopyStreams(const std::wstring& from, const std::wstring& to) override;
 
     /// Another program puts a whole file in place, durable at once (one operation).
     bool Put(const std::wstring& path, const std::string& data);
@@ -45,10 +61,7 @@ public:
     /// Cuts the power after operation number step (from 1).
     void CutAfter(int step) { cutAfter = step; }
     /// Operation number step (from 1) fails with error and changes nothing.
-    void FailAt(int step, DWORD error) {
-        failStep = step;
-        failError = error;
-    }
+    void FailAt(int step, DWORD error) { failures[step] = error; }
     /// Runs action once, right before operation number step (from 1) is carried out.
     void Before(int step, std::function<void()> action);
     /// The power comes back: data that was not durable is gone, and nobody holds a file.
@@ -59,6 +72,9 @@ public:
     const std::vector<std::wstring>& Operations() const { return operations; }
 
     Files files;
+    /// What the volume keeps beside a file's data.
+    bool keepsAccessLists = true;
+    bool keepsStreams = true;
 
 private:
     friend class FakeHeldFile;
@@ -79,8 +95,7 @@ private:
     int steps = 0;
     int cutAfter = -1;
     bool dead = false;
-    int failStep = -1;
-    DWORD failError = ERROR_SUCCESS;
+    std::map<int, DWORD> failures;
     int beforeStep = -1;
     std::function<void()> before;
     std::vector<std::wstring> operations;

@@ -1,8 +1,12 @@
 #include <doctest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <string>
 #include <vector>
 
+#include "platform/unique_handle.h"
 #include "streams/file_system.h"
 #include "test_support.h"
 
@@ -112,4 +116,81 @@ TEST_CASE("RealFileSystem_SameContentAndSmallFiles") {
     CHECK(files.ReadSmallFile(note, 255, text));
     CHECK(text == L"report.docx.BRSK");
     CHECK_FALSE(files.ReadSmallFile(note, 5, text));
+}
+
+namespace {
+
+/// The owner and access list of a file as text.
+std::wstring SecurityText(const std::wstring& path) {
+    SecurityBytes security;
+    REQUIRE(RealFileSystem().Security(path, security));
+    LPWSTR text = nullptr;
+    REQUIRE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        security.data(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+        &text, nullptr));
+    const UniqueLocal owned(text);
+    return text;
+}
+
+/// Gives a file an access list written as text.
+void SetSecurityText(const std::wstring& path, const std::wstring& text) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
+                                                                 &descriptor, nullptr));
+    const UniqueLocal owned(descriptor);
+    REQUIRE(SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor));
+}
+
+} // namespace
+
+// What Wine keeps of a file besides its bytes: its last-write time, and access lists as Unix
+// permissions (an entry for Everyone is what makes a file readable by others). It keeps no
+// creation time of its own and no streams.
+TEST_CASE("RealFileSystem_WhatAFileCarries_ReadAndGivenToAnother") {
+    IFileSystem& files = RealFileSystem();
+    const TempDir dir;
+    const std::wstring from = dir / L"a.txt.BRSK";
+    const std::wstring to = dir / L"a.txt";
+    WriteBytes(from, {1});
+    WriteBytes(to, {2});
+
+    SUBCASE("times") {
+        FileTimes dated;
+        SYSTEMTIME day = {2020, 1, 4, 2, 10, 20, 30, 0};
+        REQUIRE(SystemTimeToFileTime(&day, &dated.created));
+        day.wHour = 11;
+        REQUIRE(SystemTimeToFileTime(&day, &dated.written));
+        REQUIRE(files.SetTimes(from, dated));
+        FileTimes read;
+        REQUIRE(files.Times(from, read));
+        REQUIRE(files.SetTimes(to, read));
+        FileTimes given;
+        REQUIRE(files.Times(to, given));
+        // Wine reads a file's creation as its last write: the two files agree all the same.
+        CHECK(CompareFileTime(&given.created, &read.created) == 0);
+        CHECK(CompareFileTime(&given.written, &dated.written) == 0);
+    }
+    SUBCASE("an access list for the owner alone") {
+        // The owner of every file here, as Wine names the Unix user.
+        const std::wstring owner = SecurityText(from).substr(2, SecurityText(from).find(L"D:") - 2);
+        SetSecurityText(from, L"D:(A;;FA;;;SY)(A;;FA;;;" + owner + L")");
+        REQUIRE(SecurityText(to).find(L";WD)") != std::wstring::npos);
+        SecurityBytes security;
+        REQUIRE(files.Security(from, security));
+        REQUIRE(files.SetSecurity(to, security));
+        CHECK(SecurityText(to) == SecurityText(from));
+        CHECK(SecurityText(to).find(L";WD)") == std::wstring::npos);
+    }
+    SUBCASE("closed to others") {
+        REQUIRE(SecurityText(to).find(L";WD)") != std::wstring::npos);
+        REQUIRE(files.CloseToOthers(to));
+        CHECK(SecurityText(to).find(L";WD)") == std::wstring::npos);
+    }
+    SUBCASE("the volume keeps access lists, and no streams") {
+        bool accessLists = false;
+        bool streams = true;
+        REQUIRE(files.VolumeKeeps(to, accessLists, streams));
+        CHECK(accessLists);
+        CHECK_FALSE(streams);
+    }
 }
