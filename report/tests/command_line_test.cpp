@@ -1,6 +1,6 @@
 #include "doctest.h"
 
-#include "command_line.h"
+#include "app/command_line.h"
 
 using report::ReportOptions;
 

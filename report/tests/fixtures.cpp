@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "text_escape.h"
+#include "io/text_escape.h"
 
 namespace fixtures {
 

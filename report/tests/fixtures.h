@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "line_reader.h"
-#include "run_parser.h"
+#include "io/line_reader.h"
+#include "parse/run_parser.h"
 
 namespace fixtures {
 

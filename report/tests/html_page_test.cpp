@@ -3,7 +3,7 @@
 #include <regex>
 
 #include "fixtures.h"
-#include "html_page.h"
+#include "page/html_page.h"
 #include "report_fixture.h"
 
 using namespace report;

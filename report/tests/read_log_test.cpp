@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "exit_code.h"
 #include "fixtures.h"
+#include "fleet/exit_code.h"
 #include "report_fixture.h"
 
 using namespace report;

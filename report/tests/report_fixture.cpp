@@ -2,7 +2,7 @@
 
 #include "doctest.h"
 #include "fixtures.h"
-#include "read_log.h"
+#include "parse/read_log.h"
 
 namespace fixtures {
 

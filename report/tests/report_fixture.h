@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "collector.h"
-#include "csv_writer.h"
-#include "outputs.h"
+#include "csv/csv_rows.h"
+#include "fleet/collector.h"
+#include "io/outputs.h"
 
 namespace fixtures {
 
@@ -28,7 +28,7 @@ CsvRows ParseCsv(const std::string& text);
 /// report program sets one up.
 struct Report {
     explicit Report(bool failedOnly = false)
-        : collector(console, {&files, &runs, &problems, failedOnly}, true) {}
+        : rows(&files, &runs, &problems, failedOnly), collector(console, rows, true) {}
 
     ConsoleCapture console;
     StringOut filesText;
@@ -37,6 +37,7 @@ struct Report {
     report::CsvTable files{filesText, report::FilesHeader};
     report::CsvTable runs{runsText, report::RunsHeader};
     report::CsvTable problems{problemsText, report::ProblemsHeader};
+    report::CsvRows rows;
     report::Collector collector;
 
     /// Reads the bytes as the file at path.

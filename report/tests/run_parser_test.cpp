@@ -1,7 +1,7 @@
 #include "doctest.h"
 
 #include "fixtures.h"
-#include "text_escape.h"
+#include "io/text_escape.h"
 
 using namespace report;
 using namespace fixtures;

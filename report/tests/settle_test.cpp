@@ -1,8 +1,8 @@
 #include "doctest.h"
 
-#include "exit_code.h"
 #include "fixtures.h"
-#include "machine_state.h"
+#include "fleet/exit_code.h"
+#include "fleet/machine_state.h"
 #include "report_fixture.h"
 
 using namespace report;

@@ -19,13 +19,15 @@
 #include "driver/run_cleaner.h"
 #include "driver/run_modes.h"
 #include "driver/system_report.h"
+#include "io/files.h"
+#include "io/text_escape.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
 #include "logging/log_file.h"
-#include "read_log.h"
+#include "parse/read_log.h"
+#include "parse/reason_group.h"
 #include "report_fixture.h"
 #include "streams/file_system.h"
-#include "text_escape.h"
 
 using namespace report;
 
@@ -287,6 +289,50 @@ ExitCode CrashInAFile(int, wchar_t**) {
     return ExitCode::Finished;
 }
 
+ExitCode TakenBackupName(int, wchar_t**) {
+    Start({});
+    Touch(L"h.txt.BRSK");
+    Touch(OwnNameOf(L"h.txt.BRSK", OwnKind::Backup, 0));
+    Clean(L"h.txt.BRSK", true);
+    return ExitCode::Finished;
+}
+
+/// A run of the tool in a directory of its own, and its log.
+class ToolRun {
+public:
+    explicit ToolRun(RunFunction run) {
+        here = directory.path;
+        wchar_t previous[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        REQUIRE(SetCurrentDirectoryW(directory.path.c_str()));
+        code = RunEntry(0, nullptr, run);
+        SetCurrentDirectoryW(previous);
+        TheLogFile.Close();
+        const std::vector<std::wstring> logs = directory.Names(L"*.log");
+        REQUIRE(logs.size() == 1);
+        log = directory.path + L"\\" + logs[0];
+    }
+
+    RunDirectory directory;
+    int code = 0;
+    std::wstring log;
+};
+
+/// The log's lines without their stamps.
+std::vector<std::wstring> LogTexts(const std::wstring& path) {
+    InputFile file;
+    REQUIRE(file.Open(path));
+    LineReader reader(file);
+    REQUIRE(reader.ReadStart() == LineReader::Start::Utf16);
+    std::vector<std::wstring> texts;
+    TextLine line;
+    while (reader.Next(line)) {
+        const size_t head = line.text.find(L"] - ");
+        texts.push_back(head == std::wstring::npos ? line.text : line.text.substr(head + 4));
+    }
+    return texts;
+}
+
 /// The name at the end of a path as the report shows it (a listed path may be shortened).
 std::string NameOf(const std::string& path) {
     return path.substr(path.rfind('\\') + 1);
@@ -355,19 +401,10 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
     for (const Case& c : cases) {
         const std::string what = c.what;
         CAPTURE(what);
-        RunDirectory directory;
-        here = directory.path;
-        wchar_t previous[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        REQUIRE(SetCurrentDirectoryW(directory.path.c_str()));
-        const int code = RunEntry(0, nullptr, c.run);
-        SetCurrentDirectoryW(previous);
-        TheLogFile.Close();
-
-        const std::vector<std::wstring> logs = directory.Names(L"*.log");
-        REQUIRE(logs.size() == 1);
+        const ToolRun tool(c.run);
+        const int code = tool.code;
         fixtures::Report report;
-        ReadLogFile(directory.path + L"\\" + logs[0], report.collector);
+        ReadLogFile(tool.log, report.collector);
         REQUIRE(report.collector.Runs().Sort());
         SortedSpool::Record record;
         REQUIRE(report.collector.Runs().Next(record));
@@ -404,5 +441,29 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
             // The reason starts with the line the report went by.
             CHECK(files[i][2].substr(0, expected[i][2].size()) == expected[i][2]);
         }
+    }
+}
+
+TEST_CASE("ToolLines_TextsTheReportGroupsBy_AsTheToolWritesThem") {
+    struct Case {
+        const char* what;
+        RunFunction run;
+        /// The line as the tool writes it, with its prefix.
+        std::wstring line;
+        std::wstring group;
+    } cases[] = {
+        {"a taken backup name", TakenBackupName,
+         std::wstring(log_text::BackupNameTaken.prefix) +
+             log_text::BackupNameTaken.With(L"<here>\\h.txt.BRSK"),
+         std::wstring(log_text::BackupNameTaken.head) + L"\u2026"},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
+        const ToolRun tool(c.run);
+        std::wstring line = c.line;
+        line.replace(line.find(L"<here>"), 6, tool.directory.path);
+        const std::vector<std::wstring> texts = LogTexts(tool.log);
+        CHECK(std::find(texts.begin(), texts.end(), line) != texts.end());
+        CHECK(ReasonGroup(line.substr(std::wcslen(log_text::BackupNameTaken.prefix))) == c.group);
     }
 }
