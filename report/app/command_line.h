@@ -15,10 +15,8 @@ struct ReportOptions {
     std::vector<std::wstring> inputs;
     bool help = false;
 
-    /// The files the report writes, as given; absent ones are empty.
-    std::vector<const std::wstring*> Outputs() const {
-        return {&filesCsv, &runsCsv, &problemsCsv, &htmlPath};
-    }
+    /// The files the report writes; absent ones are empty.
+    std::vector<std::wstring*> Outputs() { return {&filesCsv, &runsCsv, &problemsCsv, &htmlPath}; }
 };
 
 extern const wchar_t* const ReportUsage;

@@ -6,7 +6,8 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/output_paths.h"
+#include "app/output_guard.h"
+#include "backup/backup.h"
 #include "csv/csv_rows.h"
 #include "fleet/collector.h"
 #include "fleet/exit_code.h"
@@ -104,19 +105,24 @@ bool WritePage(const ReportOptions& options, Collector& collector, int code, ICo
 
 } // namespace
 
-int RunReport(const ReportOptions& options, IConsole& console) {
+int RunReport(ReportOptions options, IConsole& console) {
+    OutputGuard guard;
     std::wstring refused;
-    if (!OutputsAreSafe(options, refused)) {
+    switch (guard.Check(options, refused)) {
+    case OutputGuard::Verdict::Refused:
         console.Line(L"BristokeReport: refused: " + refused);
         return exit_bit::NoReport;
+    case OutputGuard::Verdict::Failed:
+        console.Line(refused);
+        return exit_bit::NoReport;
+    case OutputGuard::Verdict::Safe:
+        break;
     }
     const std::pair<const std::wstring*, std::initializer_list<const wchar_t*>> kinds[] = {
         {&options.filesCsv, FilesHeader},
         {&options.runsCsv, RunsHeader},
         {&options.problemsCsv, ProblemsHeader}};
     CsvOutput csvs[3];
-    // The report's own files may lie among the logs: they are not read.
-    std::vector<std::wstring> ownKeys;
     for (size_t i = 0; i < 3; ++i) {
         const std::wstring& path = *kinds[i].first;
         if (path.empty()) {
@@ -127,11 +133,6 @@ int RunReport(const ReportOptions& options, IConsole& console) {
             return exit_bit::NoReport;
         }
         csvs[i].table = std::make_unique<CsvTable>(csvs[i].file, kinds[i].second);
-        ownKeys.push_back(PathKey(path));
-        ownKeys.push_back(PathKey(csvs[i].file.TemporaryPath()));
-    }
-    if (!options.htmlPath.empty()) {
-        ownKeys.push_back(PathKey(options.htmlPath));
     }
     CsvRows rows(csvs[0].table.get(), csvs[1].table.get(), csvs[2].table.get(), options.failedOnly);
     Collector collector(console, rows, !options.htmlPath.empty());
@@ -144,8 +145,20 @@ int RunReport(const ReportOptions& options, IConsole& console) {
         } else if (found == LogFinder::Found::Unreadable) {
             collector.OnProblem(path, Problem::Unreadable,
                                 L"the folder cannot be searched, " + FormatLastError());
-        } else if (std::find(ownKeys.begin(), ownKeys.end(), PathKey(path)) == ownKeys.end()) {
-            ReadLogFile(path, collector);
+        } else {
+            // The report's own files may lie among the logs; an output that existed there
+            // before, reached through another path, stops the report before it is written.
+            switch (guard.Meet(finder.FolderIdentity(), finder.FolderKey(), FileNameOf(path),
+                               refused)) {
+            case OutputGuard::Met::Refused:
+                console.Line(L"BristokeReport: refused: " + refused);
+                return exit_bit::NoReport;
+            case OutputGuard::Met::Own:
+                break;
+            case OutputGuard::Met::Input:
+                ReadLogFile(path, collector);
+                break;
+            }
         }
     }
     const bool settled = collector.Settle();

@@ -7,6 +7,6 @@ namespace report {
 
 /// The whole report: reads every log under the options' inputs, writes the CSV and the page
 /// asked for and the console summary; returns the exit code (exit_code.h).
-int RunReport(const ReportOptions& options, IConsole& console);
+int RunReport(ReportOptions options, IConsole& console);
 
 } // namespace report

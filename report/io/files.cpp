@@ -52,6 +52,10 @@ bool BufferedWriter::Finish() {
     return flushed;
 }
 
+std::wstring TemporaryNameOf(const std::wstring& path) {
+    return path + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+}
+
 OutputFile::~OutputFile() {
     if (!temporary.empty()) {
         file.reset();
@@ -61,7 +65,7 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Create(const std::wstring& target) {
     path = target;
-    temporary = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    temporary = TemporaryNameOf(target);
     file.reset(CreateFileW(ToSystemPath(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     writer.Attach(file.get());

@@ -31,6 +31,9 @@ private:
     DWORD error = ERROR_SUCCESS;
 };
 
+/// Where an output is written until it is complete: "<path>.~<process id>.tmp", beside it.
+std::wstring TemporaryNameOf(const std::wstring& path);
+
 /// A file the report writes (the CSV and the HTML page). It is written under a temporary name
 /// beside it and takes its name, replacing an existing file, only once complete: a report that
 /// fails or is stopped leaves no half file. A temporary file not moved is deleted.
@@ -45,8 +48,6 @@ public:
     /// Flushes, closes and moves the file into place; false when that failed, with the
     /// thread's last error set.
     [[nodiscard]] bool Close();
-    /// Where the file is written until it is complete.
-    const std::wstring& TemporaryPath() const { return temporary; }
 
 private:
     UniqueFile file;

@@ -27,8 +27,21 @@ bool LogFinder::Enter(const std::wstring& directory) {
         return false;
     }
     level.pending = true;
+    const std::wstring system = ToSystemPath(directory);
+    level.identity = IdentityOf(system);
+    level.key = UpperCase(system);
     levels.push_back(std::move(level));
     return true;
+}
+
+const FileIdentity& LogFinder::FolderIdentity() const {
+    static const FileIdentity none;
+    return fromLevel ? levels.back().identity : none;
+}
+
+const std::wstring& LogFinder::FolderKey() const {
+    static const std::wstring none;
+    return fromLevel ? levels.back().key : none;
 }
 
 bool LogFinder::Next(std::wstring& path, Found& found) {
@@ -38,6 +51,7 @@ bool LogFinder::Next(std::wstring& path, Found& found) {
                 return false;
             }
             path = paths[nextPath++];
+            fromLevel = false;
             const DWORD attributes = GetFileAttributesW(ToSystemPath(path).c_str());
             if (attributes == INVALID_FILE_ATTRIBUTES) {
                 found = Found::Missing;
@@ -65,6 +79,7 @@ bool LogFinder::Next(std::wstring& path, Found& found) {
         }
         path = level.directory + entry.cFileName;
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            fromLevel = true;
             found = Found::File;
             return true;
         }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/unique_handle.h"
+#include "walker/file_identity.h"
 
 namespace report {
 
@@ -18,10 +19,17 @@ public:
     /// The next file (or a path that cannot be searched), in the caller's form; false at the end.
     [[nodiscard]] bool Next(std::wstring& path, Found& found);
 
+    /// The folder the last file was found in: its identity and its system path in upper case;
+    /// both empty for a file given by its path.
+    const FileIdentity& FolderIdentity() const;
+    const std::wstring& FolderKey() const;
+
 private:
     struct Level {
         UniqueFind search;
         std::wstring directory; ///< with its trailing backslash
+        FileIdentity identity;
+        std::wstring key;
         WIN32_FIND_DATAW entry = {};
         bool pending = false; ///< entry holds a result not yet looked at
     };
@@ -32,6 +40,7 @@ private:
     std::vector<std::wstring> paths;
     size_t nextPath = 0;
     std::vector<Level> levels;
+    bool fromLevel = false;
 };
 
 } // namespace report

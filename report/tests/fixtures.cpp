@@ -3,9 +3,83 @@
 #include <algorithm>
 #include <cstring>
 
+#include "doctest.h"
 #include "io/text_escape.h"
+#include "platform/unique_handle.h"
 
 namespace fixtures {
+
+namespace {
+
+/// Removes a folder and everything in it.
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    UniqueFind search(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &data)) {
+        const std::wstring name = data.cFileName;
+        const std::wstring path = folder + L"\\" + name;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            RemoveTree(path);
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    }
+    search.reset();
+    RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+ScratchFolder::ScratchFolder(const std::wstring& prefix) {
+    static unsigned counter = 0;
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    path = std::wstring(base) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
+           std::to_wstring(++counter);
+    REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
+}
+
+ScratchFolder::~ScratchFolder() {
+    RemoveTree(path);
+}
+
+std::vector<std::wstring> ScratchFolder::Names(const std::wstring& pattern) const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    UniqueFind search(FindFirstFileW(Path(pattern).c_str(), &data));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &data)) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.push_back(data.cFileName);
+        }
+    }
+    return names;
+}
+
+void WriteFile(const std::wstring& path, const std::string& bytes) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    REQUIRE(file);
+    DWORD written = 0;
+    REQUIRE(
+        ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    REQUIRE(written == bytes.size());
+}
+
+std::string ReadFile(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got != 0) {
+        bytes.append(chunk, got);
+    }
+    return bytes;
+}
 
 std::wstring Stamped(const std::wstring& text) {
     return L"[" + std::wstring(Stamp) + L"] - " + text;

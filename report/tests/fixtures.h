@@ -59,6 +59,28 @@ struct Capture : report::IRunSink {
     }
 };
 
+/// A fresh folder in the temporary directory, removed with everything in it.
+class ScratchFolder {
+public:
+    /// prefix: the start of the folder's name.
+    explicit ScratchFolder(const std::wstring& prefix);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    /// The names of the files in it that match the pattern ("*.log").
+    std::vector<std::wstring> Names(const std::wstring& pattern) const;
+    /// Its path joined with a relative one.
+    std::wstring Path(const std::wstring& relative) const { return path + L"\\" + relative; }
+
+    std::wstring path;
+};
+
+/// Writes a file with that content, replacing any.
+void WriteFile(const std::wstring& path, const std::string& bytes);
+/// A file's content; empty when it cannot be read.
+std::string ReadFile(const std::wstring& path);
+
 /// Parses the lines that follow "Begin" (without their stamps); every line is complete.
 report::RunInfo ParseRun(const std::vector<std::wstring>& texts, Capture& capture);
 

@@ -19,6 +19,7 @@
 #include "driver/run_cleaner.h"
 #include "driver/run_modes.h"
 #include "driver/system_report.h"
+#include "fixtures.h"
 #include "io/files.h"
 #include "io/text_escape.h"
 #include "logging/console_handler.h"
@@ -32,47 +33,6 @@
 using namespace report;
 
 namespace {
-
-/// A fresh directory for one run: its log and the files it cleans; removed with them.
-class RunDirectory {
-public:
-    RunDirectory() {
-        static unsigned counter = 0;
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        path = std::wstring(base) + L"bristoke_tool_lines_" +
-               std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
-        REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
-    }
-    ~RunDirectory() {
-        for (const std::wstring& name : Names(L"*")) {
-            const std::wstring file = path + L"\\" + name;
-            SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(file.c_str());
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-    RunDirectory(const RunDirectory&) = delete;
-    RunDirectory& operator=(const RunDirectory&) = delete;
-
-    std::vector<std::wstring> Names(const std::wstring& pattern) const {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        const HANDLE search = FindFirstFileW((path + L"\\" + pattern).c_str(), &data);
-        if (search == INVALID_HANDLE_VALUE) {
-            return names;
-        }
-        do {
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                names.push_back(data.cFileName);
-            }
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
-        return names;
-    }
-
-    std::wstring path;
-};
 
 /// The directory of the run under way, for the run functions, which take no context.
 std::wstring here;
@@ -313,7 +273,7 @@ public:
         log = directory.path + L"\\" + logs[0];
     }
 
-    RunDirectory directory;
+    fixtures::ScratchFolder directory{L"bristoke_tool_lines_"};
     int code = 0;
     std::wstring log;
 };

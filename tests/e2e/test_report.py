@@ -38,11 +38,25 @@ COLOURS = {"cleaned": (0x2e, 0x7d, 0x32), "failed": (0xc6, 0x28, 0x28),
 NOT_CLEANED, RUNS_NOT_ENDED, DAMAGED, NOT_LOGS, NO_REPORT = 1, 2, 4, 8, 16
 
 
-def run_report(*args):
+def run_report(*args, env=None):
     proc = subprocess.run(command(REPORT, *args), stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(),
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(env),
                           timeout=600)
     return proc.returncode, proc.stdout.decode("utf-8")
+
+
+def tree_bytes(folder):
+    """Every file under a folder (links not followed) and its bytes; every folder, as None."""
+    found = {}
+    for directory, folders, names in os.walk(folder):
+        for name in folders:
+            found[os.path.join(directory, name)] = None
+        for name in names:
+            path = os.path.join(directory, name)
+            if not os.path.islink(path):
+                with open(path, "rb") as f:
+                    found[path] = f.read()
+    return found
 
 
 def read_csv(path, header):
@@ -402,10 +416,29 @@ class ReportTests(unittest.TestCase):
         resaved = os.path.join(logs, "re-saved as UTF-8.log")
         with open(resaved, "wb") as f:
             f.write(b"\xef\xbb\xbf" + log_text(self.fleet.clean_log.path).encode("utf-8"))
-        before = {p: open(p, "rb").read() for p in [elsewhere] + [
-            os.path.join(d, n) for d, _, names in os.walk(logs) for n in names]}
+        # A collected log whose first bytes a power loss zeroed: not a log any more, and the
+        # machine's only record.
+        zeroed = os.path.join(logs, "site", "zeroed.log")
+        os.makedirs(os.path.dirname(zeroed))
+        with open(log, "rb") as f:
+            content = f.read()
+        with open(zeroed, "wb") as f:
+            f.write(bytes(16) + content[16:])
+        earlier = os.path.join(logs, "earlier-runs.csv")
+        run_report("--csv-runs", win_path(earlier), win_path(elsewhere))
+        os.makedirs(os.path.join(folder, "outs"))
+        # Other paths to the same folders: a symbolic link to a folder, which Wine takes for a
+        # junction, a link to a log, and a second drive letter mapped in the test's own prefix.
+        os.symlink(os.path.join(folder, "outs"), os.path.join(folder, "outs-link"))
+        os.symlink(logs, os.path.join(folder, "logs-link"))
+        os.symlink(os.path.join(logs, "site"), os.path.join(folder, "site-link"))
+        os.symlink(log, os.path.join(folder, "log-link.log"))
+        drive = os.path.join(self.prefix.path, "dosdevices", "y:")
+        os.symlink(folder, drive)
+        self.addCleanup(os.remove, drive)
+        before = tree_bytes(folder)
         same = win_path(os.path.join(folder, "both.out"))
-        # (what, arguments): each is refused before anything is read or written.
+        # (what, arguments): each is refused, and nothing is written.
         cases = [
             ("the files CSV is a log given by name",
              ["--csv-files", win_path(log), win_path(log)]),
@@ -420,17 +453,44 @@ class ReportTests(unittest.TestCase):
              ["--csv-runs", win_path(resaved), win_path(self.fleet.clean_log.path)]),
             ("two CSVs are one file",
              ["--csv-files", same, "--csv-problems", same, win_path(logs)]),
+            ("two outputs are one file through a second drive letter",
+             ["--csv-files", win_path(os.path.join(folder, "outs", "a.csv")),
+              "--html", "Y:\\outs\\a.csv", win_path(logs)]),
+            ("two outputs are one file through a link to their folder",
+             ["--csv-files", win_path(os.path.join(folder, "outs", "a.csv")),
+              "--html", win_path(os.path.join(folder, "outs-link", "A.csv")), win_path(logs)]),
+            ("two outputs are one file in a folder not yet made",
+             ["--csv-files", win_path(os.path.join(folder, "new", "a.csv")),
+              "--html", "Y:\\new\\a.csv", win_path(logs)]),
+            ("a log under the folder given, through a second drive letter",
+             ["--csv-runs", "Y:\\logs\\" + os.path.basename(log), win_path(logs)]),
+            ("a log under the folder given, through a link to the folder",
+             ["--html", win_path(os.path.join(folder, "logs-link", os.path.basename(log))),
+              win_path(logs)]),
+            ("a link to a log given", ["--html", win_path(os.path.join(folder, "log-link.log")),
+                                       win_path(log)]),
+            ("a file that is no log (its start zeroed) under the folder given",
+             ["--csv-files", win_path(zeroed), win_path(logs)]),
+            ("the same, through a link to a folder inside the one given: met by the walk",
+             ["--csv-files", win_path(os.path.join(folder, "site-link", "zeroed.log")),
+              win_path(logs)]),
+            ("an earlier report's CSV under the folder given",
+             ["--csv-runs", win_path(earlier), win_path(logs)]),
+            ("a log given, with a trailing dot", ["--html", win_path(log) + ".", win_path(log)]),
+            ("a log given, with a trailing space",
+             ["--csv-runs", win_path(log) + " ", win_path(logs)]),
+            ("a log given, as its data stream",
+             ["--csv-runs", win_path(log) + "::$DATA", win_path(log)]),
+            ("a stream of a file", ["--csv-runs", win_path(elsewhere) + ":report",
+                                    win_path(logs)]),
         ]
         for what, args in cases:
             with self.subTest(what):
-                rc, stdout = run_report(*args)
+                rc, stdout = run_report(*args, env=self.prefix.env)
                 self.assertEqual(rc, NO_REPORT, stdout)
                 self.assertIn("BristokeReport: refused: ", stdout)
                 self.assertNotIn("Runs: ", stdout)
-                for path, content in before.items():
-                    with open(path, "rb") as f:
-                        self.assertEqual(f.read(), content, path)
-                self.assertEqual(sorted(os.listdir(folder)), ["elsewhere.log", "logs"])
+                self.assertEqual(tree_bytes(folder), before)
 
     def test_EarlierOutputsInTheTree_PassedOverNotCounted(self):
         folder = tempfile.mkdtemp(prefix="bristoke-report-again-")
