@@ -25,7 +25,8 @@ std::wstring CsvOfKind(const std::wstring& name, const wchar_t* kind) {
 
 const wchar_t* const ReportUsage =
     L"Usage: BristokeReport.exe [--csv NAME] [--csv-files FILE] [--csv-runs FILE]\n"
-    L"         [--csv-problems FILE] [--failed-only] [--html FILE] <log file or folder>...\n"
+    L"         [--csv-problems FILE] [--failed-only] [--html FILE] [--expect FILE]\n"
+    L"         <log file or folder>...\n"
     L"  Reads every log of the tool in the files and folders given (folders with their\n"
     L"  subfolders; logs are recognised by their content, whatever their name) and prints a\n"
     L"  summary. Each file is as the latest run of its machine that met it left it.\n"
@@ -38,10 +39,13 @@ const wchar_t* const ReportUsage =
     L"  --failed-only       the files CSV lists only the files not cleaned, once each\n"
     L"  --html FILE         a page: the machines that need action first, then the others,\n"
     L"                      the runs, and the files not cleaned grouped by reason\n"
+    L"  --expect FILE       the machines expected to send a log, one computer name a line:\n"
+    L"                      those that sent none need action\n"
     L"Exit code: 0 when every machine's latest run ended and every infected file is cleaned;\n"
     L"  else the sum of 1 infected files not cleaned, 2 latest runs that crashed, were cut\n"
     L"  off or stopped early, 4 damaged logs, 8 files that are not logs of the tool (or no log\n"
-    L"  at all), 16 the report could not be made in full (command line, output files).\n";
+    L"  at all), 16 the report could not be made in full (command line, output files), 32\n"
+    L"  machines expected that sent no log.\n";
 
 bool ParseCommandLine(int argc, wchar_t** argv, ReportOptions& options, std::wstring& error) {
     std::wstring csvName;
@@ -60,6 +64,7 @@ bool ParseCommandLine(int argc, wchar_t** argv, ReportOptions& options, std::wst
                                : argument == L"--csv-runs"     ? &options.runsCsv
                                : argument == L"--csv-problems" ? &options.problemsCsv
                                : argument == L"--html"         ? &options.htmlPath
+                               : argument == L"--expect"       ? &options.expectPath
                                                                : nullptr;
         if (target != nullptr) {
             if (i + 1 >= argc || std::wstring(argv[i + 1]).empty()) {

@@ -10,6 +10,8 @@ struct ReportOptions {
     std::wstring runsCsv;
     std::wstring problemsCsv;
     std::wstring htmlPath;
+    /// A list of the machines expected to send a log, one computer name a line.
+    std::wstring expectPath;
     /// The files CSV lists only the files whose latest word is not "cleaned".
     bool failedOnly = false;
     std::vector<std::wstring> inputs;

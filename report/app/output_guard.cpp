@@ -40,7 +40,12 @@ std::wstring OutputGuard::Objection(const FilePlace& place,
 
 OutputGuard::Verdict OutputGuard::Check(ReportOptions& options, std::wstring& reason) {
     std::vector<Input> inputs;
-    for (const std::wstring& path : options.inputs) {
+    std::vector<std::wstring> paths = options.inputs;
+    if (!options.expectPath.empty()) {
+        paths.push_back(options.expectPath);
+        expectedList = PlaceOf(options.expectPath);
+    }
+    for (const std::wstring& path : paths) {
         const std::wstring system = ToSystemPath(path);
         const DWORD attributes = GetFileAttributesW(system.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -76,6 +81,10 @@ OutputGuard::Verdict OutputGuard::Check(ReportOptions& options, std::wstring& re
 OutputGuard::Met OutputGuard::Meet(const FileIdentity& folder, const std::wstring& folderKey,
                                    const std::wstring& name, std::wstring& reason) const {
     const std::wstring key = UpperCase(name);
+    if (expectedList.exists && expectedList.SameFolderAs(folder, folderKey) &&
+        key == expectedList.name) {
+        return Met::ExpectedList;
+    }
     for (const FilePlace& output : outputs) {
         if (!output.SameFolderAs(folder, folderKey)) {
             continue;

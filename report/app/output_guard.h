@@ -24,16 +24,18 @@ public:
 
     /// Before anything is read: gives each output the name Windows resolves it to (the options
     /// then name it so), creates its folder where missing, and refuses an output that is a
-    /// folder or a stream, one of the inputs, a file that exists under an input folder (whatever
+    /// folder or a stream, one of the inputs (the list of machines expected among them), a file
+    /// that exists under an input folder (whatever
     /// it holds), an existing log of the tool wherever it lies, or another output. Refused with
     /// the reason, or Failed with the failure, when the report may not write them.
     [[nodiscard]] Verdict Check(ReportOptions& options, std::wstring& reason);
 
-    /// What a file the walk met is to the outputs, by its folder's identity and its name.
+    /// What a file the walk met is to the report, by its folder's identity and its name.
     enum class Met {
         Input,
-        Own,     ///< an output being written under its temporary name: not read
-        Refused, ///< an output's file that existed before, in an input folder the walk reached
+        Own,          ///< an output being written under its temporary name: not read
+        ExpectedList, ///< the list of machines expected: read as such, not as a log
+        Refused,      ///< an output's file that existed before, in a folder the walk reached
     };
     Met Meet(const FileIdentity& folder, const std::wstring& folderKey, const std::wstring& name,
              std::wstring& reason) const;
@@ -50,6 +52,7 @@ private:
     std::wstring Objection(const FilePlace& place, const std::vector<Input>& inputs) const;
 
     std::vector<FilePlace> outputs;
+    FilePlace expectedList;
     std::vector<std::wstring> created;
 };
 

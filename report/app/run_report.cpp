@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "app/expected_machines.h"
 #include "app/output_guard.h"
 #include "backup/backup.h"
 #include "csv/csv_rows.h"
@@ -39,6 +40,14 @@ void PrintSummary(IConsole& console, const Totals& totals, const ReportOptions& 
                                   totals.State(RunState::Crashed) - totals.State(RunState::CutOff);
     console.Line(L"Machines: " + Number(totals.machines) + L", " + Number(totals.machinesInNeed) +
                  L" of them need action");
+    if (!options.expectPath.empty()) {
+        console.Line(L"Machines on the list of machines expected that sent no log: " +
+                     Number(totals.machinesWithoutLog));
+    }
+    if (totals.machinesOnOlderTool != 0) {
+        console.Line(L"Machines whose latest run used an older version of the tool than " +
+                     totals.newestVersion + L": " + Number(totals.machinesOnOlderTool));
+    }
     console.Line(L"Runs: " + Number(totals.runs) + L" (" +
                  Number(totals.State(RunState::Finished)) + L" finished, " +
                  Number(totals.State(RunState::Crashed)) + L" crashed, " +
@@ -136,6 +145,11 @@ int RunReport(ReportOptions options, IConsole& console) {
     }
     CsvRows rows(csvs[0].table.get(), csvs[1].table.get(), csvs[2].table.get(), options.failedOnly);
     Collector collector(console, rows, !options.htmlPath.empty());
+    if (!options.expectPath.empty() &&
+        !ReadExpectedMachines(options.expectPath, collector, refused)) {
+        console.Line(refused);
+        return exit_bit::NoReport;
+    }
     LogFinder finder(options.inputs);
     std::wstring path;
     LogFinder::Found found;
@@ -155,8 +169,11 @@ int RunReport(ReportOptions options, IConsole& console) {
                 return exit_bit::NoReport;
             case OutputGuard::Met::Own:
                 break;
+            case OutputGuard::Met::ExpectedList:
+                collector.OnPassedOver(path, L"the list of machines expected");
+                break;
             case OutputGuard::Met::Input:
-                ReadLogFile(path, collector);
+                ReadLogFile(path, finder.Site(), collector);
                 break;
             }
         }

@@ -1,5 +1,7 @@
 #include "csv/csv_rows.h"
 
+#include "parse/tool_build.h"
+
 namespace report {
 
 namespace {
@@ -37,7 +39,9 @@ void CsvRows::Run(const RunInfo& run) {
                Number(run.warnings),
                Number(run.errors),
                Number(run.damagedLines),
-               RunNotesText(run)});
+               RunNotesText(run),
+               run.version,
+               BuildArchitecture(run)});
 }
 
 void CsvRows::Problem(const ProblemRow& row) {

@@ -4,6 +4,7 @@
 
 #include "fleet/spool_fields.h"
 #include "parse/reason_group.h"
+#include "parse/tool_build.h"
 #include "streams/path_helpers.h"
 
 namespace report {
@@ -19,6 +20,9 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
     visit(run.logFile);
     visit(run.os);
     visit(run.productType);
+    visit(run.wow64);
+    visit(run.version);
+    visit(run.site);
     visit(run.listOnly);
     visit(run.forced);
     visit(run.silent);
@@ -64,9 +68,9 @@ SortedSpool::Record RunRecord(const RunInfo& run) {
     return record;
 }
 
-RunInfo RunFromRecord(const SortedSpool::Record& record) {
+RunInfo RunFromRecord(const SortedSpool::Record& record, size_t keyFields) {
     RunInfo run;
-    FieldReader reader{record};
+    FieldReader reader{record, keyFields};
     VisitRunFields(run, reader);
     return run;
 }
@@ -103,6 +107,10 @@ void Collector::OnRunEnd(const RunInfo& run) {
     totals.notFamily += run.NotFamily();
     totals.warnings += run.warnings;
     totals.errors += run.errors;
+    if (!run.version.empty() &&
+        (totals.newestVersion.empty() || CompareVersions(run.version, totals.newestVersion) > 0)) {
+        totals.newestVersion = run.version;
+    }
     if (run.damagedLines != 0) {
         ++totals.damaged;
         ++totals.problems;
@@ -134,6 +142,11 @@ void Collector::OnProblem(const std::wstring& path, Problem problem, const std::
 
 void Collector::OnPassedOver(const std::wstring& path, const std::wstring& what) {
     console.Line(L"  passed over, " + what + L": " + path);
+}
+
+void Collector::Expect(const std::wstring& computerName, const std::wstring& listPath) {
+    expectList = listPath;
+    Keep(expected, {UpperCase(computerName), computerName});
 }
 
 void Collector::RunProblem(const RunInfo& run, const std::wstring& problem,

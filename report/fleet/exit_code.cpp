@@ -11,6 +11,7 @@ constexpr const wchar_t* BitMeanings[] = {
     L"logs are damaged",
     L"files are not logs of the tool, or no log was found",
     L"the report could not be made in full",
+    L"machines on the list of machines expected sent no log",
 };
 
 } // namespace
@@ -28,6 +29,9 @@ int ExitCodeOf(const Totals& totals) {
     }
     if (totals.notLogs != 0 || totals.runs == 0) {
         code |= exit_bit::NotLogs;
+    }
+    if (totals.machinesWithoutLog != 0) {
+        code |= exit_bit::NoLog;
     }
     return code;
 }

@@ -16,6 +16,7 @@ constexpr int RunsNotEnded = 2; ///< latest runs that crashed, were cut off or s
 constexpr int Damaged = 4;      ///< logs with lines that are not in the tool's layout
 constexpr int NotLogs = 8;      ///< files that are not logs of the tool, paths not found, no log
 constexpr int NoReport = 16;    ///< bad command line, or the CSV or the page not written
+constexpr int NoLog = 32;       ///< machines on the list of machines expected that sent no log
 } // namespace exit_bit
 
 int ExitCodeOf(const Totals& totals);

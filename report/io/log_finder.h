@@ -23,6 +23,10 @@ public:
     /// both empty for a file given by its path.
     const FileIdentity& FolderIdentity() const;
     const std::wstring& FolderKey() const;
+    /// The site of the last file: the folder it was collected in, as its path below the path
+    /// given reads ("site-a\\PC01"); the given folder's own name for a file right in it, and its
+    /// folder's name for a file given by its path.
+    std::wstring Site() const;
 
 private:
     struct Level {

@@ -182,7 +182,7 @@ bool WriteMachineRows(SortedSpool& machines, uint64_t largest, TempFile& inNeed,
         return false;
     }
     while (machines.Next(record)) {
-        const MachineState machine = MachineFromRecord(record);
+        const MachineState machine = MachineFromRecord(record, MachineKeyFields);
         const std::string row =
             "<tr>" + Cell(Machine(machine.computerName, machine.machineGuid), "machine");
         if (machine.Needs() != Need::None) {

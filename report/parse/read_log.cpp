@@ -10,7 +10,8 @@
 
 namespace report {
 
-void ReadLog(IByteSource& source, const std::wstring& path, ILogSink& sink) {
+void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& site,
+             ILogSink& sink) {
     LineReader reader(source);
     const FileStart start = ReadFileStart(reader);
     if (start.kind == FileStart::Kind::EarlierOutput) {
@@ -21,7 +22,7 @@ void ReadLog(IByteSource& source, const std::wstring& path, ILogSink& sink) {
         sink.OnProblem(path, start.problem, start.detail);
         return;
     }
-    auto parser = std::make_unique<RunParser>(sink, path, start.stamp);
+    auto parser = std::make_unique<RunParser>(sink, path, site, start.stamp);
     const auto endRun = [&](bool halfCharacter) {
         RunInfo run = parser->Finish(halfCharacter);
         run.lfLineEnds = reader.LfLineEnds();
@@ -41,7 +42,7 @@ void ReadLog(IByteSource& source, const std::wstring& path, ILogSink& sink) {
             line.complete ? BeginStamp(marked ? line.text.substr(1) : line.text) : L"";
         if (!next.empty()) {
             endRun(false);
-            parser = std::make_unique<RunParser>(sink, path, next);
+            parser = std::make_unique<RunParser>(sink, path, site, next);
         } else {
             parser->AddLine(line.text, line.complete);
         }
@@ -52,13 +53,13 @@ void ReadLog(IByteSource& source, const std::wstring& path, ILogSink& sink) {
     endRun(reader.HalfCharacterAtEnd());
 }
 
-void ReadLogFile(const std::wstring& path, ILogSink& sink) {
+void ReadLogFile(const std::wstring& path, const std::wstring& site, ILogSink& sink) {
     InputFile file;
     if (!file.Open(path)) {
         sink.OnProblem(path, Problem::Unreadable, L"cannot be opened, " + FormatLastError());
         return;
     }
-    ReadLog(file, path, sink);
+    ReadLog(file, path, site, sink);
 }
 
 bool IsLogOfTheTool(const std::wstring& path) {

@@ -111,9 +111,11 @@ constexpr ModeNotice ModeNotices[] = {
 
 } // namespace
 
-RunParser::RunParser(IRunSink& sink, const std::wstring& logFile, const std::wstring& start)
+RunParser::RunParser(IRunSink& sink, const std::wstring& logFile, const std::wstring& site,
+                     const std::wstring& start)
     : sink(sink) {
     run.logFile = logFile;
+    run.site = site;
     run.start = start;
     // Logs are collected into a folder per machine: older logs, which do not name their
     // computer, are named by that folder until their own line says otherwise.
@@ -157,7 +159,12 @@ void RunParser::CountDamaged() {
 }
 
 void RunParser::AddPlain(const std::wstring& text) {
-    if (text == log_text::End.text) {
+    const size_t version =
+        headerDone ? std::wstring::npos : text.find(log_text::BannerVersion.head);
+    if (version != std::wstring::npos && run.version.empty()) {
+        run.version = text.substr(version + std::wcslen(log_text::BannerVersion.head));
+        run.version.erase(run.version.find_last_not_of(L' ') + 1);
+    } else if (text == log_text::End.text) {
         endLine = EndLine::End;
     } else if (text == log_text::EndAfterCrash.text) {
         endLine = EndLine::Crash;
@@ -224,6 +231,8 @@ void RunParser::AddInfo(const std::wstring& text) {
             run.os = inner;
         } else if (Between(text, log_text::ProductType, inner)) {
             run.productType = inner;
+        } else if (Between(text, log_text::Wow64, inner)) {
+            run.wow64 = inner;
         } else if (Between(text, log_text::MachineGuid, inner)) {
             run.machineGuid = inner;
         } else if (Between(text, log_text::ComputerName, inner)) {

@@ -11,7 +11,9 @@ namespace report {
 /// versions of the tool are read as far as their lines are known.
 class RunParser {
 public:
-    RunParser(IRunSink& sink, const std::wstring& logFile, const std::wstring& start);
+    /// site: the folder the log was collected in (RunInfo::site).
+    RunParser(IRunSink& sink, const std::wstring& logFile, const std::wstring& site,
+              const std::wstring& start);
 
     /// The next line after "Begin", as the file holds it.
     void AddLine(const std::wstring& line, bool complete);

@@ -51,6 +51,10 @@ struct RunInfo {
     std::wstring start; ///< the stamp of "Begin"
     std::wstring os;
     std::wstring productType;
+    std::wstring wow64;   ///< "True" or "False", as the system report says
+    std::wstring version; ///< the tool's, from its banner
+    /// The folder the log was collected in, below the path given to the report.
+    std::wstring site;
     std::wstring machineGuid;
     /// From the log's "Computer name: " line; for a log without one, the name of the folder it
     /// was collected in.

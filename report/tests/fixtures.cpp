@@ -128,6 +128,7 @@ std::vector<std::wstring> RunHead(bool listOnly) {
     std::vector<std::wstring> head = {
         L"",
         L"  #######   ######",
+        L"  ##   ##   ##    ##    Version: 1.0.0.0",
         L"--------------------------------------------------------------------------------",
         L"INFO: OS: 5.1.2600 SP3",
         L"INFO: Product Type: Workstation",
@@ -172,7 +173,7 @@ bool MemorySource::Read(uint8_t* buffer, uint32_t size, uint32_t& got) {
 }
 
 report::RunInfo ParseRun(const std::vector<std::wstring>& texts, Capture& capture) {
-    report::RunParser parser(capture, L"C:\\logs\\a.log", Stamp);
+    report::RunParser parser(capture, L"C:\\logs\\a.log", L"logs", Stamp);
     for (const std::wstring& text : texts) {
         parser.AddLine(Stamped(text), true);
     }

@@ -6,9 +6,9 @@
 
 namespace fixtures {
 
-void Report::Read(const std::wstring& path, const std::string& bytes) {
+void Report::Read(const std::wstring& path, const std::string& bytes, const std::wstring& site) {
     MemorySource source(bytes, 13);
-    report::ReadLog(source, path, collector);
+    report::ReadLog(source, path, site, collector);
 }
 
 const report::Totals& Report::Settled() {

@@ -40,8 +40,9 @@ struct Report {
     report::CsvRows rows;
     report::Collector collector;
 
-    /// Reads the bytes as the file at path.
-    void Read(const std::wstring& path, const std::string& bytes);
+    /// Reads the bytes as the file at path, collected in the site's folder.
+    void Read(const std::wstring& path, const std::string& bytes,
+              const std::wstring& site = L"logs");
     /// Settles the collector once, after the last Read; the totals are then complete.
     const report::Totals& Settled();
     /// Each CSV's rows after its header; the files CSV is written when the collector settles.

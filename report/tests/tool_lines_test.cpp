@@ -13,12 +13,14 @@
 #include "backup/backup.h"
 #include "backup/cleaning.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "driver/banner.h"
 #include "driver/entry.h"
 #include "driver/os_version.h"
 #include "driver/process_file.h"
 #include "driver/run_cleaner.h"
 #include "driver/run_modes.h"
 #include "driver/system_report.h"
+#include "driver/wow64.h"
 #include "fixtures.h"
 #include "io/files.h"
 #include "io/text_escape.h"
@@ -126,7 +128,12 @@ public:
     }
 };
 
+/// A version the tool's own never had, so that the report can only have it from the banner.
+constexpr const wchar_t* BannerVersion = L"2.30.4.5";
+
+/// The run's header as the tool writes it: the banner and the system report.
 void SystemReport() {
+    PrintBanner(L"Bristoke decryptor", BannerVersion);
     OsVersionInfo os;
     QueryOsVersion(os);
     PrintSystemReport(os);
@@ -364,7 +371,7 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
         const ToolRun tool(c.run);
         const int code = tool.code;
         fixtures::Report report;
-        ReadLogFile(tool.log, report.collector);
+        ReadLogFile(tool.log, L"logs", report.collector);
         REQUIRE(report.collector.Runs().Sort());
         SortedSpool::Record record;
         REQUIRE(report.collector.Runs().Next(record));
@@ -383,6 +390,8 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
         CHECK(run.os.find(L" SP") != std::wstring::npos);
         CHECK((run.productType == L"Workstation" || run.productType == L"Server"));
         CHECK(run.machineGuid.size() == 36);
+        CHECK(run.version == BannerVersion);
+        CHECK(run.wow64 == (IsWow64() ? L"True" : L"False"));
         CHECK_FALSE(run.computerName.empty());
         CHECK(run.computerName.find(L"bristoke_tool_lines_") == std::wstring::npos);
 

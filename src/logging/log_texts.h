@@ -138,4 +138,7 @@ namespace log_text {
 /// brackets.
 constexpr FramedText BackupNameTaken = {prefix::Info, L"Can't get backup filename of file ", L""};
 
+/// The banner's row with the tool's version, after its block letters: "... Version: 1.0.0.0".
+constexpr FramedText BannerVersion = {prefix::None, L"Version: ", L""};
+
 } // namespace log_text

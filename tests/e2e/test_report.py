@@ -27,7 +27,7 @@ FILES_HEADER = ["ComputerName", "MachineGuid", "Path", "Outcome", "Reason", "Run
 RUNS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "OS", "ProductType", "Mode",
                "Forced", "Silent", "State", "ExitCode", "Found", "Cleaned", "NotCleaned",
                "Failed", "Skipped", "Interrupted", "Listed", "NotFamily", "ToolsOwn", "Warnings",
-               "Errors", "DamagedLines", "Notes"]
+               "Errors", "DamagedLines", "Notes", "ToolVersion", "Architecture"]
 PROBLEMS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "Problem", "Detail"]
 NOTICES = ("warning", "error")
 CLEANED_NOW = ("cleaned", "not the family's", "the tool's own")
@@ -35,7 +35,7 @@ CLEANED_NOW = ("cleaned", "not the family's", "the tool's own")
 COLOURS = {"cleaned": (0x2e, 0x7d, 0x32), "failed": (0xc6, 0x28, 0x28),
            "skipped": (0xef, 0x6c, 0x00), "listed": (0x15, 0x65, 0xc0),
            "interrupted": (0x6a, 0x1b, 0x9a)}
-NOT_CLEANED, RUNS_NOT_ENDED, DAMAGED, NOT_LOGS, NO_REPORT = 1, 2, 4, 8, 16
+NOT_CLEANED, RUNS_NOT_ENDED, DAMAGED, NOT_LOGS, NO_REPORT, NO_LOG = 1, 2, 4, 8, 16, 32
 
 
 def run_report(*args, env=None):
@@ -72,6 +72,26 @@ def read_csv(path, header):
 
 def iso(stamp):
     return stamp.replace(".", "-", 2).replace(" ", "T")
+
+
+def tool_version(log):
+    """The version the banner of a log's run names."""
+    return re.search(r"\] - [ #]*Version: ([^\r\n]*?) *\r?\n", log_text(log.path)).group(1)
+
+
+def build_architecture(log):
+    """The build a log's run used, as far as the log tells: only a 32-bit program runs under
+    WoW64; a program that does not, on a Windows without a 32-bit edition, is a 64-bit one."""
+    text = log_text(log.path)
+    wow64 = re.search(r"\] - INFO: WoW64: (\w+)\r?\n", text).group(1)
+    if wow64 == "True":
+        return "32-bit"
+    os_version = tuple(int(n) for n in log.machine[1].split()[0].split("."))
+    sixty_four_only = ((log.machine[2] == "Server" and os_version[:2] >= (6, 1)) or
+                       (log.machine[2] == "Workstation" and os_version[:2] == (5, 2)) or
+                       (log.machine[2] == "Workstation" and os_version[:2] == (10, 0) and
+                        os_version[2] >= 22000))
+    return "64-bit" if sixty_four_only else ""
 
 
 def computer_name(log):
@@ -198,7 +218,8 @@ class ReportTests(unittest.TestCase):
             state, summary = log.ends[-1]
             code = "" if summary.exit_code is None else str(summary.exit_code)
             expected.append([computer_name(log), log.machine[0], iso(log.start), log.win, state,
-                             code, str(summary.found), str(summary.cleaned), summary.notes()])
+                             code, str(summary.found), str(summary.cleaned), summary.notes(),
+                             tool_version(log), build_architecture(log)])
         self.assertEqual(got, sorted(expected))
         by_log = {row[3]: row for row in rows}
         for log in self.runs:
