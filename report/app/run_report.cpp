@@ -6,8 +6,10 @@
 #include <cwchar>
 #include <memory>
 
+#include "app/console_summary.h"
 #include "app/expected_machines.h"
 #include "app/output_guard.h"
+#include "app/reading_progress.h"
 #include "backup/backup.h"
 #include "csv/csv_rows.h"
 #include "fleet/collector.h"
@@ -31,63 +33,6 @@ std::wstring LocalTime() {
     return text;
 }
 
-std::wstring Number(uint64_t value) {
-    return std::to_wstring(value);
-}
-
-void PrintSummary(IConsole& console, const Totals& totals, const ReportOptions& options, int code) {
-    const uint64_t stoppedEarly = totals.runs - totals.State(RunState::Finished) -
-                                  totals.State(RunState::Crashed) - totals.State(RunState::CutOff);
-    console.Line(L"Machines: " + Number(totals.machines) + L", " + Number(totals.machinesInNeed) +
-                 L" of them need action");
-    if (!options.expectPath.empty()) {
-        console.Line(L"Machines on the list of machines expected that sent no log: " +
-                     Number(totals.machinesWithoutLog));
-    }
-    if (totals.machinesOnOlderTool != 0) {
-        console.Line(L"Machines whose latest run used an older version of the tool than " +
-                     totals.newestVersion + L": " + Number(totals.machinesOnOlderTool));
-    }
-    console.Line(L"Runs: " + Number(totals.runs) + L" (" +
-                 Number(totals.State(RunState::Finished)) + L" finished, " +
-                 Number(totals.State(RunState::Crashed)) + L" crashed, " +
-                 Number(totals.State(RunState::CutOff)) + L" cut off, " + Number(stoppedEarly) +
-                 L" stopped before their walk)");
-    console.Line(L"Infected files, each as its latest run left it: " + Number(totals.files) +
-                 L" found, " + Number(totals.Now(Outcome::Cleaned)) + L" cleaned, " +
-                 Number(totals.NotCleanedNow()) + L" not cleaned (" +
-                 Number(totals.Now(Outcome::Failed)) + L" failed, " +
-                 Number(totals.Now(Outcome::Skipped)) + L" skipped, " +
-                 Number(totals.Now(Outcome::Interrupted)) + L" interrupted, " +
-                 Number(totals.Now(Outcome::Listed)) + L" listed only)");
-    const std::pair<Outcome, const wchar_t*> forcedOnly[] = {
-        {Outcome::NotFamily, L"Files forced runs counted that are none of the family's: "},
-        {Outcome::ToolsOwn, L"Files forced runs counted that are the tool's own: "}};
-    for (const auto& counted : forcedOnly) {
-        if (totals.Now(counted.first) != 0) {
-            console.Line(counted.second + Number(totals.Now(counted.first)));
-        }
-    }
-    console.Line(L"Warning lines: " + Number(totals.warnings) + L", error lines: " +
-                 Number(totals.errors));
-    console.Line(L"Damaged logs: " + Number(totals.damaged) +
-                 L", files that are not logs of the tool: " + Number(totals.notLogs));
-    const std::pair<const wchar_t*, const std::wstring*> outputs[] = {
-        {L"Files CSV: ", &options.filesCsv},
-        {L"Runs CSV: ", &options.runsCsv},
-        {L"Problems CSV: ", &options.problemsCsv},
-        {L"Page: ", &options.htmlPath}};
-    for (const auto& output : outputs) {
-        if (!output.second->empty()) {
-            console.Line(output.first + *output.second);
-        }
-    }
-    console.Line(L"Exit code " + Number(static_cast<uint64_t>(code)) + L":");
-    for (const std::wstring& meaning : ExitCodeMeaning(code)) {
-        console.Line(L"  " + meaning);
-    }
-}
-
 /// One output file with its CSV table, when the command line asks for it.
 struct CsvOutput {
     OutputFile file;
@@ -109,6 +54,44 @@ bool WritePage(const ReportOptions& options, Collector& collector, int code, ICo
         console.Line(L"Can't write " + options.htmlPath + L", " + FormatLastError());
         return false;
     }
+    return true;
+}
+
+/// Reads every file under the inputs into the collector, with a progress line on a console.
+/// False, with the reason, when the walk meets an output that was there before.
+bool ReadLogs(const std::vector<std::wstring>& inputs, const OutputGuard& guard,
+              Collector& collector, IConsole& console, std::wstring& refused) {
+    LogFinder finder(inputs);
+    std::wstring path;
+    LogFinder::Found found;
+    ReadingProgress progress(console, [] { return static_cast<uint32_t>(GetTickCount()); });
+    uint64_t met = 0;
+    while (finder.Next(path, found)) {
+        progress.Read(++met, collector.GetTotals().runs);
+        if (found == LogFinder::Found::Missing) {
+            collector.OnProblem(path, Problem::NotFound, L"no such file or folder");
+        } else if (found == LogFinder::Found::Unreadable) {
+            collector.OnProblem(path, Problem::Unreadable,
+                                L"the folder cannot be searched, " + FormatLastError());
+        } else {
+            // The report's own files may lie among the logs; an output that existed there
+            // before, reached through another path, stops the report before it is written.
+            switch (guard.Meet(finder.FolderIdentity(), finder.FolderKey(), FileNameOf(path),
+                               refused)) {
+            case OutputGuard::Met::Refused:
+                return false;
+            case OutputGuard::Met::Own:
+                break;
+            case OutputGuard::Met::ExpectedList:
+                collector.OnPassedOver(path, L"the list of machines expected");
+                break;
+            case OutputGuard::Met::Input:
+                ReadLogFile(path, finder.Site(), collector);
+                break;
+            }
+        }
+    }
+    progress.Done();
     return true;
 }
 
@@ -150,33 +133,9 @@ int RunReport(ReportOptions options, IConsole& console) {
         console.Line(refused);
         return exit_bit::NoReport;
     }
-    LogFinder finder(options.inputs);
-    std::wstring path;
-    LogFinder::Found found;
-    while (finder.Next(path, found)) {
-        if (found == LogFinder::Found::Missing) {
-            collector.OnProblem(path, Problem::NotFound, L"no such file or folder");
-        } else if (found == LogFinder::Found::Unreadable) {
-            collector.OnProblem(path, Problem::Unreadable,
-                                L"the folder cannot be searched, " + FormatLastError());
-        } else {
-            // The report's own files may lie among the logs; an output that existed there
-            // before, reached through another path, stops the report before it is written.
-            switch (guard.Meet(finder.FolderIdentity(), finder.FolderKey(), FileNameOf(path),
-                               refused)) {
-            case OutputGuard::Met::Refused:
-                console.Line(L"BristokeReport: refused: " + refused);
-                return exit_bit::NoReport;
-            case OutputGuard::Met::Own:
-                break;
-            case OutputGuard::Met::ExpectedList:
-                collector.OnPassedOver(path, L"the list of machines expected");
-                break;
-            case OutputGuard::Met::Input:
-                ReadLogFile(path, finder.Site(), collector);
-                break;
-            }
-        }
+    if (!ReadLogs(options.inputs, guard, collector, console, refused)) {
+        console.Line(L"BristokeReport: refused: " + refused);
+        return exit_bit::NoReport;
     }
     const bool settled = collector.Settle();
     int code = ExitCodeOf(collector.GetTotals());
@@ -194,7 +153,7 @@ int RunReport(ReportOptions options, IConsole& console) {
     if (settled && !options.htmlPath.empty() && !WritePage(options, collector, code, console)) {
         code |= exit_bit::NoReport;
     }
-    PrintSummary(console, collector.GetTotals(), options, code);
+    PrintSummary(console, collector, options, code);
     return code;
 }
 

@@ -125,9 +125,6 @@ void Collector::OnRunEnd(const RunInfo& run) {
     if (forPage) {
         Keep(runs, RunRecord(run));
     }
-    if (run.state != RunState::Finished) {
-        ConsoleProblem(RunStateName(run.state), run.logFile);
-    }
 }
 
 void Collector::OnProblem(const std::wstring& path, Problem problem, const std::wstring& detail) {

@@ -56,6 +56,8 @@ struct Totals {
 /// Settle, which finds the latest, so memory stays bounded whatever the number of logs.
 class Collector : public ILogSink {
 public:
+    /// Files that need a look (damaged logs, files that are not logs) the console names as
+    /// they are met; a line counts the rest.
     static constexpr uint64_t ConsoleLines = 20;
     /// Reasons and warning texts are cut to this many characters, ending in "…".
     static constexpr size_t TextLength = 500;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "io/text_escape.h"
 
 namespace report {
@@ -12,13 +14,27 @@ StandardOutput::StandardOutput() : handle(GetStdHandle(STD_OUTPUT_HANDLE)) {
 }
 
 void StandardOutput::Line(const std::wstring& text) {
-    const std::wstring line = text + L"\r\n";
-    DWORD written = 0;
-    if (isConsole) {
-        WriteConsoleW(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    Progress(std::wstring());
+    Write(text + L"\r\n");
+}
+
+void StandardOutput::Progress(const std::wstring& text) {
+    if (!isConsole || (text.empty() && progressLength == 0)) {
         return;
     }
-    const std::string bytes = ToUtf8(line);
+    // Blanks over what is left of the longer line before, and the cursor back at its start.
+    const size_t shown = std::max(text.size(), progressLength);
+    Write(L"\r" + text + std::wstring(shown - text.size(), L' ') + L"\r");
+    progressLength = text.size();
+}
+
+void StandardOutput::Write(const std::wstring& text) {
+    DWORD written = 0;
+    if (isConsole) {
+        WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    const std::string bytes = ToUtf8(text);
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 

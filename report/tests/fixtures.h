@@ -33,6 +33,20 @@ std::vector<std::wstring> RunTail(int found, int cleaned);
 
 std::vector<std::wstring> Join(std::initializer_list<std::vector<std::wstring>> parts);
 
+/// One file's lines: its cleaning, then "Cleaned" or the reason it was not and "Not cleaned".
+std::vector<std::wstring> Section(const std::wstring& path, const std::wstring& verdict);
+
+/// A whole run that ended: "Begin", its head, its files' lines and its closing lines.
+std::vector<std::wstring> Finished(std::initializer_list<std::vector<std::wstring>> files,
+                                   int found, int cleaned, bool listOnly = false);
+
+/// A run's lines with its computer's name, after its machine GUID.
+std::vector<std::wstring> Named(std::vector<std::wstring> lines, const std::wstring& name);
+
+/// A run's log on another day than the fixtures' stamp, of the machine with that GUID.
+std::string RunOn(const std::wstring& day, const std::wstring& guid,
+                  const std::vector<std::wstring>& texts);
+
 /// Bytes handed out in chunks of a chosen size, so that lines cross chunk borders.
 class MemorySource : public report::IByteSource {
 public:

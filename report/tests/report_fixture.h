@@ -16,7 +16,9 @@ struct StringOut : report::ITextOut {
 
 struct ConsoleCapture : report::IConsole {
     std::vector<std::wstring> lines;
+    std::vector<std::wstring> progress;
     void Line(const std::wstring& text) override { lines.push_back(text); }
+    void Progress(const std::wstring& text) override { progress.push_back(text); }
 };
 
 using CsvRows = std::vector<std::vector<std::string>>;

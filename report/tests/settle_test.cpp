@@ -12,43 +12,6 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-/// A run's log on another day than the fixtures' stamp, of the machine with that GUID.
-std::string RunOn(const std::wstring& day, const std::wstring& guid,
-                  const std::vector<std::wstring>& texts) {
-    std::vector<std::wstring> lines = texts;
-    for (std::wstring& line : lines) {
-        if (line.compare(0, 20, L"INFO: Machine guid: ") == 0) {
-            line = L"INFO: Machine guid: " + guid;
-        }
-    }
-    std::string bytes = LogBytes(lines);
-    const std::string from = Utf16(std::wstring(Stamp).substr(0, 10));
-    const std::string to = Utf16(day);
-    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) {
-        bytes.replace(at, from.size(), to);
-    }
-    return bytes;
-}
-
-std::vector<std::wstring> Section(const std::wstring& path, const std::wstring& verdict) {
-    if (verdict == L"Cleaned") {
-        return {L"", L"INFO: Cleaning file [" + path + L"]", L"INFO: Cleaned"};
-    }
-    return {L"", L"INFO: Cleaning file [" + path + L"]", L"INFO: " + verdict,
-            L"ERROR: Not cleaned"};
-}
-
-std::vector<std::wstring> Finished(std::initializer_list<std::vector<std::wstring>> files,
-                                   int found, int cleaned, bool listOnly = false) {
-    std::vector<std::wstring> lines = Join({{L"Begin"}, RunHead(listOnly)});
-    for (const auto& file : files) {
-        lines.insert(lines.end(), file.begin(), file.end());
-    }
-    const auto tail = RunTail(found, cleaned);
-    lines.insert(lines.end(), tail.begin(), tail.end());
-    return lines;
-}
-
 /// Path, outcome and the latest mark of each files CSV row.
 Rows Latest(const Rows& files) {
     Rows rows;
@@ -186,18 +149,6 @@ TEST_CASE("Settle_FilesNotOfTheFamilyAndTheToolsOwn_NeedNoAction") {
 }
 
 namespace {
-
-/// A run's lines with its computer's name, after its machine GUID.
-std::vector<std::wstring> Named(std::vector<std::wstring> lines, const std::wstring& name) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].compare(0, 20, L"INFO: Machine guid: ") == 0) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                         L"INFO: Computer name: " + name);
-            break;
-        }
-    }
-    return lines;
-}
 
 /// A run that stopped before its walk, after its system report.
 std::vector<std::wstring> Stopped(std::initializer_list<std::wstring> end) {

@@ -31,6 +31,7 @@ RUNS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "OS", "Prod
 PROBLEMS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "Problem", "Detail"]
 NOTICES = ("warning", "error")
 CLEANED_NOW = ("cleaned", "not the family's", "the tool's own")
+DID_NOTHING = ("usage shown", "another instance running")
 # Chart colours of the page's style sheet, as the screenshot shows them.
 COLOURS = {"cleaned": (0x2e, 0x7d, 0x32), "failed": (0xc6, 0x28, 0x28),
            "skipped": (0xef, 0x6c, 0x00), "listed": (0x15, 0x65, 0xc0),
@@ -113,8 +114,11 @@ class State:
             machine = (computer_name(log), log.machine[0])
             for path, outcome, _ in log.files:
                 mentions[machine + (path.upper(),)].append((log.start, outcome))
-            if machine not in latest_run or log.start >= latest_run[machine].start:
-                latest_run[machine] = log
+            # A run that did nothing stands for its machine only while it has no other.
+            key = (log.ends[-1][0] not in DID_NOTHING, log.start)
+            if machine not in latest_run or key >= latest_run[machine][0]:
+                latest_run[machine] = (key, log)
+        latest_run = {machine: log for machine, (_, log) in latest_run.items()}
         self.files = {}
         for key, said in mentions.items():
             last = max(start for start, _ in said)
@@ -272,10 +276,21 @@ class ReportTests(unittest.TestCase):
             self.assertIn("Files forced runs counted that are %s: %d" % (said, now[outcome]),
                           lines)
         self.assertIn("Damaged logs: 1, files that are not logs of the tool: 3", lines)
+        # The machines that need action, worst first, one line each.
+        at = lines.index("Machines: %d, %d of them need action"
+                         % (len(self.state.machines), len(self.state.in_need())))
+        self.assertEqual([line.split(": ")[0] for line in lines[at + 1:at + 1 +
+                                                                len(self.state.in_need())]],
+                         ["  " + name for name, _ in self.state.in_need()])
+        self.assertTrue(lines[at + 1 + len(self.state.in_need())].startswith("Runs: "))
+        # Lines as the logs are read only for what needs a look now: files that are no readable
+        # logs and damaged logs, not runs of the past.
         for log in self.fleet.logs:
-            state = log.ends[-1][0]
-            if state != "finished":
-                self.assertIn("  %s: %s" % (state, log.win), lines)
+            for state, _ in log.ends[:-1] if log.machine else log.ends:
+                if state in ("damaged", "empty", "not UTF-16", "not a log of the tool"):
+                    self.assertIn("  %s: %s" % (state, log.win), lines)
+        self.assertEqual([line for line in lines if line.endswith(tuple(
+            log.win for log in self.runs)) and not line.startswith("  damaged: ")], [])
         kinds = ["CSV", "CSV", "CSV", "page"]
         for path, kind in zip(self.earlier, kinds):
             self.assertIn("  passed over, an earlier report's %s: %s" % (kind, win_path(path)),
@@ -394,11 +409,15 @@ class ReportTests(unittest.TestCase):
         killed = next(log for log in self.runs if log.ends[-1][0] == "cut off")
         copy = os.path.join(logs, "cut \u00e9.log")
         shutil.copy(killed.path, copy)
+        notes = os.path.join(logs, "n\u00f6tes \u65e5.txt")
+        with open(notes, "wb") as f:
+            f.write(b"notes")
         console = TmuxConsole(self, folder, REPORT, [win_path(logs)], width=160, height=20)
-        self.assertEqual(console.wait_exit(), RUNS_NOT_ENDED | NOT_CLEANED)
+        self.assertEqual(console.wait_exit(), RUNS_NOT_ENDED | NOT_CLEANED | NOT_LOGS)
         screen = console.screen()
-        screen.row_with("  cut off: " + win_path(copy))
-        screen.row_with("Exit code 3:")
+        screen.row_with("  not UTF-16: " + win_path(notes))
+        screen.row_with("  %s: its latest run was cut off" % computer_name(killed))
+        screen.row_with("Exit code 11:")
 
     def test_ImportTable_SystemDllsOnlyNothingWindowsXpLacks(self):
         # The report runs on the administrator's machine, whatever its release.
