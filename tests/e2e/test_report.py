@@ -145,9 +145,14 @@ class State:
 
 def action_section(dom):
     """The rows of the page's first section, the machines that need action."""
-    start = dom.index('<h2 id="action">')
-    _, rows = chromium.visible_text(dom[start:dom.index("<details", start)])
+    start = dom.index('<table class="action">')
+    _, rows = chromium.visible_text(dom[start:dom.index("</table>", start)])
     return [row for row in rows if row and row[0] != "Machine"]
+
+
+def log_name(path):
+    """A log's folder and name, as the runs table shows its path."""
+    return "\\".join(path.split("\\")[-2:])
 
 
 class ReportTests(unittest.TestCase):
@@ -328,9 +333,9 @@ class ReportTests(unittest.TestCase):
         folded = dom[dom.index("<details"):dom.index("</details>")]
         for machine, (need, _) in self.state.machines.items():
             self.assertEqual(machine[1] in folded, need == 3, machine)
-        # The runs table: a row per run, each with its log file.
-        logs = [row[12] for row in rows if len(row) == 13 and row[0] != "Machine"]
-        self.assertEqual(sorted(logs), sorted(log.win for log in self.runs))
+        # The runs table: a row per run, each with its log file's folder and name.
+        logs = [row[13] for row in rows if len(row) == 14 and row[0] != "Machine"]
+        self.assertEqual(sorted(logs), sorted(log_name(log.win) for log in self.runs))
         awkward = next(f[0] for log in self.runs for f in log.files if AWKWARD_FAILING in f[0])
         self.assertIn(awkward, text)
         self.assertIn("Not valid Bristoke file. Footer doesn't match. (1)", text)
