@@ -21,7 +21,8 @@ for build_arch in i686 x86_64; do
         ctest --test-dir "build/$build_arch" --output-on-failure -L binary
     fi
 done
-# Tests labelled "long" (a 5 GiB file, a tree of 100,000 files) run only with LONG_TESTS=1.
+# Tests labelled "long" (a 5 GiB file, a tree of 100,000 files, the release of both
+# architectures built twice) run only with LONG_TESTS=1.
 # The presets give a test that hangs 15 minutes before it fails, instead of holding the run.
 preset="$arch"
 if [ "${LONG_TESTS:-0}" = 1 ]; then

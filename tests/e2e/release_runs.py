@@ -31,10 +31,11 @@ def clone(destination):
 
 
 def release(checkout, archs, env=None, umask=0o022):
-    """Runs the checkout's release command for archs; the finished process."""
+    """Runs the checkout's release command for archs; the finished process. Its build takes
+    one processor, as a test beside the others should."""
     return subprocess.run([os.path.join(checkout, "scripts", "release.sh")], cwd=checkout,
                           env=dict(os.environ, BRISTOKE_RELEASE_ARCHS=" ".join(archs),
-                                   **(env or {})),
+                                   CMAKE_BUILD_PARALLEL_LEVEL="1", **(env or {})),
                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                           stderr=subprocess.STDOUT, text=True, timeout=1800,
                           preexec_fn=lambda: os.umask(umask))
