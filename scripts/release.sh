@@ -14,24 +14,10 @@
 # says so. BRISTOKE_KEY_LIST chooses the keys (default the demo keys);
 # BRISTOKE_RELEASE_ARCHS="i686" builds one architecture only.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root="$PWD"
 started=$SECONDS
-./scripts/setup.sh
-say() { printf '[release] %s\n' "$*"; }
-
-read -ra archs <<<"${BRISTOKE_RELEASE_ARCHS:-i686 x86_64}"
-key_list="$(realpath "${BRISTOKE_KEY_LIST:-demo-keys/keys.txt}")"
-declare -A windows=([i686]=win32 [x86_64]=win64)
-declare -A bits=([i686]="32-bit (i686)" [x86_64]="64-bit (x86_64)")
-programs=(BristokeDecryptor.exe BristokeReport.exe)
-
-commit="$(git rev-parse HEAD)"
-epoch="$(git log -1 --format=%ct)"
-if [ -n "$(git status --porcelain)" ]; then
-    say "WARNING: uncommitted changes: the programs say so, and this is not the release of $commit"
-    commit="$commit with uncommitted changes"
-fi
+# Paths given by the caller are taken from the caller's folder.
+root="$(realpath "$(dirname "$0")/..")"
+key_list="$(realpath "${BRISTOKE_KEY_LIST:-$root/demo-keys/keys.txt}")"
 signing=""
 if [ -n "${BRISTOKE_SIGN_PFX:-}" ]; then
     : "${BRISTOKE_SIGN_PASSWORD:?BRISTOKE_SIGN_PFX is set: BRISTOKE_SIGN_PASSWORD must hold its password}"
@@ -40,14 +26,31 @@ if [ -n "${BRISTOKE_SIGN_PFX:-}" ]; then
 else
     signature="The executables are not signed: check them against SHA256SUMS."
 fi
+cd "$root"
+./scripts/setup.sh
+# shellcheck source=scripts/builds.sh
+. scripts/builds.sh
+say() { printf '[release] %s\n' "$*"; }
+
+read -ra archs <<<"${BRISTOKE_RELEASE_ARCHS:-i686 x86_64}"
+declare -A windows=([i686]=win32 [x86_64]=win64)
+programs=(BristokeDecryptor.exe BristokeReport.exe)
+if [ -n "$(git status --porcelain)" ]; then
+    say "WARNING: uncommitted changes: the programs say so, and this is not the release of a commit"
+fi
 
 for arch in "${archs[@]}"; do
-    say "building the ${bits[$arch]} release in build/release/$arch with the keys of $key_list"
-    cmake --preset "release-$arch" -DBRISTOKE_KEY_LIST="$key_list" -DBRISTOKE_WERROR=OFF >/dev/null
+    say "building the $(arch_name "$arch") release in build/release/$arch with the keys of $key_list"
+    configure_build "release-$arch" -DBRISTOKE_KEY_LIST="$key_list" -DBRISTOKE_WERROR=OFF
     cmake --build --preset "release-$arch" >/dev/null
 done
 
-version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "build/release/${archs[0]}/CMakeCache.txt")"
+# What the programs say of their sources and carry as their link time, read by the build.
+first="build/release/${archs[0]}"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$first/CMakeCache.txt")"
+built_from="$(sed -n 's/^#define BRISTOKE_BUILT_FROM "Built from \(.*\)"$/\1/p' \
+    "$first/generated/build_info.h")"
+epoch="$(cat "$first/generated/build_epoch.txt")"
 rm -rf dist
 mkdir dist
 # A release that fails leaves no dist/ to be taken for one.
@@ -70,7 +73,7 @@ for arch in "${archs[@]}"; do
         fi
     done
     python3 scripts/release_files.py guide packaging/README.txt.in "dist/$name/README.txt" \
-        VERSION="$version" BITS="${bits[$arch]}" ZIP="$name.zip" COMMIT="$commit" \
+        VERSION="$version" BITS="$(arch_name "$arch")" ZIP="$name.zip" BUILT_FROM="$built_from" \
         SIGNATURE="$signature"
     python3 scripts/release_files.py zip "dist/$name.zip" "$epoch" "dist/$name"/*
     zips+=("dist/$name.zip")
@@ -94,4 +97,4 @@ if [ -n "$signing" ]; then
 else
     say "not signed: no certificate given (BRISTOKE_SIGN_PFX and BRISTOKE_SIGN_PASSWORD)"
 fi
-say "release $version of commit $commit: ${zips[*]} ($((SECONDS - started)) s)"
+say "release $version, built from $built_from: ${zips[*]} ($((SECONDS - started)) s)"
