@@ -5,11 +5,11 @@ command prints), and under Wine through the system's own calls (resource_probe.e
 API that Explorer's Details tab uses, and the activation context the loader makes from the
 manifest). The banner shows the same version."""
 import os
-import re
 import subprocess
 import sys
 
-from harness import BUILD, SOURCE, ToolTestCase, command, main, pe_arch, win_path
+from harness import (BUILD, SOURCE, ToolTestCase, command, main, pe_arch, project_version,
+                     win_path)
 
 sys.path.insert(0, os.path.join(SOURCE, "scripts"))
 import pe_resources  # noqa: E402
@@ -19,11 +19,6 @@ BITS = {"i686": "32-bit", "x86_64": "64-bit"}
 MANIFEST_ARCH = {"i686": "x86", "x86_64": "amd64"}
 SUPPORTED = ["Windows Vista", "Windows 7", "Windows 8", "Windows 8.1", "Windows 10 and 11"]
 ACTCTX_RUN_LEVEL_AS_INVOKER = "1"
-
-
-def project_version():
-    with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
-        return re.search(r"^CMAKE_PROJECT_VERSION:\w+=(.+)$", f.read(), re.M).group(1)
 
 
 def built_from():
