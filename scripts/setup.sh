@@ -26,10 +26,11 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     apt_updated=0
 fi
 
-# chromium: the report tests open the report's page in it, headless.
+# chromium: the report tests open the report's page in it, headless. osslsigncode: the release
+# command signs with it. locales: the tests give the tool the code pages of other locales.
 PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 cmake ninja-build doctest-dev openssl tmux python3 make xz-utils
-          dpkg-dev chromium locales)
+          dpkg-dev chromium git osslsigncode locales)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then

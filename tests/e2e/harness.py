@@ -1,6 +1,7 @@
 """Runs the built executable under Wine on scratch directories and reads what it leaves."""
 import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -17,6 +18,12 @@ EXE = os.path.join(BUILD, "BristokeDecryptor.exe")
 TOOL_NAME = "BristokeDecryptor.exe"
 # The same tool with its lookup of system functions replaced (tests/seam/seamed_tool.cpp).
 SEAMED_EXE = os.path.join(BUILD, "tests", "seamed_tool.exe")
+
+
+def project_version():
+    """The version the build gives every program and the banner: the project's CMake version."""
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
+        return re.search(r"^CMAKE_PROJECT_VERSION:\w+=(.+)$", f.read(), re.M).group(1)
 
 
 def wine_env(extra=None):
