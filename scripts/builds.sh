@@ -35,6 +35,6 @@ suite_arch() {
     echo "$wanted"
 }
 
-configure_build() { # arch, extra cmake arguments...
-    cmake -S . -B "build/$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$1.cmake" "${@:2}" >/dev/null
+configure_build() { # preset (an arch, or release-ARCH), extra cmake arguments...
+    cmake --preset "$1" "${@:2}" >/dev/null
 }

@@ -26,10 +26,11 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     apt_updated=0
 fi
 
-# chromium: the report tests open the report's page in it, headless.
+# chromium: the report tests open the report's page in it, headless. osslsigncode: the release
+# command signs with it. locales: the tests give the tool the code pages of other locales.
 PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 cmake ninja-build doctest-dev openssl tmux python3 make xz-utils
-          dpkg-dev chromium)
+          dpkg-dev chromium git osslsigncode locales)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
@@ -43,6 +44,17 @@ if [ "${#missing[@]}" -gt 0 ]; then
 else
     log "packages present"
 fi
+
+# Locales whose code pages the tests give the tool's redirected output (Wine takes a process's
+# code pages from its locale, and decodes file names by it, so the locale must exist).
+for wanted in ru_RU ja_JP; do
+    if ! locale -a 2>/dev/null | grep -qx "$wanted.utf8"; then
+        log "generating the locale $wanted.UTF-8"
+        $SUDO sed -i "s/^# *\($wanted.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+        grep -qx "$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+        $SUDO locale-gen >/dev/null
+    fi
+done
 
 # Crypto++ has no MinGW package: build its static library from Debian's source, once for each
 # architecture, each into its own prefix.

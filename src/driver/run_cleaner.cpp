@@ -11,6 +11,7 @@
 #include "driver/run_modes.h"
 #include "driver/startup_checks.h"
 #include "driver/system_report.h"
+#include "driver/version.h"
 #include "driver/wow64.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
@@ -95,7 +96,7 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
     if (os.version.dwMajorVersion == 0) {
         return ExitCode::UnsupportedWindows;
     }
-    PrintBanner(L"Bristoke decryptor", L"1.0.0.0");
+    PrintBanner(L"Bristoke decryptor", BristokeVersion);
     WriteBlankLines();
     WriteRules();
     WriteBlankLines();

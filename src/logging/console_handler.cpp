@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "logging/console_cells.h"
 #include "logging/win32_screen.h"
 
 // Defined in this order in one file: the system's screen is built before the console drawing on
@@ -12,14 +13,6 @@ namespace {
 Win32Screen systemScreen;
 }
 ConsoleHandler TheConsole(systemScreen);
-
-namespace {
-
-bool IsLineControl(wchar_t c) {
-    return c == L'\r' || c == L'\n' || c == L'\b';
-}
-
-} // namespace
 
 ConsoleHandler::ConsoleHandler(IScreen& screen) : screen(screen) {
     inputRedirected = !screen.InputIsConsole();
@@ -50,7 +43,7 @@ void ConsoleHandler::Close() {
 
 bool ConsoleHandler::Write(const std::wstring& text) {
     RefreshGeometry();
-    if (!Render(std::wstring(text.c_str()), cursor)) {
+    if (!Render(std::wstring(text.c_str()), cursor, cursorExtra)) {
         return false;
     }
     if (!outputRedirected) {
@@ -73,6 +66,7 @@ ConsoleLine ConsoleHandler::NewRow() {
     } else {
         cursor = Advance(cursor, 1);
     }
+    cursorExtra = 0;
     return ConsoleLine(*this, scrolledRows + cursor.Y - 1);
 }
 
@@ -85,25 +79,36 @@ void ConsoleHandler::FillRow(int32_t row, wchar_t character) {
     screen.FillRow(bufferRow, width, character, attribute);
 }
 
-void ConsoleHandler::DrawOnRow(int32_t row, const std::wstring& text, RowAlign align) {
+int ConsoleHandler::DrawOnRow(int32_t row, const std::wstring& text, RowAlign align,
+                              int extraBefore) {
     RefreshGeometry();
     const int16_t bufferRow = BufferRow(row);
     if (bufferRow < 0) {
-        return;
+        return 0;
     }
-    const size_t columns = static_cast<size_t>(width);
     std::wstring shown = text;
-    int16_t column = 0;
+    int extra = 0;
+    COORD at = {0, bufferRow};
     if (align == RowAlign::Right) {
-        if (text.size() > columns) {
-            shown = text.substr(text.size() - columns);
-        } else {
-            column = static_cast<int16_t>(columns - text.size());
+        // Ends at the last column, after what the row shows before it; never past the last
+        // cell, so that a row whose marks take no column ends a little short instead.
+        size_t cells = 0;
+        for (size_t i = 0; i < shown.size(); i += ConsoleCharAt(shown, i).units) {
+            ++cells;
         }
+        if (cells > static_cast<size_t>(width)) {
+            shown = EndWithin(shown, static_cast<size_t>(width));
+            cells = static_cast<size_t>(width);
+        }
+        const int fromColumns =
+            width - static_cast<int>(ColumnsOf(shown)) - std::max(extraBefore, 0);
+        at.X = static_cast<int16_t>(
+            std::max(0, std::min(fromColumns, width - static_cast<int>(cells))));
+        extra = std::max(extraBefore, 0);
     }
-    COORD at = {column, bufferRow};
-    (void)Render(shown, at); // cannot fail: the geometry was read, so the row buffer exists
+    (void)Render(shown, at, extra); // cannot fail: the geometry was read, so the row buffer exists
     screen.SetCursor(cursor);
+    return extra;
 }
 
 void ConsoleHandler::MirrorLineEnd() {
@@ -147,7 +152,7 @@ COORD ConsoleHandler::Advance(COORD from, int16_t n) {
     return to;
 }
 
-bool ConsoleHandler::Render(const std::wstring& text, COORD& at) {
+bool ConsoleHandler::Render(const std::wstring& text, COORD& at, int& extra) {
     (void)mirror.Write(text); // refused while the mirror is closed
     if (outputRedirected) {
         screen.Print(text);
@@ -156,48 +161,62 @@ bool ConsoleHandler::Render(const std::wstring& text, COORD& at) {
     if (!rowBuffer) {
         return false;
     }
-    COORD to = at;
-    if (to.X >= width) {
-        to.X = 0;
-        to = Advance(to, 1);
+    // Cells are written in runs along a row; a character takes one cell and the columns it
+    // shows in, which `extra` counts beyond the cells for the row so far.
+    COORD start = at;
+    int16_t run = 0;
+    const auto column = [&] { return static_cast<int16_t>(start.X + run); };
+    const auto flush = [&] {
+        if (run > 0) {
+            screen.WriteCells(rowBuffer.get(), run, start);
+        }
+        start.X = column();
+        run = 0;
+    };
+    const auto nextRow = [&] {
+        flush();
+        start.X = 0;
+        start = Advance(start, 1);
+        extra = 0;
+    };
+    if (start.X >= width) {
+        nextRow();
     }
-    const size_t cells = std::min(text.size(), static_cast<size_t>(width));
-    for (size_t i = 0; i < cells; ++i) {
-        rowBuffer[i].Attributes = attribute;
-    }
-    size_t i = 0;
-    while (i < text.size()) {
+    for (size_t i = 0; i < text.size();) {
         const wchar_t c = text[i];
         if (c == L'\r') {
-            to.X = 0;
+            flush();
+            start.X = 0;
+            extra = 0;
             ++i;
         } else if (c == L'\n') {
-            to.X = 0;
-            to = Advance(to, 1);
+            nextRow();
             ++i;
         } else if (c == L'\b') {
-            if (to.X > 0) {
-                --to.X;
+            flush();
+            if (start.X > 0) {
+                --start.X;
             }
             ++i;
         } else {
-            const size_t room = static_cast<size_t>(width - to.X);
-            size_t run = 0;
-            while (run < room && i + run < text.size() && !IsLineControl(text[i + run])) {
-                rowBuffer[run].Char.UnicodeChar = text[i + run];
-                ++run;
+            const ConsoleChar character = ConsoleCharAt(text, i);
+            // A character never runs past the row's end: a wide one that does not fit begins
+            // the next row.
+            if (column() + extra + character.columns > width) {
+                nextRow();
             }
-            const int16_t length = static_cast<int16_t>(run);
-            screen.WriteCells(rowBuffer.get(), length, to);
-            to.X = static_cast<int16_t>(to.X + length);
-            i += run;
-            if (to.X == width) {
-                to.X = 0;
-                to = Advance(to, 1);
+            rowBuffer[run].Char.UnicodeChar = character.shown;
+            rowBuffer[run].Attributes = attribute;
+            ++run;
+            extra += character.columns - 1;
+            i += character.units;
+            if (column() == width || column() + extra >= width) {
+                nextRow();
             }
         }
     }
-    at = to;
+    flush();
+    at = start;
     return true;
 }
 

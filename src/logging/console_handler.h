@@ -58,8 +58,10 @@ public:
     /// nothing once it has left the buffer.
     void FillRow(int32_t row, wchar_t character);
     /// The text on a row by its absolute number, in the current attribute; the cursor stays
-    /// where it is. Nothing once the row has left the buffer.
-    void DrawOnRow(int32_t row, const std::wstring& text, RowAlign align);
+    /// where it is. Nothing once the row has left the buffer. extraBefore: the columns beyond
+    /// its cells that the row's text on its left takes (wide characters); returns the same
+    /// for the row once this text is drawn.
+    int DrawOnRow(int32_t row, const std::wstring& text, RowAlign align, int extraBefore);
     /// Ends the mirror's line: it cannot come back to a row, so each redraw is a line there.
     void MirrorLineEnd();
 
@@ -68,9 +70,10 @@ private:
     void RefreshGeometry();
     /// `n` rows down from `from`, scrolling the buffer when that passes its last row.
     COORD Advance(COORD from, int16_t n);
-    /// Draws from `at` and moves it past the text; false when there is no row buffer to draw
-    /// with.
-    [[nodiscard]] bool Render(const std::wstring& text, COORD& at);
+    /// Draws from `at` and moves it past the text, a row never past its last column; false when
+    /// there is no row buffer to draw with. extra: the columns beyond its cells that the row
+    /// takes before `at`, kept up to date.
+    [[nodiscard]] bool Render(const std::wstring& text, COORD& at, int& extra);
     /// The row's place in the buffer now, or -1 when it is no longer (or not yet) there.
     int16_t BufferRow(int32_t row) const;
     /// Reads keys until one is y or n; no when keys cannot be read at all.
@@ -86,6 +89,8 @@ private:
     int16_t width = 0;
     int16_t height = 0;
     COORD cursor = {0, 0};
+    /// The columns beyond its cells that the cursor's row takes before the cursor.
+    int cursorExtra = 0;
     std::unique_ptr<CHAR_INFO[]> rowBuffer;
     int32_t scrolledRows = 0;
     LogFile mirror;

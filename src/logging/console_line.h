@@ -29,4 +29,7 @@ public:
 private:
     ConsoleHandler& console;
     int32_t row;
+    /// The columns beyond its cells that the text drawn from the first column takes: a text
+    /// drawn on the right ends at the last column all the same.
+    int leftExtra = 0;
 };

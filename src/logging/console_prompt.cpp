@@ -48,8 +48,8 @@ bool ConsoleHandler::Ask(const std::wstring& headline, const std::wstring& messa
     }
     if (outputRedirected) {
         lastAnswerSource = L"output redirected";
-        (void)Render(headline + L"\r\n", cursor); // plain output cannot fail
-        (void)Render(message + L" [YES]\r\n", cursor);
+        (void)Render(headline + L"\r\n", cursor, cursorExtra); // plain output cannot fail
+        (void)Render(message + L" [YES]\r\n", cursor, cursorExtra);
         return true;
     }
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-/// A path fitted into about limit characters for display: middle directories become
-/// "...\" and an over-long name keeps its two ends.
+/// A path fitted into about limit columns of a console's row: middle directories become
+/// "...\" and an over-long name keeps its two ends, cut between characters.
 std::wstring ShortenPath(const std::wstring& path, uint32_t limit);
 
 /// The console width minus a margin, as an unsigned count: no console, or one

@@ -1,6 +1,6 @@
 #include "logging/win32_screen.h"
 
-#include <cstdio>
+#include <string>
 
 Win32Screen::Win32Screen() {
     input = GetStdHandle(STD_INPUT_HANDLE);
@@ -50,17 +50,36 @@ void Win32Screen::SetCursor(COORD at) {
 }
 
 void Win32Screen::Print(const std::wstring& text) {
-    // Standard output is in text mode and turns every "\n" into "\r\n" itself; printing "\r\n"
-    // as it is would leave "\r\r\n" in a file.
-    std::wstring plain;
-    plain.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (!(text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')) {
-            plain.push_back(text[i]);
-        }
+    if (text.empty()) {
+        return;
     }
-    wprintf(L"%.*ls", static_cast<int>(plain.size()), plain.c_str());
-    fflush(stdout);
+    // Whoever reads redirected output (a file, a pipe, a scheduled task's capture, remote
+    // shells) decodes it in the console's output code page, the OEM one where there is no
+    // console, as the system's own console tools write it. What that page cannot show becomes
+    // "?"; the runtime's wide print would stop the line at it instead.
+    UINT codePage = GetConsoleOutputCP();
+    if (codePage == 0) {
+        codePage = GetOEMCP();
+    }
+    const int length = static_cast<int>(text.size());
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* unknown = codePage == CP_UTF8 ? nullptr : "?";
+    int size =
+        WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, unknown, nullptr);
+    if (size == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        // Some code pages (the ISO-2022 ones, UTF-7) take no flags and no replacement.
+        flags = 0;
+        unknown = nullptr;
+        size =
+            WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (size == 0 || WideCharToMultiByte(codePage, flags, text.data(), length, &bytes[0], size,
+                                         unknown, nullptr) != size) {
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(output, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
 }
 
 void Win32Screen::DiscardInput() {

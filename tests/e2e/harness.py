@@ -1,6 +1,7 @@
 """Runs the built executable under Wine on scratch directories and reads what it leaves."""
 import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -19,6 +20,12 @@ TOOL_NAME = "BristokeDecryptor.exe"
 SEAMED_EXE = os.path.join(BUILD, "tests", "seamed_tool.exe")
 
 
+def project_version():
+    """The version the build gives every program and the banner: the project's CMake version."""
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
+        return re.search(r"^CMAKE_PROJECT_VERSION:\w+=(.+)$", f.read(), re.M).group(1)
+
+
 def wine_env(extra=None):
     env = dict(os.environ)
     env.setdefault("WINEPREFIX", os.path.join(BUILD, "wineprefix"))
@@ -31,9 +38,11 @@ def wine_env(extra=None):
 class Run:
     """What one run of the tool left: exit code, standard output and its log."""
 
-    def __init__(self, rc, stdout, logs, stderr=""):
+    def __init__(self, rc, stdout, logs, stderr="", stdout_bytes=b""):
         self.rc = rc
         self.stdout = stdout
+        # As written: redirected output is in the OEM code page, not UTF-8.
+        self.stdout_bytes = stdout_bytes
         self.stderr = stderr
         self.logs = logs
         self.log = logs[0] if logs else None
@@ -78,7 +87,7 @@ class ToolTestCase(unittest.TestCase):
         new_logs = sorted(set(glob.glob(os.path.join(cwd, os.path.basename(exe) + "_*.log"))) - before)
         logs = [read_log(path) for path in new_logs]
         return Run(proc.returncode, proc.stdout.decode("utf-8", "replace"), logs,
-                   proc.stderr.decode("utf-8", "replace"))
+                   proc.stderr.decode("utf-8", "replace"), proc.stdout)
 
 
 def read_log(path):

@@ -3,12 +3,12 @@ import os
 import re
 import socket
 
-from harness import EXE, ToolTestCase, main, pe_arch, win_path
+from harness import EXE, ToolTestCase, main, pe_arch, project_version, win_path
 
 RULE = "-" * 80
 ROW_TEXTS = {
     3: "Bristoke decryptor",
-    4: "Version: 1.0.0.0",
+    4: "Version: " + project_version(),
     5: "Built: Oct 24 2018",
 }
 NOTICE_ROWS = (7, 8)

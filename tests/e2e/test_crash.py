@@ -3,7 +3,7 @@ console that can no longer draw: the run ends by itself with exit code 255 and t
 at the end of its log, and never waits on an error dialog or a key."""
 import os
 
-from harness import SEAMED_EXE, ToolTestCase, main, read_log, win_path
+from harness import SEAMED_EXE, ToolTestCase, main, project_version, read_log, win_path
 from decryption import backup_suffix, read
 from planting import Planted, plant
 from tmux_console import LIGHT_RED, TmuxConsole, on
@@ -39,7 +39,8 @@ class CrashTests(ToolTestCase):
         # nothing but "Begin")
         cases = [
             ("before the banner", "--seam-fault-in=RtlGetVersion", None),
-            ("in the system report", "--seam-fault-in=IsWow64Process", "Version: 1.0.0.0"),
+            ("in the system report", "--seam-fault-in=IsWow64Process",
+             "Version: " + project_version()),
             ("while a file is decrypted", DURING_DECRYPTION,
              "INFO: Cleaning file [%s]" % win_path(self.victim.path)),
         ]

@@ -3,7 +3,7 @@ the update warning with its yes/no prompt, and the box that turns a second insta
 import os
 import uuid
 
-from harness import SEAMED_EXE, ToolTestCase, main, read_log, win_path
+from harness import SEAMED_EXE, ToolTestCase, main, project_version, read_log, win_path
 from tmux_console import (BLUE, GREY, LIGHT_CYAN, LIGHT_GREEN, LIGHT_RED, RED, WHITE, YELLOW,
                           TmuxConsole, on)
 
@@ -64,7 +64,7 @@ class StartupConsoleTests(ToolTestCase):
         screen = run.wait_for_prompt("[Press Any Key]")
         expected = [
             ("Bristoke decryptor", LIGHT_CYAN),
-            ("Version: 1.0.0.0", WHITE),
+            ("Version: " + project_version(), WHITE),
             ("Built: Oct 24 2018", WHITE),
             ("Restores files encrypted by the Bristoke malware.", YELLOW),
             ("A backup of each encrypted file stays beside it.", YELLOW),

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "logging/console_cells.h"
 #include "logging/console_handler.h"
 #include "memory_screen.h"
 #include "test_support.h"
@@ -195,6 +196,51 @@ TEST_CASE("ProgressIndicator_TextLeftTagRightThroughItsStates") {
     // The colour goes back to normal after a result tag.
     console << L"next";
     CHECK(screen.Colours(1).substr(0, 8) == Span(Normal, 4));
+}
+
+// A console shows a wide character over two columns and a combining mark over the character
+// before it; the rows are laid out in those columns, as a terminal counts them.
+TEST_CASE("ConsoleColumns_WideCharactersAndMarks_RowsNeverPassTheirEndTagsEndTheirRow") {
+    const std::wstring wide = L"\x5199\x771F\x3068\x8CC7\x6599";
+    struct Case {
+        const char* what;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"wide characters", L"Cleaning [" + wide + L".jpg]"},
+        {"a combining mark", L"Cleaning [cafe\x0301.txt]"},
+        {"an emoji", L"Cleaning [\xD83D\xDE00.txt]"},
+        {"all of them", L"Cleaning [" + wide + L"e\x0301\xD83D\xDE00]"},
+    };
+    for (const Case& c : cases) {
+        INFO(std::string(c.what));
+        MemoryScreen screen(30, 6);
+        ConsoleHandler console(screen);
+        ProgressIndicator progress(console, c.text);
+        progress.SetProgress(7);
+        progress.SetDone();
+        const std::wstring row = screen.Row(0);
+        // The tag's blank after it takes the last column: where the marks on the row give the
+        // text fewer columns than cells, the tag ends that many columns short.
+        CHECK(row.substr(row.size() - 6) == L"[Done]");
+        CHECK(ColumnsOf(row) <= 29u);
+        size_t cells = 0;
+        for (size_t at = 0; at < c.text.size(); at += ConsoleCharAt(c.text, at).units) {
+            ++cells;
+        }
+        const size_t shortBy = cells > ColumnsOf(c.text) ? cells - ColumnsOf(c.text) : 0;
+        CHECK(ColumnsOf(row) + shortBy == 29u);
+        CHECK(screen.Row(1).empty());
+    }
+    // A long text wraps before a row would pass its end, a wide character never split.
+    MemoryScreen screen(9, 4);
+    ConsoleHandler console(screen);
+    console << wide + wide;
+    for (int16_t row = 0; row < 2; ++row) {
+        CAPTURE(row);
+        CHECK(ColumnsOf(screen.Row(row)) == 8u);
+    }
+    CHECK(screen.Row(2) == wide.substr(3));
 }
 
 TEST_CASE("ProgressIndicator_PercentageInTheColourOfTheMoment") {
