@@ -15,7 +15,7 @@ import uuid
 
 import chromium
 from harness import BUILD, command, main, wine_env, win_path
-from report_fleet import AWKWARD_FAILING, Fleet, log_text, write_utf16_log
+from report_fleet import AWKWARD_FAILING, Fleet, begin_stamp, log_text, write_utf16_log
 from test_import_table import SYSTEM_DLLS, imports
 from test_release_matrix import PrivatePrefix
 from tmux_console import TmuxConsole
@@ -37,6 +37,7 @@ COLOURS = {"cleaned": (0x2e, 0x7d, 0x32), "failed": (0xc6, 0x28, 0x28),
            "skipped": (0xef, 0x6c, 0x00), "listed": (0x15, 0x65, 0xc0),
            "interrupted": (0x6a, 0x1b, 0x9a)}
 NOT_CLEANED, RUNS_NOT_ENDED, DAMAGED, NOT_LOGS, NO_REPORT, NO_LOG = 1, 2, 4, 8, 16, 32
+CLEAN = 4  # the need of a machine that needs nothing; lower is worse
 
 
 def run_report(*args, env=None):
@@ -107,7 +108,7 @@ class State:
     """What the fleet's logs say now: each file by its machine's latest run that met it, each
     machine by its latest run; the test's own reading of the fleet, to check the report's."""
 
-    def __init__(self, runs):
+    def __init__(self, runs, expected=()):
         mentions = collections.defaultdict(list)
         latest_run = {}
         for log in runs:
@@ -130,13 +131,18 @@ class State:
             now = collections.Counter(o for k, o in self.files.items() if k[:2] == machine)
             not_cleaned = sum(n for o, n in now.items() if o not in CLEANED_NOW)
             state = log.ends[-1][0]
-            need = (0 if state in ("crashed", "cut off") else 1 if now["failed"] else
-                    2 if not_cleaned or state != "finished" else 3)
+            need = (0 if state in ("crashed", "cut off") else 2 if now["failed"] else
+                    3 if not_cleaned or state != "finished" else CLEAN)
             self.machines[machine] = (need, -not_cleaned)
+        # The machines expected that sent no log come right after runs that did not end.
+        named = {name.upper() for name, _ in self.machines}
+        for name in expected:
+            if name.upper() not in named:
+                self.machines[(name, "")] = (1, 0)
 
     def in_need(self):
         """The machines that need action, worst first, as the page must list them."""
-        return sorted((m for m, (need, _) in self.machines.items() if need < 3),
+        return sorted((m for m, (need, _) in self.machines.items() if need < CLEAN),
                       key=lambda m: (self.machines[m], m))
 
     def outcomes(self):
@@ -332,7 +338,7 @@ class ReportTests(unittest.TestCase):
         # The clean machines are there, folded.
         folded = dom[dom.index("<details"):dom.index("</details>")]
         for machine, (need, _) in self.state.machines.items():
-            self.assertEqual(machine[1] in folded, need == 3, machine)
+            self.assertEqual(machine[1] in folded, need == CLEAN, machine)
         # The runs table: a row per run, each with its log file's folder and name.
         logs = [row[13] for row in rows if len(row) == 14 and row[0] != "Machine"]
         self.assertEqual(sorted(logs), sorted(log_name(log.win) for log in self.runs))
@@ -347,45 +353,110 @@ class ReportTests(unittest.TestCase):
             with self.subTest(outcome=outcome):
                 self.assertGreater(counts.get(bytes(colour), 0), 200)
 
-    def test_ThreeHundredMachines_ThoseInNeedFirstWorstFirst(self):
-        folder = tempfile.mkdtemp(prefix="bristoke-report-300-")
+    def test_ThousandMachines_EveryOneAccountedForThoseInNeedWorstFirst(self):
+        """1,000 machines in ten sites, about 5 % in need; five machines of the list expected
+        sent no log; some ran /? after a clean run; one was renamed and ran clean under its new
+        name after its old name's files failed."""
+        folder = tempfile.mkdtemp(prefix="bristoke-report-1000-")
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         templates = {"crashed": next(l for l in self.runs if l.ends[-1][0] == "crashed"),
                      "failed": self.fleet.failure_log,
                      "listed": next(l for l in self.runs if l.files and
                                     {f[1] for f in l.files} == {"listed"}),
                      "clean": self.fleet.clean_log}
+        # Two real runs after every template's: a /? and a clean run, for the renamed machine.
+        seam = ["--seam-os=10.0.19045.0.1"]
+        rc, usage = self.fleet.run(str(uuid.UUID(int=5000)), seam, "/?")
+        self.assertEqual(rc, 1)  # usage shown
+        renamed_guid = str(uuid.UUID(int=105)).upper()
+        data = os.path.join(folder, "renamed-data")
+        cleaned = self.fleet.samples(data, ["report.doc.BRSK"])
+        rc, renamed = self.fleet.run(renamed_guid, seam, "/s", win_path(data))
+        self.assertEqual(rc, 0)
+        templates["usage"] = types.SimpleNamespace(
+            path=usage, machine=("",) + self.fleet.clean_log.machine[1:], files=[],
+            ends=[("usage shown", None)], start=begin_stamp(usage))
+        templates["renamed"] = types.SimpleNamespace(
+            path=renamed, machine=self.fleet.clean_log.machine,
+            files=[(win_path(p), "cleaned", "") for p in cleaned], ends=[("finished", None)],
+            start=begin_stamp(renamed))
+        logs = os.path.join(folder, "logs")
         fleet = []
-        for i in range(300):
-            kind = {10: "crashed", 30: "failed", 50: "listed"}.get(i % 75, "clean")
+
+        def place(kind, name, guid, site, file_name):
             template = templates[kind]
-            name, guid = "PC-%03d" % i, str(uuid.UUID(int=i)).upper()
             text = re.sub(r"(INFO: Machine guid: )[^\r\n]*", r"\g<1>" + guid,
                           log_text(template.path))
             text = re.sub(r"(INFO: Computer name: )[^\r\n]*", r"\g<1>" + name, text)
-            path = os.path.join(folder, "logs", name[:4] + str(i // 100), name + ".log")
+            path = os.path.join(logs, site, file_name)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             write_utf16_log(path, text)
-            log = types.SimpleNamespace(path=path, machine=(guid,) + template.machine[1:],
-                                        files=template.files, ends=template.ends,
-                                        start=template.start, win=win_path(path))
-            fleet.append(log)
-        state = State(fleet)
-        self.assertEqual(len(state.in_need()), 12)
-        page = os.path.join(OUTPUT, "fleet-300.html")
-        rc, stdout = run_report("--html", win_path(page), "--csv",
-                                win_path(os.path.join(folder, "300")),
-                                win_path(os.path.join(folder, "logs")))
-        self.assertEqual(rc, NOT_CLEANED | RUNS_NOT_ENDED, stdout)
-        self.assertIn("Machines: 300, 12 of them need action", stdout.splitlines())
-        rows = action_section(chromium.dump_dom(page))
-        self.assertEqual([row[0].split()[0] for row in rows],
-                         [name for name, _ in state.in_need()])
-        runs = read_csv(os.path.join(folder, "300-runs.csv"), RUNS_HEADER)
-        self.assertEqual(sorted(row[0] for row in runs), ["PC-%03d" % i for i in range(300)])
-        for width in (1400, 1000):
-            chromium.screenshot(page, os.path.join(OUTPUT, "fleet-300-top-%d.png" % width),
-                                width, 900)
+            fleet.append(types.SimpleNamespace(
+                path=path, machine=(guid,) + template.machine[1:], files=template.files,
+                ends=template.ends, start=template.start, win=win_path(path)))
+
+        names = ["PC-%04d" % i for i in range(1000)]
+        for i, name in enumerate(names):
+            kind = {10: "crashed", 30: "failed", 50: "listed", 70: "failed"}.get(i % 75, "clean")
+            guid, site = str(uuid.UUID(int=i)).upper(), "site-%d" % (i // 100)
+            place(kind, name, guid, site, name + ".log")
+            if i % 75 == 60:
+                place("usage", name, guid, site, name + "-usage.log")
+        place("renamed", "PC-R105", renamed_guid, "site-1", "PC-R105.log")
+        missing = ["PC-MISSING-%d" % i for i in range(1, 6)]
+        expect = os.path.join(folder, "machines.txt")
+        with open(expect, "wb") as f:
+            f.write("\r\n".join(names[::-1] + missing + ["pc-r105"]).encode("ascii"))
+        state = State(fleet, names + missing)
+        in_need = [name for name, _ in state.in_need()]
+        self.assertGreater(len(in_need), 50)
+
+        page = os.path.join(OUTPUT, "fleet-1000.html")
+        prefix = os.path.join(folder, "1000")
+        rc, stdout = run_report("--html", win_path(page), "--csv", win_path(prefix), "--expect",
+                                win_path(expect), win_path(logs))
+        self.assertEqual(rc, NOT_CLEANED | RUNS_NOT_ENDED | NO_LOG, stdout)
+        lines = stdout.splitlines()
+        # The console: the first 50 in need, worst first, then how many more.
+        at = lines.index("Machines: %d, %d of them need action"
+                         % (len(state.machines), len(in_need)))
+        shown = lines[at + 1:at + 51]
+        self.assertEqual([line.split(": ")[0] for line in shown], ["  " + n for n in in_need[:50]])
+        self.assertEqual(lines[at + 51], "  ... and %d more, on the page and in the CSVs"
+                         % (len(in_need) - 50))
+        for name in missing:
+            self.assertIn("  %s: no log: it is on the list of machines expected, and none of the "
+                          "logs read is its" % name, shown)
+        [old_name] = [line for line in shown if line.startswith("  PC-0105: ")]
+        self.assertTrue(old_name.endswith("; its machine GUID ran later as PC-R105 (latest run "
+                                          "%s)" % templates["renamed"].start), old_name)
+        self.assertIn("Machines on the list of machines expected that sent no log: 5", lines)
+        # The page: the same machines in the same order, each linked to its section.
+        dom = chromium.dump_dom(page)
+        rows = action_section(dom)
+        self.assertEqual([row[0].split()[0] for row in rows], in_need)
+        table = dom[dom.index('<table class="action">'):]
+        anchors = re.findall(r'<a href="#(m-[0-9a-f]+)">', table[:table.index("</table>")])
+        self.assertEqual(len(anchors), len(in_need))
+        for anchor in anchors:
+            self.assertIn('<section id="%s">' % anchor, dom)
+        # The CSVs: every run, and a problem row for each machine that sent no log.
+        runs = read_csv(prefix + "-runs.csv", RUNS_HEADER)
+        self.assertEqual(sorted((row[0], row[1], row[9]) for row in runs),
+                         sorted((computer_name(log), log.machine[0], log.ends[-1][0])
+                                for log in fleet))
+        problems = read_csv(prefix + "-problems.csv", PROBLEMS_HEADER)
+        self.assertEqual(sorted(row[0] for row in problems if row[4] == "no log"), missing)
+        latest = [row for row in read_csv(prefix + "-files.csv", FILES_HEADER) if row[7] == "1"]
+        self.assertEqual(collections.Counter(row[3] for row in latest), state.outcomes())
+
+        height = chromium.page_height(page, 1366)
+        print("the page of 1,000 machines is %d px high at 1366 px wide" % height)
+        for width, height in ((1366, 768), (1920, 1080)):
+            chromium.screenshot(page, os.path.join(OUTPUT, "fleet-1000-top-%d.png" % width),
+                                width, height)
+            chromium.screenshot(page, os.path.join(OUTPUT, "fleet-1000-machine-%d.png" % width),
+                                width, height, anchors[0])
 
     def test_OneCleanLog_Exit0AndItsOutputsNotReadAsLogs(self):
         folder = tempfile.mkdtemp(prefix="bristoke-report-one-")
