@@ -19,14 +19,7 @@ void VisitMachineFields(Machine& machine, Visit& visit) {
     visit(machine.site);
     visit(machine.version);
     visit(machine.architecture);
-    for (auto& count : machine.files) {
-        visit(count);
-    }
-    for (auto& file : machine.shown) {
-        visit(file.path);
-        visit(file.outcome);
-        visit(file.reason);
-    }
+    VisitFileFields(machine, visit);
     visit(machine.otherNames);
     visit(machine.ranLaterElsewhere);
     visit(machine.olderTool);

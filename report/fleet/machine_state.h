@@ -61,6 +61,18 @@ struct MachineState {
     void Show(const ShownFile& file);
 };
 
+/// A machine's counts of files and the files its row names, field by field, for its spools.
+template <typename Machine, typename Visit> void VisitFileFields(Machine& machine, Visit& visit) {
+    for (auto& count : machine.files) {
+        visit(count);
+    }
+    for (auto& file : machine.shown) {
+        visit(file.path);
+        visit(file.outcome);
+        visit(file.reason);
+    }
+}
+
 /// A run that did nothing to the machine's files and says nothing about them.
 bool DidNothing(RunState state);
 

@@ -28,18 +28,6 @@ Outcome OutcomeOf(const SortedSpool::Record& mention) {
     return static_cast<Outcome>(std::wcstol(mention[OutcomeField].c_str(), nullptr, 10));
 }
 
-/// The counts and the shown files of a machine, after its name and GUID (machineFiles).
-template <typename Machine, typename Visit> void VisitFileFields(Machine& machine, Visit& visit) {
-    for (auto& count : machine.files) {
-        visit(count);
-    }
-    for (auto& file : machine.shown) {
-        visit(file.path);
-        visit(file.outcome);
-        visit(file.reason);
-    }
-}
-
 /// Orders machine records after a key of two fields (name and GUID) first.
 bool Before(const SortedSpool::Record& record, const std::wstring& name, const std::wstring& guid) {
     return record[0] < name || (record[0] == name && record[1] < guid);
