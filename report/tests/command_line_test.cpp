@@ -1,6 +1,6 @@
 #include "doctest.h"
 
-#include "command_line.h"
+#include "app/command_line.h"
 
 using report::ReportOptions;
 
@@ -20,9 +20,11 @@ bool Parse(std::vector<std::wstring> arguments, ReportOptions& options, std::wst
 TEST_CASE("ParseCommandLine_OptionsAndInputs_InAnyOrder") {
     ReportOptions options;
     std::wstring error;
-    REQUIRE(Parse({L"C:\\logs", L"--html", L"r.html", L"D:\\one.log", L"--csv", L"r.csv"}, options,
-                  error));
+    REQUIRE(Parse({L"C:\\logs", L"--html", L"r.html", L"D:\\one.log", L"--csv", L"r.csv",
+                   L"--expect", L"machines.txt"},
+                  options, error));
     CHECK(options.htmlPath == L"r.html");
+    CHECK(options.expectPath == L"machines.txt");
     CHECK(options.inputs == std::vector<std::wstring>{L"C:\\logs", L"D:\\one.log"});
     CHECK_FALSE(options.help);
     CHECK_FALSE(options.failedOnly);
@@ -76,6 +78,8 @@ TEST_CASE("ParseCommandLine_BadCommandLines_RefusedWithAReason") {
         {{L"--csv", L"r.csv"}, L"no log file or folder given"},
         {{L"C:\\logs", L"--csv"}, L"--csv needs a file name"},
         {{L"C:\\logs", L"--html", L""}, L"--html needs a file name"},
+        {{L"C:\\logs", L"--expect"}, L"--expect needs a file name"},
+        {{L"--expect", L"a.txt", L"--expect", L"b.txt", L"C:\\logs"}, L"--expect is given twice"},
         {{L"--csv", L"a.csv", L"--csv", L"b.csv", L"C:\\logs"}, L"--csv is given twice"},
         {{L"--pdf", L"r.pdf", L"C:\\logs"}, L"unknown option --pdf"},
         {{L"--csv", L"a", L"--csv-runs", L"b.csv", L"C:\\logs"},

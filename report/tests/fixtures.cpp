@@ -3,9 +3,83 @@
 #include <algorithm>
 #include <cstring>
 
-#include "text_escape.h"
+#include "doctest.h"
+#include "io/text_escape.h"
+#include "platform/unique_handle.h"
 
 namespace fixtures {
+
+namespace {
+
+/// Removes a folder and everything in it.
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    UniqueFind search(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &data)) {
+        const std::wstring name = data.cFileName;
+        const std::wstring path = folder + L"\\" + name;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            RemoveTree(path);
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    }
+    search.reset();
+    RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+ScratchFolder::ScratchFolder(const std::wstring& prefix) {
+    static unsigned counter = 0;
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    path = std::wstring(base) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
+           std::to_wstring(++counter);
+    REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
+}
+
+ScratchFolder::~ScratchFolder() {
+    RemoveTree(path);
+}
+
+std::vector<std::wstring> ScratchFolder::Names(const std::wstring& pattern) const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    UniqueFind search(FindFirstFileW(Path(pattern).c_str(), &data));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &data)) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.push_back(data.cFileName);
+        }
+    }
+    return names;
+}
+
+void WriteFile(const std::wstring& path, const std::string& bytes) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    REQUIRE(file);
+    DWORD written = 0;
+    REQUIRE(
+        ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    REQUIRE(written == bytes.size());
+}
+
+std::string ReadFile(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got != 0) {
+        bytes.append(chunk, got);
+    }
+    return bytes;
+}
 
 std::wstring Stamped(const std::wstring& text) {
     return L"[" + std::wstring(Stamp) + L"] - " + text;
@@ -54,6 +128,7 @@ std::vector<std::wstring> RunHead(bool listOnly) {
     std::vector<std::wstring> head = {
         L"",
         L"  #######   ######",
+        L"  ##   ##   ##    ##    Version: 1.0.0.0",
         L"--------------------------------------------------------------------------------",
         L"INFO: OS: 5.1.2600 SP3",
         L"INFO: Product Type: Workstation",
@@ -90,6 +165,53 @@ std::vector<std::wstring> Join(std::initializer_list<std::vector<std::wstring>> 
     return joined;
 }
 
+std::string RunOn(const std::wstring& day, const std::wstring& guid,
+                  const std::vector<std::wstring>& texts) {
+    std::vector<std::wstring> lines = texts;
+    for (std::wstring& line : lines) {
+        if (line.compare(0, 20, L"INFO: Machine guid: ") == 0) {
+            line = L"INFO: Machine guid: " + guid;
+        }
+    }
+    std::string bytes = LogBytes(lines);
+    const std::string from = Utf16(std::wstring(Stamp).substr(0, 10));
+    const std::string to = Utf16(day);
+    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) {
+        bytes.replace(at, from.size(), to);
+    }
+    return bytes;
+}
+
+std::vector<std::wstring> Section(const std::wstring& path, const std::wstring& verdict) {
+    if (verdict == L"Cleaned") {
+        return {L"", L"INFO: Cleaning file [" + path + L"]", L"INFO: Cleaned"};
+    }
+    return {L"", L"INFO: Cleaning file [" + path + L"]", L"INFO: " + verdict,
+            L"ERROR: Not cleaned"};
+}
+
+std::vector<std::wstring> Finished(std::initializer_list<std::vector<std::wstring>> files,
+                                   int found, int cleaned, bool listOnly) {
+    std::vector<std::wstring> lines = Join({{L"Begin"}, RunHead(listOnly)});
+    for (const auto& file : files) {
+        lines.insert(lines.end(), file.begin(), file.end());
+    }
+    const auto tail = RunTail(found, cleaned);
+    lines.insert(lines.end(), tail.begin(), tail.end());
+    return lines;
+}
+
+std::vector<std::wstring> Named(std::vector<std::wstring> lines, const std::wstring& name) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].compare(0, 20, L"INFO: Machine guid: ") == 0) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                         L"INFO: Computer name: " + name);
+            break;
+        }
+    }
+    return lines;
+}
+
 bool MemorySource::Read(uint8_t* buffer, uint32_t size, uint32_t& got) {
     got = static_cast<uint32_t>(std::min<size_t>({size, chunk, bytes.size() - position}));
     std::memcpy(buffer, bytes.data() + position, got);
@@ -98,7 +220,7 @@ bool MemorySource::Read(uint8_t* buffer, uint32_t size, uint32_t& got) {
 }
 
 report::RunInfo ParseRun(const std::vector<std::wstring>& texts, Capture& capture) {
-    report::RunParser parser(capture, L"C:\\logs\\a.log", Stamp);
+    report::RunParser parser(capture, L"C:\\logs\\a.log", L"logs", Stamp);
     for (const std::wstring& text : texts) {
         parser.AddLine(Stamped(text), true);
     }

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "line_reader.h"
-#include "run_parser.h"
+#include "io/line_reader.h"
+#include "parse/run_parser.h"
 
 namespace fixtures {
 
@@ -33,6 +33,20 @@ std::vector<std::wstring> RunTail(int found, int cleaned);
 
 std::vector<std::wstring> Join(std::initializer_list<std::vector<std::wstring>> parts);
 
+/// One file's lines: its cleaning, then "Cleaned" or the reason it was not and "Not cleaned".
+std::vector<std::wstring> Section(const std::wstring& path, const std::wstring& verdict);
+
+/// A whole run that ended: "Begin", its head, its files' lines and its closing lines.
+std::vector<std::wstring> Finished(std::initializer_list<std::vector<std::wstring>> files,
+                                   int found, int cleaned, bool listOnly = false);
+
+/// A run's lines with its computer's name, after its machine GUID.
+std::vector<std::wstring> Named(std::vector<std::wstring> lines, const std::wstring& name);
+
+/// A run's log on another day than the fixtures' stamp, of the machine with that GUID.
+std::string RunOn(const std::wstring& day, const std::wstring& guid,
+                  const std::vector<std::wstring>& texts);
+
 /// Bytes handed out in chunks of a chosen size, so that lines cross chunk borders.
 class MemorySource : public report::IByteSource {
 public:
@@ -58,6 +72,28 @@ struct Capture : report::IRunSink {
         notices.emplace_back(kind, text);
     }
 };
+
+/// A fresh folder in the temporary directory, removed with everything in it.
+class ScratchFolder {
+public:
+    /// prefix: the start of the folder's name.
+    explicit ScratchFolder(const std::wstring& prefix);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    /// The names of the files in it that match the pattern ("*.log").
+    std::vector<std::wstring> Names(const std::wstring& pattern) const;
+    /// Its path joined with a relative one.
+    std::wstring Path(const std::wstring& relative) const { return path + L"\\" + relative; }
+
+    std::wstring path;
+};
+
+/// Writes a file with that content, replacing any.
+void WriteFile(const std::wstring& path, const std::string& bytes);
+/// A file's content; empty when it cannot be read.
+std::string ReadFile(const std::wstring& path);
 
 /// Parses the lines that follow "Begin" (without their stamps); every line is complete.
 report::RunInfo ParseRun(const std::vector<std::wstring>& texts, Capture& capture);

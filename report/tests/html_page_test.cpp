@@ -3,7 +3,8 @@
 #include <regex>
 
 #include "fixtures.h"
-#include "html_page.h"
+#include "page/html.h"
+#include "page/html_page.h"
 #include "report_fixture.h"
 
 using namespace report;
@@ -81,24 +82,51 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
     CHECK(page.find("&lt;b&gt;&amp;amp;&#39;&quot;\xE6\x97\xA5\xEF\xBF\xBD.BRSK") !=
           std::string::npos);
     CHECK(page.find("<b>") == std::string::npos);
-    // The machine that needs action first, with why; the clean one folded after it. Both are
-    // named by the folder their logs lie in, which logs without their computer's name get.
+    // The machine that needs action first, with why, its three files and a link to its section;
+    // the clean one folded after it. Both are named by the folder their logs lie in, which logs
+    // without their computer's name get, and their site is that folder.
+    const std::string sectionB = html::MachineAnchor(L"logs", L"MACHINE-B");
     const size_t action = page.find("<h2 id=\"action\">Machines that need action (1)</h2>");
     const size_t b = page.find(
-        "<tr><td class=\"machine\">logs <span class=\"guid\">MACHINE-B</span></td><td "
-        "class=\"text\">its latest "
-        "run was cut off; 2 files failed; 1 file not yet cleaned (0 skipped, 0 interrupted, 1 "
-        "listed only)</td><td class=\"n\">3</td>");
-    const size_t folded =
-        page.find("<details class=\"clean\"><summary>Machines that are clean (1)");
+        "<tr><td class=\"machine\"><a href=\"#" + sectionB +
+        "\">logs</a> <span class=\"guid\">MACHINE-B</span></td><td class=\"site\">logs</td><td "
+        "class=\"text\">its latest run was cut off; 2 files failed; 1 file not yet cleaned (0 "
+        "skipped, 0 interrupted, 1 listed only)<ul class=\"files\"><li><span "
+        "class=\"path\">C:\\<wbr>d\\<wbr>&lt;b&gt;&amp;amp;&#39;&quot;\xE6\x97\xA5\xEF\xBF\xBD."
+        "BRSK</span> <strong>failed</strong>: Not valid Bristoke file.</li><li><span "
+        "class=\"path\">C:\\<wbr>d\\<wbr>y.BRSK</span> <strong>failed</strong>: Not valid "
+        "Bristoke file.</li><li><span class=\"path\">C:\\<wbr>d\\<wbr>z.BRSK</span> "
+        "<strong>listed</strong></li></ul></td><td class=\"n\">3</td>");
+    const size_t bySite = page.find("<p class=\"site\"><strong>logs</strong>: <a href=\"#" +
+                                    sectionB + "\">logs</a> (1)</p>");
+    const size_t folded = page.find("<details id=\"clean\"><summary>Machines that are clean (1)");
     const size_t a = page.find("<tr><td class=\"machine\">logs <span "
-                               "class=\"guid\">MACHINE-A</span></td><td class=\"text\">every "
-                               "infected file cleaned</td>");
+                               "class=\"guid\">MACHINE-A</span></td><td class=\"site\">logs</td>"
+                               "<td class=\"text\">every infected file cleaned</td>");
+    const size_t section = page.find("<section id=\"" + sectionB + "\">");
     CHECK(action != std::string::npos);
     CHECK(action < b);
-    CHECK(b < folded);
+    CHECK(b < bySite);
+    CHECK(bySite < folded);
     CHECK(folded < a);
-    CHECK(a != std::string::npos);
+    CHECK(a < section);
+    CHECK(section != std::string::npos);
+    // Its section: its files, the failed first, then its runs, latest last.
+    const size_t hostileRow = page.find("<td class=\"path\">C:\\<wbr>d\\<wbr>&lt;b&gt;", section);
+    const size_t listedRow = page.find("<td class=\"path\">C:\\<wbr>d\\<wbr>z.BRSK</td><td>listed",
+                                       section);
+    const size_t runs = page.find("<table class=\"runs\">", section);
+    CHECK(hostileRow < listedRow);
+    CHECK(listedRow < runs);
+    CHECK(runs != std::string::npos);
+    // Every link of the page leads to a part of it.
+    const std::regex link("href=\"#([^\"]+)\"");
+    size_t links = 0;
+    for (std::sregex_iterator it(page.begin(), page.end(), link), end; it != end; ++it) {
+        CHECK(page.find(" id=\"" + (*it)[1].str() + "\"") != std::string::npos);
+        ++links;
+    }
+    CHECK(links > 10);
     CHECK(page.find("<tr><th>Machines</th><td class=\"n\">2</td></tr>") != std::string::npos);
     CHECK(page.find("<tr><th>Runs (logs of the tool)</th><td class=\"n\">3</td></tr>") !=
           std::string::npos);
@@ -123,10 +151,11 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
         CHECK(tenths <= 1000);
         bars.emplace_back(tenths, (*it)[3]);
     }
-    REQUIRE(bars.size() == 5); // two machines, three runs
+    REQUIRE(bars.size() == 7); // two machines, three runs, and machine B's two in its section
     CHECK(bars[0] == std::make_pair(1000, std::string("2 failed, 1 listed")));
     CHECK(bars[1] == std::make_pair(333, std::string("1 cleaned")));
-    CHECK(Count(page, "<td>5.1.2600 SP3, Workstation</td>") == 3); // the runs table
+    // Three in the runs table, and machine B's two in its section.
+    CHECK(Count(page, "<td>5.1.2600 SP3, Workstation</td>") == 5);
 }
 
 TEST_CASE("WriteHtmlPage_LongNames_CutWithTheWholeTextOnHover") {

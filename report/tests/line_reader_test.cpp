@@ -1,7 +1,7 @@
 #include "doctest.h"
 
 #include "fixtures.h"
-#include "text_escape.h"
+#include "io/text_escape.h"
 
 using report::LineReader;
 using report::TextLine;

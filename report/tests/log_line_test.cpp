@@ -1,6 +1,6 @@
 #include "doctest.h"
 
-#include "log_line.h"
+#include "parse/log_line.h"
 
 using report::LinePrefix;
 using report::LogLine;

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "reason_group.h"
+#include "parse/reason_group.h"
 
 using report::ReasonGroup;
 

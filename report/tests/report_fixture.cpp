@@ -2,13 +2,13 @@
 
 #include "doctest.h"
 #include "fixtures.h"
-#include "read_log.h"
+#include "parse/read_log.h"
 
 namespace fixtures {
 
-void Report::Read(const std::wstring& path, const std::string& bytes) {
+void Report::Read(const std::wstring& path, const std::string& bytes, const std::wstring& site) {
     MemorySource source(bytes, 13);
-    report::ReadLog(source, path, collector);
+    report::ReadLog(source, path, site, collector);
 }
 
 const report::Totals& Report::Settled() {

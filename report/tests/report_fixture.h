@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "collector.h"
-#include "csv_writer.h"
-#include "outputs.h"
+#include "csv/csv_rows.h"
+#include "fleet/collector.h"
+#include "io/outputs.h"
 
 namespace fixtures {
 
@@ -16,7 +16,9 @@ struct StringOut : report::ITextOut {
 
 struct ConsoleCapture : report::IConsole {
     std::vector<std::wstring> lines;
+    std::vector<std::wstring> progress;
     void Line(const std::wstring& text) override { lines.push_back(text); }
+    void Progress(const std::wstring& text) override { progress.push_back(text); }
 };
 
 using CsvRows = std::vector<std::vector<std::string>>;
@@ -28,7 +30,7 @@ CsvRows ParseCsv(const std::string& text);
 /// report program sets one up.
 struct Report {
     explicit Report(bool failedOnly = false)
-        : collector(console, {&files, &runs, &problems, failedOnly}, true) {}
+        : rows(&files, &runs, &problems, failedOnly), collector(console, rows, true) {}
 
     ConsoleCapture console;
     StringOut filesText;
@@ -37,10 +39,12 @@ struct Report {
     report::CsvTable files{filesText, report::FilesHeader};
     report::CsvTable runs{runsText, report::RunsHeader};
     report::CsvTable problems{problemsText, report::ProblemsHeader};
+    report::CsvRows rows;
     report::Collector collector;
 
-    /// Reads the bytes as the file at path.
-    void Read(const std::wstring& path, const std::string& bytes);
+    /// Reads the bytes as the file at path, collected in the site's folder.
+    void Read(const std::wstring& path, const std::string& bytes,
+              const std::wstring& site = L"logs");
     /// Settles the collector once, after the last Read; the totals are then complete.
     const report::Totals& Settled();
     /// Each CSV's rows after its header; the files CSV is written when the collector settles.

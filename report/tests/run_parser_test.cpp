@@ -1,7 +1,7 @@
 #include "doctest.h"
 
 #include "fixtures.h"
-#include "text_escape.h"
+#include "io/text_escape.h"
 
 using namespace report;
 using namespace fixtures;
@@ -272,6 +272,36 @@ TEST_CASE("RunParser_HowTheRunEnded_FromTheExitCodeLineOrFromTheLines") {
     }
 }
 
+TEST_CASE("RunParser_Header_TheToolsVersionAndWow64") {
+    const std::wstring versionRow = L"  ##   ##   ##    ##    Version: 1.2.3.4  ";
+    struct Case {
+        const char* what;
+        std::vector<std::wstring> lines;
+        const wchar_t* version;
+        const wchar_t* wow64;
+    } cases[] = {
+        {"the banner's row, trailing blanks dropped",
+         {L"", versionRow, L"INFO: OS: 10.0.19045 SP0", L"INFO: WoW64: True"},
+         L"1.2.3.4",
+         L"True"},
+        {"the first row only",
+         {versionRow, L"  Version: 9.9", L"INFO: WoW64: False"},
+         L"1.2.3.4",
+         L"False"},
+        {"no banner", {L"INFO: OS: 10.0.19045 SP0"}, L"", L""},
+        // After the walk started, a line is no header, whatever it holds.
+        {"after the walk", Join({{L"INFO: Looking for infected files..."}, {versionRow}}), L"",
+         L""},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
+        Capture capture;
+        const RunInfo run = ParseRun(c.lines, capture);
+        CHECK(run.version == c.version);
+        CHECK(run.wow64 == c.wow64);
+    }
+}
+
 TEST_CASE("RunParser_RunStopsInAFile_TheFileIsInterrupted") {
     const auto open = Section(L"C:\\d\\a.txt.BRSK", {}, L"");
     SUBCASE("crash") {
@@ -327,7 +357,7 @@ TEST_CASE("RunParser_WarningsAndErrors_CountedAndHandedOnModesNot") {
 
 TEST_CASE("RunParser_DamagedLines_CountedAndPassedOver") {
     Capture capture;
-    report::RunParser parser(capture, L"C:\\l.log", fixtures::Stamp);
+    report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
     const std::vector<std::pair<std::wstring, bool>> lines = {
         {fixtures::Stamped(L"INFO: Machine guid: M1"), true},
         {L"garbage without a stamp", true}, // line 3
@@ -356,7 +386,7 @@ TEST_CASE("RunParser_DamagedLines_CountedAndPassedOver") {
 
 TEST_CASE("RunParser_ForcedRun_FilesNotOfTheFamilyAndTheToolsOwnNamedAndNotCountedAsNotCleaned") {
     Capture capture;
-    report::RunParser parser(capture, L"C:\\l.log", fixtures::Stamp);
+    report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
     for (const wchar_t* line :
          {L"WARNING: ForcedMode Enabled", L"INFO: Looking for infected files...",
           L"INFO: Cleaning file [C:\\d\\a.doc.BRSK]", L"INFO: Cleaned",
@@ -393,7 +423,7 @@ TEST_CASE("RunParser_CountsPast32Bits_ReadAsTheyAre") {
     for (const Case& c : cases) {
         CAPTURE(report::ToUtf8(c.found));
         Capture capture;
-        report::RunParser parser(capture, L"C:\\l.log", fixtures::Stamp);
+        report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
         parser.AddLine(fixtures::Stamped(c.found), true);
         parser.AddLine(fixtures::Stamped(L"INFO: 0 file(s) cleaned."), true);
         parser.AddLine(fixtures::Stamped(L"End"), true);
@@ -407,7 +437,7 @@ TEST_CASE("RunParser_CountsPast32Bits_ReadAsTheyAre") {
 
 TEST_CASE("RunParser_LastLineIncomplete_CutMidLine") {
     Capture capture;
-    report::RunParser parser(capture, L"C:\\l.log", fixtures::Stamp);
+    report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
     parser.AddLine(fixtures::Stamped(L"INFO: Cleaning file [C:\\a\\x.BRSK]"), true);
     parser.AddLine(L"[2026.01.02 03:04:05.006] - INFO: Clea", false);
     const RunInfo run = parser.Finish(false);

@@ -1,7 +1,7 @@
 #include "doctest.h"
 
-#include "run_record.h"
-#include "text_escape.h"
+#include "io/text_escape.h"
+#include "parse/run_record.h"
 
 using namespace report;
 

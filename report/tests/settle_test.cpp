@@ -1,8 +1,8 @@
 #include "doctest.h"
 
-#include "exit_code.h"
 #include "fixtures.h"
-#include "machine_state.h"
+#include "fleet/exit_code.h"
+#include "fleet/machine_state.h"
 #include "report_fixture.h"
 
 using namespace report;
@@ -11,43 +11,6 @@ using namespace fixtures;
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
-
-/// A run's log on another day than the fixtures' stamp, of the machine with that GUID.
-std::string RunOn(const std::wstring& day, const std::wstring& guid,
-                  const std::vector<std::wstring>& texts) {
-    std::vector<std::wstring> lines = texts;
-    for (std::wstring& line : lines) {
-        if (line.compare(0, 20, L"INFO: Machine guid: ") == 0) {
-            line = L"INFO: Machine guid: " + guid;
-        }
-    }
-    std::string bytes = LogBytes(lines);
-    const std::string from = Utf16(std::wstring(Stamp).substr(0, 10));
-    const std::string to = Utf16(day);
-    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) {
-        bytes.replace(at, from.size(), to);
-    }
-    return bytes;
-}
-
-std::vector<std::wstring> Section(const std::wstring& path, const std::wstring& verdict) {
-    if (verdict == L"Cleaned") {
-        return {L"", L"INFO: Cleaning file [" + path + L"]", L"INFO: Cleaned"};
-    }
-    return {L"", L"INFO: Cleaning file [" + path + L"]", L"INFO: " + verdict,
-            L"ERROR: Not cleaned"};
-}
-
-std::vector<std::wstring> Finished(std::initializer_list<std::vector<std::wstring>> files,
-                                   int found, int cleaned, bool listOnly = false) {
-    std::vector<std::wstring> lines = Join({{L"Begin"}, RunHead(listOnly)});
-    for (const auto& file : files) {
-        lines.insert(lines.end(), file.begin(), file.end());
-    }
-    const auto tail = RunTail(found, cleaned);
-    lines.insert(lines.end(), tail.begin(), tail.end());
-    return lines;
-}
 
 /// Path, outcome and the latest mark of each files CSV row.
 Rows Latest(const Rows& files) {
@@ -65,7 +28,7 @@ std::vector<std::wstring> MachinesInOrder(fixtures::Report& report) {
     SortedSpool::Record record;
     REQUIRE(report.collector.Machines().Sort());
     while (report.collector.Machines().Next(record)) {
-        const MachineState machine = MachineFromRecord(record);
+        const MachineState machine = MachineFromRecord(record, MachineKeyFields);
         names.push_back(machine.machineGuid + L": " + machine.Why());
     }
     return names;
@@ -183,4 +146,204 @@ TEST_CASE("Settle_FilesNotOfTheFamilyAndTheToolsOwn_NeedNoAction") {
     CHECK(totals.NotCleanedNow() == 0);
     CHECK(totals.machinesInNeed == 0);
     CHECK(ExitCodeOf(totals) == 0);
+}
+
+namespace {
+
+/// A run that stopped before its walk, after its system report.
+std::vector<std::wstring> Stopped(std::initializer_list<std::wstring> end) {
+    std::vector<std::wstring> lines = Join({{L"Begin"}, RunHead()});
+    lines.resize(lines.size() - 5); // up to the loading of the keys
+    lines.insert(lines.end(), end);
+    return lines;
+}
+
+/// Each machine as the page and the console get it: GUID (or name), why, its names note.
+std::vector<std::wstring> MachineLines(fixtures::Report& report) {
+    report.Settled();
+    std::vector<std::wstring> lines;
+    SortedSpool::Record record;
+    REQUIRE(report.collector.Machines().Sort());
+    while (report.collector.Machines().Next(record)) {
+        const MachineState machine = MachineFromRecord(record, MachineKeyFields);
+        const std::wstring note = machine.NamesNote();
+        lines.push_back(machine.computerName + L": " + machine.Why() +
+                        (note.empty() ? L"" : L" | " + note));
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST_CASE("Settle_ARunThatDidNothing_LeavesTheStateTheLastRealRunLeft") {
+    const auto usage = Stopped({L"", L"Usage:", L"x.exe [options]", L"End"});
+    const auto another = Stopped({L"End"});
+    const auto init = Stopped({L"ERROR: Cleaner initialization failed!", L"End"});
+    const auto clean = Finished({Section(F, L"Cleaned")}, 1, 1);
+    const auto failed = Finished({Section(F, L"Not valid Bristoke file.")}, 1, 0);
+    struct Case {
+        const char* what;
+        std::vector<std::vector<std::wstring>> runs; // one a day
+        int exitCode;
+        const wchar_t* why;
+    } cases[] = {
+        {"usage shown after a clean run", {clean, usage}, 0, L"every infected file cleaned"},
+        {"another instance after a clean run", {clean, another}, 0, L"every infected file cleaned"},
+        {"usage shown after a failure",
+         {failed, usage, another},
+         exit_bit::NotCleaned,
+         L"1 file failed"},
+        {"a clean run after usage shown", {usage, clean}, 0, L"every infected file cleaned"},
+        // A run that did nothing is all the report knows of a machine that has no other.
+        {"usage shown only",
+         {usage},
+         exit_bit::RunsNotEnded,
+         L"its latest run stopped before its walk: usage shown"},
+        // A run that failed to start did something: the machine is not cleaned there.
+        {"initialisation failed after a clean run",
+         {clean, init},
+         exit_bit::RunsNotEnded,
+         L"its latest run stopped before its walk: initialisation failed (Cleaner initialization "
+         L"failed!)"},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.what);
+        fixtures::Report report;
+        for (size_t i = 0; i < c.runs.size(); ++i) {
+            const std::wstring day = L"2026.01.0" + std::to_wstring(5 + i);
+            report.Read(L"C:\\logs\\" + day + L".log", RunOn(day, L"M", c.runs[i]));
+        }
+        CHECK(ExitCodeOf(report.Settled()) == c.exitCode);
+        CHECK(MachineLines(report) == std::vector<std::wstring>{std::wstring(L"logs: ") + c.why});
+        CHECK(report.Settled().runs == c.runs.size());
+    }
+}
+
+TEST_CASE("Settle_NamesOfOneGuid_SeparateMachinesEachMarkedWithTheOthers") {
+    fixtures::Report report;
+    // Renamed: the old name failed on Monday, the new one cleaned the file on Tuesday.
+    report.Read(L"C:\\logs\\old.log",
+                RunOn(L"2026.01.05", L"G1",
+                      Named(Finished({Section(F, L"Not valid Bristoke file.")}, 1, 0), L"OLD")));
+    report.Read(
+        L"C:\\logs\\new.log",
+        RunOn(L"2026.01.06", L"G1", Named(Finished({Section(F, L"Cleaned")}, 1, 1), L"NEW")));
+    // A cloned image run under six names: each lists the latest three of the others.
+    for (int i = 0; i < 6; ++i) {
+        const std::wstring day = L"2026.01.1" + std::to_wstring(i);
+        report.Read(
+            L"C:\\logs\\c" + std::to_wstring(i) + L".log",
+            RunOn(day, L"G2",
+                  Named(Finished({Section(F, L"Cleaned")}, 1, 1), L"CLONE-" + std::to_wstring(i))));
+    }
+    // A machine without a GUID shares none.
+    report.Read(L"C:\\logs\\x.log", RunOn(L"2026.01.07", L"", Finished({}, 0, 0)));
+    const std::wstring at = L" 03:04:05.006)";
+    const auto clone = [&](int i) {
+        return L"CLONE-" + std::to_wstring(i) + L" (latest run 2026.01.1" + std::to_wstring(i) + at;
+    };
+    CHECK(MachineLines(report) ==
+          std::vector<std::wstring>{
+              L"OLD: 1 file failed | its machine GUID ran later as NEW (latest run 2026.01.06" + at,
+              L"CLONE-0: every infected file cleaned | its machine GUID ran later as " + clone(5) +
+                  L", " + clone(4) + L", " + clone(3) + L", and more",
+              L"CLONE-1: every infected file cleaned | its machine GUID ran later as " + clone(5) +
+                  L", " + clone(4) + L", " + clone(3) + L", and more",
+              L"CLONE-2: every infected file cleaned | its machine GUID ran later as " + clone(5) +
+                  L", " + clone(4) + L", " + clone(3) + L", and more",
+              L"CLONE-3: every infected file cleaned | its machine GUID ran later as " + clone(5) +
+                  L", " + clone(4) + L", " + clone(2) + L", and more",
+              L"CLONE-4: every infected file cleaned | its machine GUID ran later as " + clone(5) +
+                  L", " + clone(3) + L", " + clone(2) + L", and more",
+              L"CLONE-5: every infected file cleaned | its machine GUID is also " + clone(4) +
+                  L", " + clone(3) + L", " + clone(2) + L", and more",
+              L"NEW: every infected file cleaned | its machine GUID is also OLD (latest run "
+              L"2026.01.05" +
+                  at,
+              L"logs: no infected files"});
+    CHECK(report.Settled().machines == 9);
+    CHECK(report.Settled().machinesInNeed == 1);
+}
+
+TEST_CASE("Settle_MachinesExpected_ThoseThatSentNoLogNeedAction") {
+    fixtures::Report report;
+    const auto clean = Finished({Section(F, L"Cleaned")}, 1, 1);
+    const auto failed = Finished({Section(F, L"Not valid Bristoke file.")}, 1, 0);
+    report.Read(L"C:\\logs\\a.log", RunOn(L"2026.01.05", L"A", Named(clean, L"PC01")));
+    report.Read(L"C:\\logs\\b.log",
+                RunOn(L"2026.01.05", L"B", Named(clean, L"PC02 (pc02.corp.example)")));
+    report.Read(L"C:\\logs\\c.log", RunOn(L"2026.01.05", L"C", Named(failed, L"PC03")));
+    // Named by the folder it was collected in: a log from before the computer's name.
+    report.Read(L"C:\\PC04\\d.log", RunOn(L"2026.01.05", L"D", clean));
+    // Listed as an administrator writes them: any case, a DNS name, twice; and two machines that
+    // sent nothing.
+    for (const wchar_t* name :
+         {L"pc01", L"PC02.CORP.EXAMPLE", L"PC03", L"PC04", L"PC05", L"pc01", L"PC00"}) {
+        report.collector.Expect(name, L"C:\\machines.txt");
+    }
+    CHECK(MachineLines(report) ==
+          std::vector<std::wstring>{
+              L"PC00: no log: it is on the list of machines expected, and none of the logs read "
+              L"is its",
+              L"PC05: no log: it is on the list of machines expected, and none of the logs read "
+              L"is its",
+              L"PC03: 1 file failed", L"PC01: every infected file cleaned",
+              L"PC02 (pc02.corp.example): every infected file cleaned",
+              L"PC04: every infected file cleaned"});
+    const Totals& totals = report.Settled();
+    CHECK(totals.machines == 6);
+    CHECK(totals.machinesInNeed == 3);
+    CHECK(totals.machinesWithoutLog == 2);
+    CHECK(ExitCodeOf(totals) == (exit_bit::NoLog | exit_bit::NotCleaned));
+    CHECK(report.ProblemRows() ==
+          Rows{{"PC00", "", "", "", "no log",
+                "on the list of machines expected (C:\\machines.txt), and none of the logs read "
+                "is its"},
+               {"PC05", "", "", "", "no log",
+                "on the list of machines expected (C:\\machines.txt), and none of the logs read "
+                "is its"}});
+    std::vector<std::wstring> first;
+    for (const MachineState& machine : report.collector.FirstInNeed()) {
+        first.push_back(machine.computerName);
+    }
+    CHECK(first == std::vector<std::wstring>{L"PC00", L"PC05", L"PC03"});
+}
+
+TEST_CASE("Settle_ToolVersions_MachinesOnAnOlderOneMarked") {
+    fixtures::Report report;
+    const auto clean = Finished({Section(F, L"Cleaned")}, 1, 1);
+    const auto withVersion = [&](const std::wstring& version) {
+        std::vector<std::wstring> lines = clean;
+        for (std::wstring& line : lines) {
+            const size_t at = line.find(L"Version: ");
+            if (at != std::wstring::npos) {
+                line = line.substr(0, at) + L"Version: " + version;
+            }
+        }
+        return lines;
+    };
+    report.Read(L"C:\\logs\\a.log", RunOn(L"2026.01.05", L"A", withVersion(L"1.0.10.0")));
+    report.Read(L"C:\\logs\\b.log", RunOn(L"2026.01.05", L"B", withVersion(L"1.0.9.0")));
+    // Its latest run used the newest; an earlier one does not count.
+    report.Read(L"C:\\logs\\c1.log", RunOn(L"2026.01.05", L"C", withVersion(L"0.9")));
+    report.Read(L"C:\\logs\\c2.log", RunOn(L"2026.01.06", L"C", withVersion(L"1.0.10.0")));
+    report.Settled();
+    SortedSpool::Record record;
+    REQUIRE(report.collector.Machines().Sort());
+    std::vector<std::wstring> older;
+    while (report.collector.Machines().Next(record)) {
+        const MachineState machine = MachineFromRecord(record, MachineKeyFields);
+        if (machine.olderTool) {
+            older.push_back(machine.machineGuid + L" " + machine.version);
+        }
+    }
+    CHECK(older == std::vector<std::wstring>{L"B 1.0.9.0"});
+    CHECK(report.Settled().newestVersion == L"1.0.10.0");
+    CHECK(report.Settled().machinesOnOlderTool == 1);
+    // The runs CSV names each run's version.
+    std::vector<std::string> versions;
+    for (const auto& row : report.RunRows()) {
+        versions.push_back(row[24]);
+    }
+    CHECK(versions == std::vector<std::string>{"1.0.10.0", "1.0.9.0", "0.9", "1.0.10.0"});
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <random>
 
-#include "sorted_spool.h"
+#include "fleet/sorted_spool.h"
 
 using report::SortedSpool;
 

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "csv_writer.h"
-#include "text_escape.h"
+#include "csv/csv_writer.h"
+#include "io/text_escape.h"
+#include "parse/file_start.h"
 
 using report::CsvField;
 using report::HtmlText;
@@ -83,12 +84,21 @@ TEST_CASE("CsvTable_MarkHeaderAndRows") {
     report::CsvTable csv(out, report::ProblemsHeader);
     csv.Row({L"PC01", L"G", L"2026-01-02T03:04:05.006", L"C:\\logs\\a,b.log", L"warning",
              L"Invalid Path [C:\\\"x\"]"});
-    CHECK(out.text.compare(0, std::strlen(report::CsvSignature), report::CsvSignature) == 0);
     CHECK(out.text ==
           "\xEF\xBB\xBF"
           "\"ComputerName\",\"MachineGuid\",\"RunStart\",\"LogFile\",\"Problem\",\"Detail\"\r\n"
           "\"PC01\",\"G\",\"2026-01-02T03:04:05.006\",\"C:\\logs\\a,b.log\",\"warning\","
           "\"Invalid Path [C:\\\"\"x\"\"]\"\r\n");
+}
+
+TEST_CASE("CsvTable_EveryHeader_StartsAsALaterReportKnowsIt") {
+    for (const auto& header : {report::FilesHeader, report::RunsHeader, report::ProblemsHeader}) {
+        StringOut out;
+        report::CsvTable csv(out, header);
+        CHECK(out.text.compare(0, 3, "\xEF\xBB\xBF") == 0);
+        const std::string signature = report::ToUtf8(report::CsvSignature);
+        CHECK(out.text.compare(3, signature.size(), signature) == 0);
+    }
 }
 
 TEST_CASE("IsoTime_TheToolsStampOrTheTextAsItIs") {

@@ -13,64 +13,28 @@
 #include "backup/backup.h"
 #include "backup/cleaning.h"
 #include "cleaner/filecoder_cleaner.h"
+#include "driver/banner.h"
 #include "driver/entry.h"
 #include "driver/os_version.h"
 #include "driver/process_file.h"
 #include "driver/run_cleaner.h"
 #include "driver/run_modes.h"
 #include "driver/system_report.h"
+#include "driver/wow64.h"
+#include "fixtures.h"
+#include "io/files.h"
+#include "io/text_escape.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
 #include "logging/log_file.h"
-#include "read_log.h"
+#include "parse/read_log.h"
+#include "parse/reason_group.h"
 #include "report_fixture.h"
 #include "streams/file_system.h"
-#include "text_escape.h"
 
 using namespace report;
 
 namespace {
-
-/// A fresh directory for one run: its log and the files it cleans; removed with them.
-class RunDirectory {
-public:
-    RunDirectory() {
-        static unsigned counter = 0;
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        path = std::wstring(base) + L"bristoke_tool_lines_" +
-               std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
-        REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
-    }
-    ~RunDirectory() {
-        for (const std::wstring& name : Names(L"*")) {
-            const std::wstring file = path + L"\\" + name;
-            SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(file.c_str());
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-    RunDirectory(const RunDirectory&) = delete;
-    RunDirectory& operator=(const RunDirectory&) = delete;
-
-    std::vector<std::wstring> Names(const std::wstring& pattern) const {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        const HANDLE search = FindFirstFileW((path + L"\\" + pattern).c_str(), &data);
-        if (search == INVALID_HANDLE_VALUE) {
-            return names;
-        }
-        do {
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                names.push_back(data.cFileName);
-            }
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
-        return names;
-    }
-
-    std::wstring path;
-};
 
 /// The directory of the run under way, for the run functions, which take no context.
 std::wstring here;
@@ -164,7 +128,12 @@ public:
     }
 };
 
+/// A version the tool's own never had, so that the report can only have it from the banner.
+constexpr const wchar_t* BannerVersion = L"2.30.4.5";
+
+/// The run's header as the tool writes it: the banner and the system report.
 void SystemReport() {
+    PrintBanner(L"Bristoke decryptor", BannerVersion);
     OsVersionInfo os;
     QueryOsVersion(os);
     PrintSystemReport(os);
@@ -287,6 +256,50 @@ ExitCode CrashInAFile(int, wchar_t**) {
     return ExitCode::Finished;
 }
 
+ExitCode TakenBackupName(int, wchar_t**) {
+    Start({});
+    Touch(L"h.txt.BRSK");
+    Touch(OwnNameOf(L"h.txt.BRSK", OwnKind::Backup, 0));
+    Clean(L"h.txt.BRSK", true);
+    return ExitCode::Finished;
+}
+
+/// A run of the tool in a directory of its own, and its log.
+class ToolRun {
+public:
+    explicit ToolRun(RunFunction run) {
+        here = directory.path;
+        wchar_t previous[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        REQUIRE(SetCurrentDirectoryW(directory.path.c_str()));
+        code = RunEntry(0, nullptr, run);
+        SetCurrentDirectoryW(previous);
+        TheLogFile.Close();
+        const std::vector<std::wstring> logs = directory.Names(L"*.log");
+        REQUIRE(logs.size() == 1);
+        log = directory.path + L"\\" + logs[0];
+    }
+
+    fixtures::ScratchFolder directory{L"bristoke_tool_lines_"};
+    int code = 0;
+    std::wstring log;
+};
+
+/// The log's lines without their stamps.
+std::vector<std::wstring> LogTexts(const std::wstring& path) {
+    InputFile file;
+    REQUIRE(file.Open(path));
+    LineReader reader(file);
+    REQUIRE(reader.ReadStart() == LineReader::Start::Utf16);
+    std::vector<std::wstring> texts;
+    TextLine line;
+    while (reader.Next(line)) {
+        const size_t head = line.text.find(L"] - ");
+        texts.push_back(head == std::wstring::npos ? line.text : line.text.substr(head + 4));
+    }
+    return texts;
+}
+
 /// The name at the end of a path as the report shows it (a listed path may be shortened).
 std::string NameOf(const std::string& path) {
     return path.substr(path.rfind('\\') + 1);
@@ -355,19 +368,10 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
     for (const Case& c : cases) {
         const std::string what = c.what;
         CAPTURE(what);
-        RunDirectory directory;
-        here = directory.path;
-        wchar_t previous[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        REQUIRE(SetCurrentDirectoryW(directory.path.c_str()));
-        const int code = RunEntry(0, nullptr, c.run);
-        SetCurrentDirectoryW(previous);
-        TheLogFile.Close();
-
-        const std::vector<std::wstring> logs = directory.Names(L"*.log");
-        REQUIRE(logs.size() == 1);
+        const ToolRun tool(c.run);
+        const int code = tool.code;
         fixtures::Report report;
-        ReadLogFile(directory.path + L"\\" + logs[0], report.collector);
+        ReadLogFile(tool.log, L"logs", report.collector);
         REQUIRE(report.collector.Runs().Sort());
         SortedSpool::Record record;
         REQUIRE(report.collector.Runs().Next(record));
@@ -386,6 +390,8 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
         CHECK(run.os.find(L" SP") != std::wstring::npos);
         CHECK((run.productType == L"Workstation" || run.productType == L"Server"));
         CHECK(run.machineGuid.size() == 36);
+        CHECK(run.version == BannerVersion);
+        CHECK(run.wow64 == (IsWow64() ? L"True" : L"False"));
         CHECK_FALSE(run.computerName.empty());
         CHECK(run.computerName.find(L"bristoke_tool_lines_") == std::wstring::npos);
 
@@ -404,5 +410,29 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
             // The reason starts with the line the report went by.
             CHECK(files[i][2].substr(0, expected[i][2].size()) == expected[i][2]);
         }
+    }
+}
+
+TEST_CASE("ToolLines_TextsTheReportGroupsBy_AsTheToolWritesThem") {
+    struct Case {
+        const char* what;
+        RunFunction run;
+        /// The line as the tool writes it, with its prefix.
+        std::wstring line;
+        std::wstring group;
+    } cases[] = {
+        {"a taken backup name", TakenBackupName,
+         std::wstring(log_text::BackupNameTaken.prefix) +
+             log_text::BackupNameTaken.With(L"<here>\\h.txt.BRSK"),
+         std::wstring(log_text::BackupNameTaken.head) + L"\u2026"},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.what);
+        const ToolRun tool(c.run);
+        std::wstring line = c.line;
+        line.replace(line.find(L"<here>"), 6, tool.directory.path);
+        const std::vector<std::wstring> texts = LogTexts(tool.log);
+        CHECK(std::find(texts.begin(), texts.end(), line) != texts.end());
+        CHECK(ReasonGroup(line.substr(std::wcslen(log_text::BackupNameTaken.prefix))) == c.group);
     }
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "text_escape.h"
+#include "io/text_escape.h"
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> arguments;

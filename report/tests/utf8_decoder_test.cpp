@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "utf8_decoder.h"
+#include "io/utf8_decoder.h"
 
 using report::DecodeUtf8;
 using report::Utf8Char;

@@ -128,3 +128,17 @@ inline std::wstring ReplacedFileKept(const std::wstring& output, const std::wstr
 }
 
 } // namespace log_text
+
+/// Lines the fleet report reads that the tool spells where it writes them, kept here so that the
+/// report takes them from the tool's own header; report/tests/tool_lines_test.cpp runs the
+/// tool's writers and checks that they agree.
+namespace log_text {
+
+/// A cleaning refused because its file's backup name is taken; the path follows, without
+/// brackets.
+constexpr FramedText BackupNameTaken = {prefix::Info, L"Can't get backup filename of file ", L""};
+
+/// The banner's row with the tool's version, after its block letters: "... Version: 1.0.0.0".
+constexpr FramedText BannerVersion = {prefix::None, L"Version: ", L""};
+
+} // namespace log_text

@@ -1,6 +1,8 @@
 """Headless Chromium from Debian, started from the command line: the DOM it builds from a page
 and a screenshot of it, each in a new empty profile and without network use."""
 import html.parser
+import os
+import re
 import struct
 import subprocess
 import tempfile
@@ -25,8 +27,30 @@ def dump_dom(page):
     return _chromium("--dump-dom", "file://" + page)
 
 
-def screenshot(page, png, width, height):
-    _chromium("--screenshot=" + png, "--window-size=%d,%d" % (width, height), "file://" + page)
+def screenshot(page, png, width, height, anchor=None):
+    """The page's first screen, or the screen a link to anchor (an id of the page) shows."""
+    if anchor is None:
+        _chromium("--screenshot=" + png, "--window-size=%d,%d" % (width, height), "file://" + page)
+        return
+    # Headless Chromium ignores a fragment of the address it is given; a frame follows one.
+    with tempfile.TemporaryDirectory(prefix="bristoke-frame-", dir=os.path.dirname(page)) as d:
+        frame = os.path.join(d, "frame.html")
+        with open(frame, "w", encoding="utf-8") as f:
+            f.write('<!DOCTYPE html><html><body style="margin:0"><iframe src="../%s#%s" '
+                    'style="display:block;border:0;width:100vw;height:100vh"></iframe></body>'
+                    '</html>' % (os.path.basename(page), anchor))
+        screenshot(frame, png, width, height)
+
+
+def page_height(page, width):
+    """The page's height in pixels, laid out in a window width pixels wide."""
+    with tempfile.TemporaryDirectory(prefix="bristoke-height-") as d:
+        measured = os.path.join(d, "page.html")
+        with open(page, "rb") as f, open(measured, "wb") as out:
+            out.write(f.read() + b'<script>document.body.setAttribute("data-height", '
+                      b'document.documentElement.scrollHeight)</script>')
+        dom = _chromium("--dump-dom", "--window-size=%d,768" % width, "file://" + measured)
+    return int(re.search(r'data-height="(\d+)"', dom).group(1))
 
 
 class _Text(html.parser.HTMLParser):
