@@ -77,6 +77,7 @@ class ReleaseTests(unittest.TestCase):
 
     def test_Zip_FixedOrderAndTimes_HoldsTheUnpackedFiles(self):
         stamp = time.gmtime(self.commit_time)[:6]
+        stamp = stamp[:5] + (stamp[5] // 2 * 2,)  # a zip keeps times to two seconds
         for arch in ARCHS:
             name = package_name(self.first, arch)
             with self.subTest(arch=arch), zipfile.ZipFile(self.dist(self.first, name + ".zip")) as z:
