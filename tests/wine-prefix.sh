@@ -1,17 +1,30 @@
 #!/usr/bin/env bash
 # Creates the test prefix on first use and starts (or stops) its persistent wineserver.
 # BRISTOKE_ARCH is the build's architecture: the 32-bit build gets a 32-bit prefix, as a 32-bit
-# Windows, the 64-bit one a 64-bit prefix, which runs both where the machine can.
+# Windows, the 64-bit one a 64-bit prefix, which runs both where the machine can. Where the
+# 32-bit build runs through the emulator it gets a 64-bit prefix too: Wine's own programs and
+# services are 64-bit ones there, which run natively (its 32-bit services crash at times under
+# the emulator), and only the build's programs are emulated, under WoW64.
 set -euo pipefail
 : "${WINEPREFIX:?}"
+# shellcheck source=scripts/builds.sh
+. "$(dirname "$0")/../scripts/builds.sh"
 export WINEDEBUG=-all BRISTOKE_ARCH="${BRISTOKE_ARCH:-x86_64}"
-run="$(dirname "$0")/../scripts/windows-run.sh"
+run="$BRISTOKE_SCRIPTS/windows-run.sh"
+winearch=win64
+if [ "$BRISTOKE_ARCH" = i686 ] && [ "$(run_way i686)" = natively ]; then winearch=win32; fi
+# Wine's own programs (wineboot, cmd) of the prefix's architecture.
+own=x86_64
+if [ "$winearch" = win32 ]; then own=i686; fi
 case "$1" in
 start)
+    # A prefix made where the build ran the other way (a machine played in
+    # scripts/i386-namespace.sh refuse) is made again.
+    if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$winearch" "$WINEPREFIX/system.reg"; then
+        rm -rf "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        winearch=win64
-        if [ "$BRISTOKE_ARCH" = i686 ]; then winearch=win32; fi
-        WINEARCH="$winearch" "$run" wineboot -i >/dev/null 2>&1 </dev/null
+        BRISTOKE_ARCH="$own" WINEARCH="$winearch" "$run" wineboot -i >/dev/null 2>&1 </dev/null
         wineserver -w >/dev/null 2>&1 </dev/null
     fi
     # Exit code 2: a server for this prefix is already running, which will do.
@@ -19,11 +32,11 @@ start)
     # The first process of a server starts Wine's services, which inherit its standard
     # handles and live as long as the server: started from a test, they would hold that
     # test's output pipe open and ctest would wait for it for ever.
-    "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
+    BRISTOKE_ARCH="$own" "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
     # Some of the 64-bit prefix's services come up a moment later, started by whichever process
     # runs next: one more throw-away process, once they are up, keeps them off the tests.
     sleep 1
-    "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
+    BRISTOKE_ARCH="$own" "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
     ;;
 stop)
     wineserver -k || true
