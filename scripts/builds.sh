@@ -21,6 +21,7 @@ emulated_archs() {
 
 # The address space qemu reserves for Wine's 32-bit loader: without it each start spends 20-40 s
 # in qemu's memory bookkeeping; 2 GiB is too much for Wine's shared user data.
+# shellcheck disable=SC2034 # for the scripts that source this file
 EMULATOR_RESERVED_VA=0x81000000
 
 run_way() { # arch: how its programs run here
@@ -31,6 +32,14 @@ run_way() { # arch: how its programs run here
     else
         return 1
     fi
+}
+
+# The architecture of a build's test prefix, and of Wine's own programs (cmd, reg) in it: the
+# build's own, but a 64-bit one for the 32-bit build where it runs through the emulator. Wine's own
+# programs and services are 64-bit ones there, which run natively (its 32-bit services crash at
+# times under the emulator), and only the build's programs are emulated, under WoW64.
+prefix_arch() { # arch
+    if [ "$1" = i686 ] && [ "$(run_way i686)" = natively ]; then echo i686; else echo x86_64; fi
 }
 
 # The build whose programs run here, the first that runs natively (the 32-bit one where it can);

@@ -7,7 +7,7 @@
 # the machine's rules and mounts stay as they were. A refusing namespace plays another machine,
 # so it also gets its own record of how the builds run (an empty $BRISTOKE_DEPS/machine, which
 # scripts/probe-builds.sh fills), leaving the machine's own. The command's exit code is the
-# script's.
+# script's, and BRISTOKE_I386_NAMESPACE tells it which namespace it runs in.
 set -euo pipefail
 # shellcheck source=scripts/builds.sh
 . "$(dirname "$0")/builds.sh"
@@ -31,6 +31,7 @@ refuse)
     exit 2
     ;;
 esac
+export BRISTOKE_I386_NAMESPACE="$1"
 shift
 
 # The header of an ELF32 little-endian executable or shared object for i386 (e_machine 3).

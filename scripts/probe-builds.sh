@@ -11,6 +11,11 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 log() { printf '[setup] %s\n' "$*"; }
+if [ "${BRISTOKE_I386_NAMESPACE:-}" = emulate ]; then
+    echo "probe-builds: the kernel hands every 32-bit program to the emulator in this namespace" \
+        "(scripts/i386-namespace.sh emulate): run it outside" >&2
+    exit 1
+fi
 
 # Each of Wine's loaders is itself a program of its architecture, and some kernels refuse every
 # 32-bit one whatever their configuration says.

@@ -2,7 +2,7 @@
 # Runs a Windows program under Wine with the loader of its own architecture.
 #   windows-run.sh PROGRAM [ARGS...]
 # PROGRAM is a PE file, or one of Wine's own programs (cmd, reg, wineboot, ...), which run with
-# the architecture in BRISTOKE_ARCH (x86_64 unless set). Debian's `wine` wrapper is not used: it
+# the architecture of the test prefix of the build in BRISTOKE_ARCH (x86_64 unless set). Debian's `wine` wrapper is not used: it
 # takes the 32-bit loader whenever wine32 is installed, even where the kernel cannot run it.
 # Where the kernel cannot, and scripts/probe-builds.sh found that the emulator can, a 32-bit
 # program runs through QEMU's user-mode emulator: the loader is a 64-bit process then.
@@ -26,7 +26,7 @@ pe_arch() { # file: i686 or x86_64, from the machine field of its PE header
 if [ -f "$1" ]; then
     arch=$(pe_arch "$1")
 else
-    arch="${BRISTOKE_ARCH:-x86_64}"
+    arch="$(prefix_arch "${BRISTOKE_ARCH:-x86_64}")"
 fi
 case "$arch" in
 i686) loader=/usr/lib/wine/wine ;;

@@ -2,9 +2,8 @@
 # Creates the test prefix on first use and starts (or stops) its persistent wineserver.
 # BRISTOKE_ARCH is the build's architecture: the 32-bit build gets a 32-bit prefix, as a 32-bit
 # Windows, the 64-bit one a 64-bit prefix, which runs both where the machine can. Where the
-# 32-bit build runs through the emulator it gets a 64-bit prefix too: Wine's own programs and
-# services are 64-bit ones there, which run natively (its 32-bit services crash at times under
-# the emulator), and only the build's programs are emulated, under WoW64.
+# 32-bit build runs through the emulator it gets a 64-bit prefix too (prefix_arch in
+# scripts/builds.sh).
 set -euo pipefail
 : "${WINEPREFIX:?}"
 # shellcheck source=scripts/builds.sh
@@ -12,10 +11,7 @@ set -euo pipefail
 export WINEDEBUG=-all BRISTOKE_ARCH="${BRISTOKE_ARCH:-x86_64}"
 run="$BRISTOKE_SCRIPTS/windows-run.sh"
 winearch=win64
-if [ "$BRISTOKE_ARCH" = i686 ] && [ "$(run_way i686)" = natively ]; then winearch=win32; fi
-# Wine's own programs (wineboot, cmd) of the prefix's architecture.
-own=x86_64
-if [ "$winearch" = win32 ]; then own=i686; fi
+if [ "$(prefix_arch "$BRISTOKE_ARCH")" = i686 ]; then winearch=win32; fi
 case "$1" in
 start)
     # A prefix made where the build ran the other way (a machine played in
@@ -24,7 +20,16 @@ start)
         rm -rf "$WINEPREFIX"
     fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        BRISTOKE_ARCH="$own" WINEARCH="$winearch" "$run" wineboot -i >/dev/null 2>&1 </dev/null
+        WINEARCH="$winearch" "$run" wineboot -i >/dev/null 2>&1 </dev/null
+        wineserver -w >/dev/null 2>&1 </dev/null
+    fi
+    # A 64-bit prefix made where the kernel refused 32-bit programs has an empty syswow64, which
+    # wineboot's update (forced: it runs only after Wine itself changed) fills once the kernel
+    # hands them to the emulator.
+    if [ "$winearch" = win64 ] && [ "${BRISTOKE_I386_NAMESPACE:-}" = emulate ] &&
+        [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+        rm -f "$WINEPREFIX/.update-timestamp"
+        "$run" wineboot -u >/dev/null 2>&1 </dev/null
         wineserver -w >/dev/null 2>&1 </dev/null
     fi
     # Exit code 2: a server for this prefix is already running, which will do.
@@ -32,11 +37,11 @@ start)
     # The first process of a server starts Wine's services, which inherit its standard
     # handles and live as long as the server: started from a test, they would hold that
     # test's output pipe open and ctest would wait for it for ever.
-    BRISTOKE_ARCH="$own" "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
+    "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
     # Some of the 64-bit prefix's services come up a moment later, started by whichever process
     # runs next: one more throw-away process, once they are up, keeps them off the tests.
     sleep 1
-    BRISTOKE_ARCH="$own" "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
+    "$run" cmd.exe /c exit >/dev/null 2>&1 </dev/null
     ;;
 stop)
     wineserver -k || true
