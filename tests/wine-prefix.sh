@@ -22,15 +22,17 @@ start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         WINEARCH="$winearch" "$run" wineboot -i >/dev/null 2>&1 </dev/null
         wineserver -w >/dev/null 2>&1 </dev/null
-    fi
-    # A 64-bit prefix made where the kernel refused 32-bit programs has an empty syswow64, which
-    # wineboot's update (forced: it runs only after Wine itself changed) fills once the kernel
-    # hands them to the emulator.
-    if [ "$winearch" = win64 ] && [ "${BRISTOKE_I386_NAMESPACE:-}" = emulate ] &&
-        [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-        rm -f "$WINEPREFIX/.update-timestamp"
-        "$run" wineboot -u >/dev/null 2>&1 </dev/null
-        wineserver -w >/dev/null 2>&1 </dev/null
+        # Where 32-bit programs run only through the emulator, the 32-bit half of a 64-bit
+        # prefix (syswow64) stays empty: wineboot's step for it runs the 32-bit loader through
+        # the kernel, which refuses it. The same step, run through the emulator, fills it.
+        if [ "$winearch" = win64 ] && [ "$(run_way i686 || true)" = "through the emulator" ] &&
+            [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+            (cd "$WINEPREFIX/drive_c/windows/syswow64" && WINEBOOTSTRAPMODE=1 "$run" \
+                /usr/lib/i386-linux-gnu/wine/i386-windows/rundll32.exe \
+                setupapi,InstallHinfSection Wow64Install 128 '\\?\Z:\usr\share\wine\wine.inf' \
+                >/dev/null 2>&1 </dev/null)
+            wineserver -w >/dev/null 2>&1 </dev/null
+        fi
     fi
     # Exit code 2: a server for this prefix is already running, which will do.
     wineserver -p >/dev/null 2>&1 </dev/null || [ $? -eq 2 ]
