@@ -2,8 +2,9 @@
 # Runs a Windows program under Wine with the loader of its own architecture.
 #   windows-run.sh PROGRAM [ARGS...]
 # PROGRAM is a PE file, or one of Wine's own programs (cmd, reg, wineboot, ...), which run with
-# the architecture of the test prefix of the build in BRISTOKE_ARCH (x86_64 unless set). Debian's `wine` wrapper is not used: it
-# takes the 32-bit loader whenever wine32 is installed, even where the kernel cannot run it.
+# the architecture of the test prefix of the build in BRISTOKE_ARCH (x86_64 unless set).
+# Debian's `wine` wrapper is not used: it takes the 32-bit loader whenever wine32 is installed,
+# even where the kernel cannot run it.
 # Where the kernel cannot, and scripts/probe-builds.sh found that the emulator can, a 32-bit
 # program runs through QEMU's user-mode emulator: the loader is a 64-bit process then.
 set -euo pipefail
@@ -41,7 +42,7 @@ natively) exec "$loader" "$@" ;;
     # reach the program's children, which the kernel hands to qemu in scripts/i386-namespace.sh.
     export WINELOADERNOEXEC=1 QEMU_RESERVED_VA="$EMULATOR_RESERVED_VA"
     # Wine's debugger, started for a process that crashes, cannot attach to an emulated one and
-    # waits for ever (a service of Wine's own crashes so at times): the process just ends.
+    # waits for ever: the process just ends.
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winedbg.exe=d"
     exec qemu-i386 "$loader" "$@"
     ;;
