@@ -2,19 +2,26 @@
 # Sets up and builds, encrypts a sample directory with the demo keys (every variant, some files
 # nested, one variant-5 file under a random extension, one file that is not the family's), runs
 # the tool on it under Wine in this terminal, and checks that every file came back byte for byte.
-# It uses the build this machine runs: the 32-bit one where it can, else the 64-bit one
-# (BRISTOKE_TEST_ARCH=i686|x86_64 chooses). Exit code 0 when every file came back and the
-# foreign file is untouched, 1 otherwise.
+# It uses the build this machine runs natively: the 32-bit one where it can, else the 64-bit one
+# (BRISTOKE_TEST_ARCH=i686|x86_64 chooses, also one that runs through the emulator). Exit code 0
+# when every file came back and the foreign file is untouched, 1 otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-./scripts/setup.sh
+if [ -z "${BRISTOKE_DEMO_BUILT:-}" ]; then ./scripts/setup.sh; fi
 # shellcheck source=scripts/builds.sh
 . scripts/builds.sh
 arch="$(suite_arch)"
 build="$root/build/$arch"
-configure_build "$arch" --no-warn-unused-cli
-cmake --build "$build" --target BristokeDecryptor BristokeSampleWriter
+if [ -z "${BRISTOKE_DEMO_BUILT:-}" ]; then
+    configure_build "$arch" --no-warn-unused-cli
+    cmake --build "$build" --target BristokeDecryptor BristokeSampleWriter
+    # A build that runs through the emulator runs the rest in a namespace whose kernel hands
+    # 32-bit programs to it, so that Wine's 32-bit processes can start others.
+    if [ "$(run_way "$arch")" != natively ]; then
+        BRISTOKE_DEMO_BUILT=1 exec "$BRISTOKE_SCRIPTS/i386-namespace.sh" emulate "$0" "$@"
+    fi
+fi
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all BRISTOKE_ARCH="$arch"
 "$root/tests/wine-prefix.sh" start
 trap '"$root/tests/wine-prefix.sh" stop' EXIT
@@ -23,7 +30,7 @@ run="$root/scripts/windows-run.sh"
 if [ -t 1 ]; then bold=$'\033[1m' green=$'\033[32m' red=$'\033[31m' plain=$'\033[0m'
 else bold="" green="" red="" plain=""; fi
 say() { printf '%s[demo]%s %s\n' "$bold" "$plain" "$*"; }
-say "this machine runs the $(arch_name "$arch") build: $build/BristokeDecryptor.exe"
+say "this machine runs the $(arch_name "$arch") build $(run_way "$arch"): $build/BristokeDecryptor.exe"
 win() { local path; path="$(realpath "$1")"; printf 'Z:%s' "${path//\//\\}"; }
 
 demo="$build/demo"

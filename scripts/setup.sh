@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 (amd64) machine lacks to build and test the tool for both
-# architectures, then finds out which of the two builds this machine can run and writes it to
-# $BRISTOKE_DEPS/runnable-builds. Anything already present is skipped, so running it again is cheap.
+# architectures, then finds out how this machine runs each build (scripts/probe-builds.sh, which
+# writes it to $BRISTOKE_DEPS/machine). Anything already present is skipped, so running it again
+# is cheap.
 set -euo pipefail
 
 DEPS="${BRISTOKE_DEPS:-/opt/bristoke-deps}"
@@ -28,9 +29,11 @@ fi
 
 # chromium: the report tests open the report's page in it, headless. osslsigncode: the release
 # command signs with it. locales: the tests give the tool the code pages of other locales.
+# qemu-user: runs the 32-bit build where the kernel cannot (its binfmt package is left out: it
+# would change the machine's own rules).
 PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 cmake ninja-build doctest-dev openssl tmux python3 make xz-utils
-          dpkg-dev chromium git osslsigncode locales)
+          dpkg-dev chromium git osslsigncode locales qemu-user)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
@@ -93,22 +96,5 @@ for arch in "${ARCHS[@]}"; do
     $SUDO touch "$prefix/.built"
 done
 
-# Which builds run here: each of Wine's loaders is itself a program of its architecture, and
-# some kernels refuse every 32-bit one whatever their configuration says.
-runnable=()
-declare -A loader=([i686]=/usr/lib/wine/wine [x86_64]=/usr/lib/wine/wine64)
-for arch in "${ARCHS[@]}"; do
-    if "${loader[$arch]}" --version >/dev/null 2>&1; then runnable+=("$arch"); fi
-done
-if [ "${#runnable[@]}" -eq 0 ]; then
-    log "this machine runs neither Wine loader (${loader[*]}): no build of the tool can run here" >&2
-    exit 1
-fi
-$SUDO mkdir -p "$DEPS"
-echo "${runnable[*]}" | $SUDO tee "$DEPS/runnable-builds" >/dev/null
-case "${runnable[*]}" in
-"i686 x86_64") log "this machine runs both builds, the 32-bit (i686) and the 64-bit (x86_64) one" ;;
-x86_64) log "this machine runs the 64-bit build (x86_64) only: it cannot execute 32-bit programs" ;;
-i686) log "this machine runs the 32-bit build (i686) only" ;;
-esac
+"$(dirname "$0")/probe-builds.sh"
 log "done"

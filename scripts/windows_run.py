@@ -1,6 +1,7 @@
 """Runs Windows programs of the build under Wine: the Python side of windows-run.sh, which picks
-the loader by the program's architecture. Tests and benchmarks start every Windows program
-through command(); none names `wine`."""
+the loader by the program's architecture, and runs it natively or through the emulator as
+scripts/probe-builds.sh found this machine does. Tests and benchmarks start every Windows program
+through command(); none names `wine` or the emulator."""
 import os
 import shlex
 import struct
@@ -33,10 +34,15 @@ def pe_arch(path):
     return MACHINES[machine]
 
 
-def runnable_archs():
-    """The builds this machine runs, as scripts/setup.sh found out."""
-    with open(os.path.join(DEPS, "runnable-builds")) as f:
+def machine_record(name):
+    """One of scripts/probe-builds.sh's records: "native" or "emulated" builds."""
+    with open(os.path.join(DEPS, "machine", name + "-builds")) as f:
         return f.read().split()
+
+
+def runnable_archs():
+    """The builds this machine runs, natively first, then through the emulator."""
+    return machine_record("native") + machine_record("emulated")
 
 
 def win_path(path):
@@ -45,7 +51,7 @@ def win_path(path):
 
 
 def default_build(root):
-    """The build folder of the architecture this machine runs, the 32-bit one first;
-    BRISTOKE_TEST_ARCH chooses another."""
-    arch = os.environ.get("BRISTOKE_TEST_ARCH") or runnable_archs()[0]
+    """The build folder of the first architecture this machine runs natively, the 32-bit one
+    first; BRISTOKE_TEST_ARCH chooses another."""
+    arch = os.environ.get("BRISTOKE_TEST_ARCH") or machine_record("native")[0]
     return os.path.join(root, "build", arch)

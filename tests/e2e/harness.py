@@ -1,4 +1,5 @@
 """Runs the built executable under Wine on scratch directories and reads what it leaves."""
+import contextlib
 import glob
 import os
 import re
@@ -33,6 +34,21 @@ def wine_env(extra=None):
     if extra:
         env.update(extra)
     return env
+
+
+@contextlib.contextmanager
+def immutable(test, folder):
+    """The folder takes no new, renamed or deleted entry, even from root, inside the block.
+    chattr needs the machine's own root: in a user namespace (scripts/i386-namespace.sh playing
+    a machine that cannot run 32-bit programs) root is only mapped, so the test is skipped."""
+    with open("/proc/self/uid_map") as f:
+        if f.read().split() != ["0", "0", "4294967295"]:
+            test.skipTest("chattr +i needs the machine's own root, not a user namespace's")
+    subprocess.run(["chattr", "+i", folder], check=True)
+    try:
+        yield
+    finally:
+        subprocess.run(["chattr", "-i", folder], check=True)
 
 
 class Run:

@@ -9,7 +9,7 @@ import hashlib
 import os
 import subprocess
 
-from harness import command, main, wine_env, win_path
+from harness import command, immutable, main, wine_env, win_path
 from decryption import FILE_HELPER, DecryptionTestCase, backup_name, read, run_counter, \
     sections, summary, write
 
@@ -119,16 +119,6 @@ class CleaningStateTests(DecryptionTestCase):
             holder.stdout.close()
             holder.wait(30)
 
-    @staticmethod
-    @contextlib.contextmanager
-    def immutable(folder):
-        """The folder takes no new name, even from root."""
-        subprocess.run(["chattr", "+i", folder], check=True)
-        try:
-            yield
-        finally:
-            subprocess.run(["chattr", "-i", folder], check=True)
-
     def test_1_ACutOffCleaningBesideANewCopyOfItsFile_EachWithItsOwnPartialOutput(self):
         # Taken up first, the cut-off cleaning places the output; the new copy's cleaning,
         # forced, keeps that output aside and places its own.
@@ -197,7 +187,7 @@ class CleaningStateTests(DecryptionTestCase):
             Step(["/s"], {LONG: "L"}, (1, 0), tails={LONG: [
                 lambda c, p: "INFO: Can't create file [%s], GLE(0x00000005)" % p(note(LONG, c[-1])),
                 NOT_CLEANED]})],
-            hook=self.immutable)
+            hook=lambda folder: immutable(self, folder))
 
     def test_7_NameNotesACutOffRunLeft_Removed(self):
         # Left before the first move, and after the last.

@@ -7,7 +7,7 @@ import resource
 import signal
 import subprocess
 
-from harness import command, main, wine_env, win_path
+from harness import command, immutable, main, wine_env, win_path
 from decryption import (ARCHIVE, FILE_HELPER, HIDDEN, NOT_CLEANED, READONLY,
                         SmallSampleTestCase, backup_suffix, file_attributes, leftovers,
                         partial_path, read, run_counter, sections, set_attributes, summary,
@@ -229,8 +229,7 @@ class ObstacleTests(SmallSampleTestCase):
         set_attributes(read_only, ARCHIVE | READONLY)
         contents = {path: read(path) for path in (held, output_held, locked)}
         self.hold(held, held_output)
-        subprocess.run(["chattr", "+i", locked_dir], check=True)
-        self.addCleanup(subprocess.run, ["chattr", "-i", locked_dir], check=True)
+        self.enterContext(immutable(self, locked_dir))
 
         # Forced: the held output is to be replaced without a question. The files are given one
         # by one, so that the forced walk does not take other files for victims.
