@@ -145,7 +145,21 @@
     X(LONG, RtlGetVersion, (PRTL_OSVERSIONINFOW a), (a), STATUS_NOT_IMPLEMENTED_CODE)              \
     /* not called: kept for the table's documented shape */                                        \
     X(LONG, NtQueryInformationProcess, (HANDLE a, int b, PVOID c, ULONG d, PULONG e),              \
-      (a, b, c, d, e), STATUS_NOT_IMPLEMENTED_CODE)
+      (a, b, c, d, e), STATUS_NOT_IMPLEMENTED_CODE)                                                \
+    /* every open of a walked name: relative to its folder's handle, never through a link */      \
+    X(LONG, NtCreateFile,                                                                          \
+      (PHANDLE a, ACCESS_MASK b, void* c, void* d, PLARGE_INTEGER e, ULONG f, ULONG g, ULONG h,    \
+       ULONG i, PVOID j, ULONG k),                                                                 \
+      (a, b, c, d, e, f, g, h, i, j, k), STATUS_NOT_IMPLEMENTED_CODE)                              \
+    X(LONG, NtQueryDirectoryFile,                                                                  \
+      (HANDLE a, HANDLE b, PVOID c, PVOID d, void* e, PVOID f, ULONG g, int h, BOOLEAN i, void* j, \
+       BOOLEAN k),                                                                                 \
+      (a, b, c, d, e, f, g, h, i, j, k), STATUS_NOT_IMPLEMENTED_CODE)                              \
+    X(LONG, NtSetInformationFile, (HANDLE a, void* b, PVOID c, ULONG d, int e), (a, b, c, d, e),   \
+      STATUS_NOT_IMPLEMENTED_CODE)                                                                 \
+    X(LONG, NtQueryInformationFile, (HANDLE a, void* b, PVOID c, ULONG d, int e),                  \
+      (a, b, c, d, e), STATUS_NOT_IMPLEMENTED_CODE)                                                \
+    X(ULONG, RtlNtStatusToDosError, (LONG a), (a), ERROR_INVALID_FUNCTION)
 
 #define SYSFN_NETAPI32(X)                                                                          \
     /* not called: kept for the table's documented shape */                                        \
