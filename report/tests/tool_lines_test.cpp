@@ -39,20 +39,26 @@ namespace {
 /// The directory of the run under way, for the run functions, which take no context.
 std::wstring here;
 
-std::wstring Here(const std::wstring& name) {
-    return here + L"\\" + name;
+/// An entry of that directory, held as a walk holds its folder.
+FolderEntry Here(const std::wstring& name) {
+    static std::shared_ptr<HeldFolder> folder;
+    if (!folder || folder->Path() != here) {
+        folder = HeldFolder::OpenPath(here);
+    }
+    return FolderEntry{folder, name};
 }
 
 // Checks in the run functions never throw: the run's catch-all handler would take the throw for
 // the run's crash.
 void Touch(const std::wstring& name) {
-    CHECK(RealFileSystem().WriteNewFile(Here(name), L"content"));
+    const FolderEntry file = Here(name);
+    CHECK(RealFileSystem().WriteNewFile(*file.folder, file.name, L"content"));
 }
 
 /// Gives a file the name its cleaning has while a run is at it, as a run cut off leaves it.
-std::wstring InProgress(const std::wstring& name) {
-    const std::wstring inProgress = OwnNameOf(Here(name), OwnKind::Cleaning, 0);
-    CHECK(MoveFileW(Here(name).c_str(), inProgress.c_str()));
+FolderEntry InProgress(const std::wstring& name) {
+    const FolderEntry inProgress = Here(OwnNameOf(name, OwnKind::Cleaning, 0));
+    CHECK(MoveFileW(Here(name).Path().c_str(), inProgress.Path().c_str()));
     return inProgress;
 }
 
@@ -61,20 +67,24 @@ std::wstring InProgress(const std::wstring& name) {
 class Steps : public ICleaningSteps {
 public:
     explicit Steps(bool decrypts) : decrypts(decrypts) {}
-    bool IsFamilyFile(const std::wstring& name, const std::wstring&) override {
-        return name.size() > 5 && (name.compare(name.size() - 5, 5, L".BRSK") == 0 ||
-                                   name.compare(name.size() - 5, 5, L".QOVY") == 0);
+    bool IsFamilyFile(const IFolder&, const std::wstring& name) override {
+        return IsNamedFamily(name);
     }
-    bool ProvesFamily(const std::wstring& name, const std::wstring& path) override {
-        return IsFamilyFile(name, path);
+    bool ProvesFamily(const std::wstring& name, IHeldFile&) override {
+        return IsNamedFamily(name);
     }
-    bool Decrypt(const std::wstring&, const std::wstring&, IWrittenFile& output,
-                 const std::wstring&, Failure&) override {
+    bool Decrypt(const std::wstring&, IHeldFile&, IWrittenFile& output, const std::wstring&,
+                 Failure&) override {
         return decrypts && output.Write("plain", 5);
     }
     bool MayReplace(const std::wstring& path) override { return MayOverwrite(path); }
 
 private:
+    static bool IsNamedFamily(const std::wstring& name) {
+        return name.size() > 5 && (name.compare(name.size() - 5, 5, L".BRSK") == 0 ||
+                                   name.compare(name.size() - 5, 5, L".QOVY") == 0);
+    }
+
     bool decrypts;
 };
 
@@ -88,24 +98,24 @@ CleaningResult Clean(const std::wstring& name, bool decrypts) {
 class OddCleaner : public IUsermodeFileCleaner {
 public:
     bool Init() override { return true; }
-    CleanerResult Scan(const std::wstring&) override { return CleanerResult::Ok; }
-    CleanerResult Clean(const std::wstring&, ProgressIndicator&) override {
+    CleanerResult Scan(const FolderEntry&) override { return CleanerResult::Ok; }
+    CleanerResult Clean(const FolderEntry&, ProgressIndicator&) override {
         return CleanerResult::NotInfected;
     }
     std::wstring GetName() const override { return L"odd"; }
-    void Tidy(const std::wstring&, bool) override {}
-    std::wstring InterruptedFileOf(const std::wstring&) override { return std::wstring(); }
-    std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
-    uint64_t InfectedSizeOf(const std::wstring&) override { return 0; }
+    void Tidy(const FolderEntry&, bool) override {}
+    std::wstring InterruptedFileOf(const FolderEntry&) override { return std::wstring(); }
+    std::vector<FolderEntry> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
+    uint64_t InfectedSizeOf(const FolderEntry&) override { return 0; }
 };
 
 /// A cleaner that finds every file interrupted, for the driver's list-only line about such a
 /// file: the tool's own proves that by the family's keys, which these files lack.
 class InterruptedCleaner : public OddCleaner {
 public:
-    CleanerResult Scan(const std::wstring&) override { return CleanerResult::Interrupted; }
-    std::wstring InterruptedFileOf(const std::wstring& path) override {
-        return InterruptedSourceOf(RealFileSystem(), path);
+    CleanerResult Scan(const FolderEntry&) override { return CleanerResult::Interrupted; }
+    std::wstring InterruptedFileOf(const FolderEntry& file) override {
+        return file.folder->PathOf(InterruptedSourceOf(RealFileSystem(), *file.folder, file.name));
     }
 };
 
@@ -242,7 +252,7 @@ ExitCode AnotherInstance(int, wchar_t**) {
 class ThrowingSteps : public Steps {
 public:
     ThrowingSteps() : Steps(true) {}
-    bool Decrypt(const std::wstring&, const std::wstring&, IWrittenFile&, const std::wstring&,
+    bool Decrypt(const std::wstring&, IHeldFile&, IWrittenFile&, const std::wstring&,
                  Failure&) override {
         throw std::runtime_error("fatal");
     }

@@ -25,6 +25,8 @@ public:
 
     /// Whether the file proved to be the cut-off run's partial output.
     bool Proven() const { return decided && own; }
+    /// The file compared, still open.
+    IReadFile& File() { return *file; }
 
 private:
     void Decide(bool value);

@@ -3,12 +3,12 @@
 #include "cleaner/filecoder_cleaner.h"
 #include "logging/lines.h"
 
-CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicator& row) {
-    const CleanerResult scanned = Scan(path);
+CleanerResult FilecoderCleaner::Clean(const FolderEntry& file, ProgressIndicator& row) {
+    const CleanerResult scanned = Scan(file);
     if (scanned == CleanerResult::NotInfected || scanned == CleanerResult::Leftover) {
         // Reached in forced mode, which hands over every file: the log says which were left.
-        LogLine(IsOwnFileName(FileNameOf(path)) ? log_text::OwnFile : log_text::NotOfTheFamily,
-                path);
+        LogLine(IsOwnFileName(file.name) ? log_text::OwnFile : log_text::NotOfTheFamily,
+                file.Path());
         return CleanerResult::Failed;
     }
     if (scanned != CleanerResult::Ok && scanned != CleanerResult::Interrupted) {
@@ -16,7 +16,7 @@ CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicato
     }
     progress = &row;
     Cleaning cleaning(RealFileSystem(), *this, TheBackupCounter);
-    const CleaningResult result = cleaning.Run(path, scanned == CleanerResult::Interrupted);
+    const CleaningResult result = cleaning.Run(file, scanned == CleanerResult::Interrupted);
     progress = nullptr;
     return result == CleaningResult::Cleaned ? CleanerResult::Ok : CleanerResult::Failed;
 }

@@ -81,14 +81,14 @@ bool StreamChunks(FileStreamMod& input, IWrittenFile& output, FileCipher& cipher
 
 } // namespace
 
-bool FilecoderCleaner::Decrypt(const std::wstring& source, const std::wstring& inputPath,
-                               IWrittenFile& output, const std::wstring& outputPath,
-                               Failure& failure) {
-    variant = VariantOf(FileNameOf(source), inputPath);
-    // The stream logs its own failure to open.
-    FileStreamMod input(inputPath, OpenMode::ReadOnly);
-    return input.GetError() == StreamError::None &&
-           DecryptStreams(input, output, outputPath, *progress, failure);
+bool FilecoderCleaner::Decrypt(const std::wstring& source, IHeldFile& input, IWrittenFile& output,
+                               const std::wstring& outputPath, Failure& failure) {
+    UniqueFile data = input.OpenData();
+    variant = VariantOf(FileNameOf(source), data.get());
+    // Read through the hold: the stream logs its own failure to open.
+    FileStreamMod stream(std::move(data), input.Path(), OpenMode::ReadOnly);
+    return stream.GetError() == StreamError::None &&
+           DecryptStreams(stream, output, outputPath, *progress, failure);
 }
 
 bool FilecoderCleaner::DecryptStreams(FileStreamMod& input, IWrittenFile& output,

@@ -22,13 +22,13 @@ public:
     FilecoderCleaner();
 
     [[nodiscard]] bool Init() override;
-    CleanerResult Scan(const std::wstring& path) override;
-    CleanerResult Clean(const std::wstring& path, ProgressIndicator& progress) override;
+    CleanerResult Scan(const FolderEntry& file) override;
+    CleanerResult Clean(const FolderEntry& file, ProgressIndicator& progress) override;
     std::wstring GetName() const override;
-    void Tidy(const std::wstring& path, bool mayChange) override;
-    std::wstring InterruptedFileOf(const std::wstring& path) override;
-    std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) override;
-    uint64_t InfectedSizeOf(const std::wstring& path) override;
+    void Tidy(const FolderEntry& file, bool mayChange) override;
+    std::wstring InterruptedFileOf(const FolderEntry& file) override;
+    std::vector<FolderEntry> InterruptedCleaningsOf(const std::wstring& path) override;
+    uint64_t InfectedSizeOf(const FolderEntry& file) override;
 
     bool CheckArguments(std::vector<std::wstring>& paths) override;
     void PrintUsage() override;
@@ -39,17 +39,24 @@ public:
 
 private:
     /// The variant of a file of the family, from its name or the footer magic at the end of the
-    /// content at contentPath; -1 when it is none of the family's.
-    Variant VariantOf(const std::wstring& fileName, const std::wstring& contentPath) const;
-    bool IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) override;
-    bool ProvesFamily(const std::wstring& name, const std::wstring& contentPath) override;
+    /// open content; None when it is none of the family's.
+    Variant VariantOf(const std::wstring& fileName, HANDLE content) const;
+    /// The same for the entry name of a folder, read without holding it.
+    Variant VariantOf(const std::wstring& fileName, const IFolder& folder,
+                      const std::wstring& name) const;
+    bool IsFamilyFile(const IFolder& folder, const std::wstring& name) override;
+    bool ProvesFamily(const std::wstring& sourceName, IHeldFile& content) override;
+    /// Whether the open content, at contentPath, proves itself the family's file named
+    /// sourceName.
+    bool ProvesContent(const std::wstring& sourceName, UniqueFile content,
+                       const std::wstring& contentPath);
     /// A user's file that a cleaning replaced and kept: the only copy of what that file held,
     /// named whenever a walk meets it.
-    bool IsKeptFile(const std::wstring& path) const;
+    bool IsKeptFile(const FolderEntry& file) const;
     /// A partial output that no cleaning is at work on.
-    bool IsStrayPartial(const std::wstring& path) const;
+    bool IsStrayPartial(const FolderEntry& file) const;
     /// Reads the encrypted file being cleaned and writes the decrypted data into output.
-    bool Decrypt(const std::wstring& source, const std::wstring& inputPath, IWrittenFile& output,
+    bool Decrypt(const std::wstring& source, IHeldFile& input, IWrittenFile& output,
                  const std::wstring& outputPath, Failure& failure) override;
     bool MayReplace(const std::wstring& path) override;
     /// Footer, key and data of one file, from the opened backup into the opened output.

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "streams/folder.h"
+
 class ProgressIndicator;
 
 /// What Scan and Clean answer.
@@ -22,20 +24,20 @@ class IUsermodeFileCleaner {
 public:
     virtual ~IUsermodeFileCleaner() = default;
     [[nodiscard]] virtual bool Init() = 0;
-    virtual CleanerResult Scan(const std::wstring& path) = 0;
+    virtual CleanerResult Scan(const FolderEntry& file) = 0;
     /// Cleans an infected file, or finishes the cleaning of an interrupted one.
-    virtual CleanerResult Clean(const std::wstring& path, ProgressIndicator& progress) = 0;
+    virtual CleanerResult Clean(const FolderEntry& file, ProgressIndicator& progress) = 0;
     virtual std::wstring GetName() const = 0;
     /// Says what a file that Scan called a leftover is, and in a run that may change files
     /// removes it where it is proven of no more use.
-    virtual void Tidy(const std::wstring& path, bool mayChange) = 0;
-    /// The name a file had before a cleaning that was interrupted renamed it to path; empty
-    /// when path is no such file.
-    virtual std::wstring InterruptedFileOf(const std::wstring& path) = 0;
+    virtual void Tidy(const FolderEntry& file, bool mayChange) = 0;
+    /// The path a file had before a cleaning that was interrupted renamed it; empty when the
+    /// file is no such file.
+    virtual std::wstring InterruptedFileOf(const FolderEntry& file) = 0;
     /// The files that a file given by name, or the files a pattern gives, became in cleanings
     /// that were interrupted.
-    virtual std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) = 0;
-    /// The bytes of encrypted content at path: about what its cleaning writes. 0 when it cannot
-    /// be read.
-    virtual uint64_t InfectedSizeOf(const std::wstring& path) = 0;
+    virtual std::vector<FolderEntry> InterruptedCleaningsOf(const std::wstring& path) = 0;
+    /// The bytes of encrypted content in the file: about what its cleaning writes. 0 when it
+    /// cannot be read.
+    virtual uint64_t InfectedSizeOf(const FolderEntry& file) = 0;
 };

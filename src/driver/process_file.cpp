@@ -5,10 +5,11 @@
 #include "logging/log_file.h"
 #include "logging/shorten_path.h"
 
-FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path, bool forced,
+FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const FolderEntry& file, bool forced,
                         bool listOnly, FilesMet& met) {
+    const std::wstring path = file.Path();
     if (!forced) {
-        switch (cleaner.Scan(path)) {
+        switch (cleaner.Scan(file)) {
         case CleanerResult::NotInfected:
             return outcome::NotInfected;
         case CleanerResult::Failed:
@@ -16,7 +17,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
         case CleanerResult::Leftover:
             // Named once, however many names and patterns lead to it.
             if (met.FirstMeeting(path)) {
-                cleaner.Tidy(path, !listOnly);
+                cleaner.Tidy(file, !listOnly);
             }
             return outcome::NotInfected;
         default:
@@ -28,7 +29,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
         return outcome::NotInfected;
     }
     // The record of a cleaning that a run left unfinished is shown as the file it is about.
-    const std::wstring interrupted = cleaner.InterruptedFileOf(path);
+    const std::wstring interrupted = cleaner.InterruptedFileOf(file);
     const std::wstring& shown = interrupted.empty() ? path : interrupted;
     if (listOnly) {
         // The list goes only to the log, whose lines have no width to fit.
@@ -38,7 +39,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
     ProgressIndicator progress(L"Cleaning [" +
                                ShortenPath(shown, DisplayLimit(TheConsole.GetWidth(), 20)) + L"]");
     progress.SetProgress(0);
-    const CleanerResult result = cleaner.Clean(path, progress);
+    const CleanerResult result = cleaner.Clean(file, progress);
     if (result == CleanerResult::Ok) {
         progress.SetDone();
         return outcome::Infected | outcome::Cleaned;

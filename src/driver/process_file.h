@@ -8,5 +8,5 @@
 
 /// Asks the cleaner about one file, lists or cleans it, and says what to count. A file met
 /// before in the run, by this name or another, is passed over and not counted.
-FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path, bool forced,
+FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const FolderEntry& file, bool forced,
                         bool listOnly, FilesMet& met);

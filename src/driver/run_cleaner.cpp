@@ -27,6 +27,18 @@ bool IsMissingFile(const std::wstring& path) {
     return !UniqueFind(FindFirstFileW(ToSystemPath(path).c_str(), &data));
 }
 
+// TEMPORARY until the walker hands over its held folders.
+FolderEntry BridgeEntry(const std::wstring& path) {
+    const size_t separator = path.find_last_of(L"\\/");
+    const std::wstring directory =
+        separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+    static std::shared_ptr<HeldFolder> last;
+    if (!last || last->Path() != directory) {
+        last = HeldFolder::OpenPath(directory);
+    }
+    return FolderEntry{last, path.substr(separator == std::wstring::npos ? 0 : separator + 1)};
+}
+
 struct Counters {
     int32_t infected = 0;
     int32_t cleaned = 0;
@@ -41,12 +53,12 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     // Patterns, paths given twice, links and an interrupted cleaning's second name can all lead
     // to one file.
     FilesMet met;
-    const auto process = [&](const std::wstring& path) {
-        const FileOutcome result = ProcessFile(cleaner, path, forced, listOnly, met);
+    const auto process = [&](const FolderEntry& file) {
+        const FileOutcome result = ProcessFile(cleaner, file, forced, listOnly, met);
         if (result & outcome::Infected) {
             ++counters.infected;
             if (listOnly) {
-                counters.listed.Add(path, cleaner.InfectedSizeOf(path));
+                counters.listed.Add(file.Path(), cleaner.InfectedSizeOf(file));
             }
         }
         if (result & outcome::Cleaned) {
@@ -60,8 +72,8 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
         }
         // A file given by name, or by a pattern, whose cleaning a run cut off has another name
         // now, which the walk of the name alone would not meet.
-        const std::vector<std::wstring> interrupted = cleaner.InterruptedCleaningsOf(path);
-        for (const std::wstring& file : interrupted) {
+        const std::vector<FolderEntry> interrupted = cleaner.InterruptedCleaningsOf(path);
+        for (const FolderEntry& file : interrupted) {
             process(file);
         }
         if (!interrupted.empty() && IsMissingFile(path)) {
@@ -77,7 +89,7 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
             if (entry.isDirectory) {
                 continue;
             }
-            process(entry.path);
+            process(BridgeEntry(entry.path));
         }
     }
     return counters;

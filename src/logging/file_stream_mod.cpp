@@ -10,6 +10,13 @@ FileStreamMod::FileStreamMod(const std::wstring& path, OpenMode mode)
     }
 }
 
+FileStreamMod::FileStreamMod(UniqueFile file, const std::wstring& path, OpenMode mode)
+    : RawFile(FailedOffset, std::move(file), mode), path(path) {
+    if (GetError() != StreamError::None) {
+        LogFailure(L"Can't open file [", false);
+    }
+}
+
 bool FileStreamMod::SetSize(uint64_t newSize) {
     const bool result = RawFile::SetSize(newSize);
     if (!result) {

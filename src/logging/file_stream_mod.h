@@ -10,6 +10,8 @@ class FileStreamMod : public RawFile {
 public:
     /// Opens the "\\?\" form of the path, without a size limit.
     FileStreamMod(const std::wstring& path, OpenMode mode);
+    /// Takes over a file the caller opened; path names it in messages.
+    FileStreamMod(UniqueFile file, const std::wstring& path, OpenMode mode);
     ~FileStreamMod() override = default;
 
     bool SetSize(uint64_t newSize) override;

@@ -122,12 +122,7 @@
     /* not called: kept for the table's documented shape */                                        \
     X(BOOL, SetFilePointerEx, (HANDLE a, LARGE_INTEGER b, PLARGE_INTEGER c, DWORD d),              \
       (a, b, c, d), FALSE)                                                                         \
-    X(BOOL, GetVolumePathNameW, (LPCWSTR a, LPWSTR b, DWORD c), (a, b, c), FALSE)                  \
-    /* Vista and later: Wine warns on standard error when the by-root call cannot read the */      \
-    /* volume's label, which the call on a file's own handle never asks for */                     \
-    X(BOOL, GetVolumeInformationByHandleW,                                                         \
-      (HANDLE a, LPWSTR b, DWORD c, LPDWORD d, LPDWORD e, LPDWORD f, LPWSTR g, DWORD h),           \
-      (a, b, c, d, e, f, g, h), (SetLastError(ERROR_PROC_NOT_FOUND), FALSE))
+    X(BOOL, GetVolumePathNameW, (LPCWSTR a, LPWSTR b, DWORD c), (a, b, c), FALSE)
 
 #define SYSFN_WS2_32(X)                                                                            \
     /* not called: kept for the table's documented shape */                                        \
@@ -158,6 +153,8 @@
     X(LONG, NtSetInformationFile, (HANDLE a, void* b, PVOID c, ULONG d, int e), (a, b, c, d, e),   \
       STATUS_NOT_IMPLEMENTED_CODE)                                                                 \
     X(LONG, NtQueryInformationFile, (HANDLE a, void* b, PVOID c, ULONG d, int e),                  \
+      (a, b, c, d, e), STATUS_NOT_IMPLEMENTED_CODE)                                                \
+    X(LONG, NtQueryVolumeInformationFile, (HANDLE a, void* b, PVOID c, ULONG d, int e),            \
       (a, b, c, d, e), STATUS_NOT_IMPLEMENTED_CODE)                                                \
     X(ULONG, RtlNtStatusToDosError, (LONG a), (a), ERROR_INVALID_FUNCTION)
 

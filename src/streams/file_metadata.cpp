@@ -1,9 +1,11 @@
 #include "streams/file_metadata.h"
 
 #include <sddl.h>
+#include <winternl.h>
 
 #include "platform/system_functions.h"
 #include "platform/unique_handle.h"
+#include "streams/relative_files.h"
 
 namespace {
 
@@ -87,12 +89,17 @@ private:
     LPVOID context = nullptr;
 };
 
-bool CopyStream(const std::wstring& from, const std::wstring& to) {
-    UniqueFile source(sys::CreateFileW(from.c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    UniqueFile target(sys::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+bool CopyStream(HANDLE from, HANDLE to, const std::wstring& name) {
+    relative::OpenRequest reading;
+    reading.access = GENERIC_READ;
+    reading.share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+    relative::OpenRequest writing;
+    writing.access = GENERIC_WRITE;
+    writing.share = 0;
+    writing.disposition = relative::Disposition::CreateNew;
+    // A stream's name (":name:$DATA") opened relative to its file's handle.
+    const UniqueFile source = relative::Open(from, name, reading);
+    const UniqueFile target = relative::Open(to, name, writing);
     if (!source || !target) {
         return false;
     }
@@ -115,66 +122,54 @@ bool CopyStream(const std::wstring& from, const std::wstring& to) {
 
 } // namespace
 
-bool ReadTimes(const std::wstring& path, FileTimes& times) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-        return false;
-    }
-    times.created = data.ftCreationTime;
-    times.written = data.ftLastWriteTime;
-    return true;
+bool ReadTimes(HANDLE file, FileTimes& times) {
+    return GetFileTime(file, &times.created, nullptr, &times.written) != FALSE;
 }
 
-bool WriteTimes(const std::wstring& path, const FileTimes& times) {
-    UniqueFile file(sys::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file && SetFileTime(file.get(), &times.created, nullptr, &times.written);
+bool WriteTimes(HANDLE file, const FileTimes& times) {
+    return SetFileTime(file, &times.created, nullptr, &times.written) != FALSE;
 }
 
-bool ReadSecurity(const std::wstring& path, SecurityBytes& security) {
+bool ReadSecurity(HANDLE file, SecurityBytes& security) {
     DWORD needed = 0;
-    GetFileSecurityW(path.c_str(), OwnerAndAccessList, nullptr, 0, &needed);
+    GetKernelObjectSecurity(file, OwnerAndAccessList, nullptr, 0, &needed);
     if (needed == 0) {
         return false;
     }
     security.resize(needed);
-    return GetFileSecurityW(path.c_str(), OwnerAndAccessList, security.data(), needed, &needed) !=
+    return GetKernelObjectSecurity(file, OwnerAndAccessList, security.data(), needed, &needed) !=
            FALSE;
 }
 
-bool WriteSecurity(const std::wstring& path, const SecurityBytes& security) {
+bool WriteSecurity(HANDLE file, const SecurityBytes& security) {
     EnableRestorePrivilege();
     // The descriptor's own control bits carry the access list's protection from inheritance.
     const auto descriptor = const_cast<uint8_t*>(security.data());
-    return SetFileSecurityW(path.c_str(), OwnerAndAccessList, descriptor) ||
-           SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+    return SetKernelObjectSecurity(file, OwnerAndAccessList, descriptor) ||
+           SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, descriptor);
 }
 
-bool WriteClosedSecurity(const std::wstring& path) {
+bool ClosedSecurity(SecurityBytes& security) {
     std::wstring user;
     if (!RunsUser(user)) {
         return false;
     }
     const std::wstring text = L"D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FA;;;" + user + L")";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ULONG size = 0;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
+                                                              &descriptor, &size)) {
         return false;
     }
     const UniqueLocal owned(descriptor);
-    return SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor) != FALSE;
+    const auto* bytes = static_cast<const uint8_t*>(descriptor);
+    security.assign(bytes, bytes + size);
+    return true;
 }
 
-bool CopyAlternateStreams(const std::wstring& from, const std::wstring& to) {
-    UniqueFile source(sys::CreateFileW(from.c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!source) {
-        return false;
-    }
+bool CopyAlternateStreams(HANDLE from, HANDLE to) {
     // Each stream of the backup format: its header, its name, its data.
-    BackupReading reading(source.get());
+    BackupReading reading(from);
     constexpr DWORD HeaderLength = offsetof(WIN32_STREAM_ID, cStreamName);
     for (;;) {
         WIN32_STREAM_ID header;
@@ -185,11 +180,33 @@ bool CopyAlternateStreams(const std::wstring& from, const std::wstring& to) {
         if (!name.empty() && !reading.Read(&name[0], header.dwStreamNameSize)) {
             return false;
         }
-        if (header.dwStreamId == BACKUP_ALTERNATE_DATA && !CopyStream(from + name, to + name)) {
+        if (header.dwStreamId == BACKUP_ALTERNATE_DATA && !CopyStream(from, to, name)) {
             return false;
         }
         if (!reading.Skip(header.Size)) {
             return false;
         }
     }
+}
+
+bool VolumeKeeps(HANDLE file, bool& accessLists, bool& streams) {
+    // The attribute information of every release's file systems, asked of the file's handle.
+    struct AttributeInformation {
+        ULONG flags;
+        LONG longestName;
+        ULONG nameLength;
+        WCHAR name[64];
+    } information = {};
+    constexpr int FileFsAttributeInformationClass = 5;
+    IO_STATUS_BLOCK status = {};
+    const LONG result = sys::NtQueryVolumeInformationFile(
+        file, &status, &information, sizeof information, FileFsAttributeInformationClass);
+    // A name longer than the buffer still leaves the flags.
+    if (result < 0 && result != static_cast<LONG>(0x80000005)) {
+        SetLastError(sys::RtlNtStatusToDosError(result));
+        return false;
+    }
+    accessLists = (information.flags & FILE_PERSISTENT_ACLS) != 0;
+    streams = (information.flags & FILE_NAMED_STREAMS) != 0;
+    return true;
 }

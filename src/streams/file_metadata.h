@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-/// What a file carries beside its data, read from one file and given to another; every path is
-/// in the system's form. Each failure leaves its code as the thread's last error.
+/// What a file carries beside its data, read from one file's handle and given to another's. Each
+/// failure leaves its code as the thread's last error.
 
 struct FileTimes {
     FILETIME created = {};
@@ -18,17 +18,24 @@ struct FileTimes {
 /// descriptor, passed on as it is.
 using SecurityBytes = std::vector<uint8_t>;
 
-[[nodiscard]] bool ReadTimes(const std::wstring& path, FileTimes& times);
-[[nodiscard]] bool WriteTimes(const std::wstring& path, const FileTimes& times);
+[[nodiscard]] bool ReadTimes(HANDLE file, FileTimes& times);
+/// The handle needs the right to write attributes.
+[[nodiscard]] bool WriteTimes(HANDLE file, const FileTimes& times);
 
-[[nodiscard]] bool ReadSecurity(const std::wstring& path, SecurityBytes& security);
+/// The handle needs the right to read its security.
+[[nodiscard]] bool ReadSecurity(HANDLE file, SecurityBytes& security);
 /// The access list with its protection from inheritance, and the owner where the run may set
-/// it (a run of an administrator or of the system may); without it, the access list alone.
-[[nodiscard]] bool WriteSecurity(const std::wstring& path, const SecurityBytes& security);
-/// An access list that nothing is inherited into, open to the administrators, the system and
-/// the user who runs the tool only.
-[[nodiscard]] bool WriteClosedSecurity(const std::wstring& path);
+/// it (a run of an administrator or of the system may); without it, the access list alone. The
+/// handle needs the rights to write both.
+[[nodiscard]] bool WriteSecurity(HANDLE file, const SecurityBytes& security);
+/// A descriptor whose access list nothing is inherited into, open to the administrators, the
+/// system and the user who runs the tool only: what a new file of the run's is created with.
+[[nodiscard]] bool ClosedSecurity(SecurityBytes& security);
 
 /// Copies every alternate data stream of one file to another that has none, byte for byte, and
-/// flushes each.
-[[nodiscard]] bool CopyAlternateStreams(const std::wstring& from, const std::wstring& to);
+/// flushes each; the source's handle needs the right to read, the target's to write.
+[[nodiscard]] bool CopyAlternateStreams(HANDLE from, HANDLE to);
+
+/// What the volume that holds an open file keeps beside a file's data: access lists (not FAT32
+/// or exFAT) and alternate data streams.
+[[nodiscard]] bool VolumeKeeps(HANDLE file, bool& accessLists, bool& streams);

@@ -18,6 +18,10 @@ public:
         UniqueKernelHandle file;
     };
 
+public:
+    /// The system's handle, for calls the stream does not make.
+    HANDLE SystemHandle() const { return handle.file.get(); }
+
 protected:
     /// One attempt, no retry; an invalid handle becomes a null one.
     void OpenFile(const std::wstring& path, OpenMode mode) {
@@ -32,6 +36,12 @@ protected:
         const HANDLE opened = sys::CreateFileW(path.c_str(), access, share, nullptr, disposition,
                                                FILE_ATTRIBUTE_NORMAL, nullptr);
         handle.file.reset(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+        readOnly = mode == OpenMode::ReadOnly;
+    }
+
+    void AdoptFile(UniqueFile file, OpenMode mode) {
+        const HANDLE adopted = file.release();
+        handle.file.reset(adopted == INVALID_HANDLE_VALUE ? nullptr : adopted);
         readOnly = mode == OpenMode::ReadOnly;
     }
 

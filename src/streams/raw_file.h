@@ -21,18 +21,12 @@ public:
     CGenericRawFile(uint64_t sizeLimit, const std::wstring& path, OpenMode mode)
         : sizeLimit(sizeLimit) {
         this->OpenFile(path, mode);
-        if (!this->IsOpen()) {
-            SetError(StreamError::OpenFailed);
-            return;
-        }
-        if (!this->MovePointer(0, FILE_END, size)) {
-            SetError(StreamError::SizeProbeFailed);
-            return;
-        }
-        uint64_t start = 0;
-        if (!this->MovePointer(0, FILE_BEGIN, start) || start != 0) {
-            SetError(StreamError::SizeProbeFailed);
-        }
+        ProbeSize();
+    }
+    /// Takes over a file the caller opened with the rights the mode needs.
+    CGenericRawFile(uint64_t sizeLimit, UniqueFile file, OpenMode mode) : sizeLimit(sizeLimit) {
+        this->AdoptFile(std::move(file), mode);
+        ProbeSize();
     }
 
     StreamError GetError() const override { return error; }
@@ -154,6 +148,21 @@ public:
     }
 
 private:
+    void ProbeSize() {
+        if (!this->IsOpen()) {
+            SetError(StreamError::OpenFailed);
+            return;
+        }
+        if (!this->MovePointer(0, FILE_END, size)) {
+            SetError(StreamError::SizeProbeFailed);
+            return;
+        }
+        uint64_t start = 0;
+        if (!this->MovePointer(0, FILE_BEGIN, start) || start != 0) {
+            SetError(StreamError::SizeProbeFailed);
+        }
+    }
+
     static constexpr uint32_t SmallStage = 4096;
     static constexpr uint32_t LargeStage = 65536;
 

@@ -1,28 +1,98 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/unique_handle.h"
+#include "streams/file_pointer.h"
 #include "streams/file_system.h"
-#include "streams/path_helpers.h"
 #include "streams/raw_file.h"
-#include "streams/volumes.h"
+#include "streams/relative_files.h"
 
 namespace {
 
+HANDLE FolderHandle(const IFolder& folder) {
+    return static_cast<const HeldFolder&>(folder).Handle();
+}
+
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+relative::OpenRequest Request(ACCESS_MASK access, DWORD share) {
+    relative::OpenRequest request;
+    request.access = access;
+    request.share = share;
+    return request;
+}
+
+/// Opens an entry of the folder that is a plain file of one name; anything else is refused
+/// with NotPlainError before a byte of it is touched.
+UniqueFile OpenPlain(const IFolder& folder, const std::wstring& name,
+                     const relative::OpenRequest& request) {
+    UniqueFile file = relative::Open(FolderHandle(folder), name, request);
+    relative::Facts facts;
+    if (!file || !relative::FactsOf(file.get(), facts)) {
+        return UniqueFile();
+    }
+    if (!relative::IsPlain(facts)) {
+        SetLastError(NotPlainError);
+        return UniqueFile();
+    }
+    return file;
+}
+
 class HeldFile : public IHeldFile {
 public:
-    explicit HeldFile(UniqueFile file) : file(std::move(file)) {}
+    HeldFile(UniqueFile file, const IFolder& folder, const std::wstring& name)
+        : file(std::move(file)), folder(folder), name(name) {}
+
+    const std::wstring& Name() const override { return name; }
+    std::wstring Path() const override { return folder.PathOf(name); }
+    bool Rename(const std::wstring& newName) override {
+        if (!relative::Rename(file.get(), FolderHandle(folder), newName)) {
+            return false;
+        }
+        name = newName;
+        return true;
+    }
+    UniqueFile OpenData() override {
+        HANDLE copy = INVALID_HANDLE_VALUE;
+        if (!DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), &copy, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS)) {
+            return UniqueFile();
+        }
+        UniqueFile data(copy);
+        // The copy shares the hold's position, which nothing else moves.
+        uint64_t start = 0;
+        if (!MoveFilePointer(data.get(), 0, FILE_BEGIN, start)) {
+            return UniqueFile();
+        }
+        return data;
+    }
+    bool Attributes(DWORD& attributes) override {
+        relative::Facts facts;
+        if (!relative::FactsOf(file.get(), facts)) {
+            return false;
+        }
+        attributes = facts.attributes;
+        return true;
+    }
+    bool Times(FileTimes& times) override { return ReadTimes(file.get(), times); }
+    bool Security(SecurityBytes& security) override { return ReadSecurity(file.get(), security); }
+
+    HANDLE Handle() const { return file.get(); }
 
 private:
     UniqueFile file;
+    const IFolder& folder;
+    std::wstring name;
 };
 
-class WrittenFile : public IWrittenFile {
+class OutputFile : public IOutputFile {
 public:
-    explicit WrittenFile(const std::wstring& path)
-        : path(path), file(FailedOffset, ToSystemPath(path), OpenMode::CreateNew) {}
-    bool IsOpen() const { return file.GetError() == StreamError::None; }
+    OutputFile(UniqueFile handle, const IFolder& folder, const std::wstring& name)
+        : file(FailedOffset, std::move(handle), OpenMode::CreateNew), folder(folder),
+          path(folder.PathOf(name)) {}
+    ~OutputFile() override = default;
 
     const std::wstring& Path() const override { return path; }
     bool Write(const void* data, uint32_t length) override {
@@ -31,9 +101,35 @@ public:
     bool SetSize(uint64_t size) override { return file.SetSize(size); }
     bool Flush() override { return file.Flush(); }
 
+    bool VolumeKeeps(bool& accessLists, bool& streams) override {
+        return ::VolumeKeeps(Handle(), accessLists, streams);
+    }
+    bool SetTimes(const FileTimes& times) override { return WriteTimes(Handle(), times); }
+    bool SetAttributes(DWORD attributes) override {
+        return relative::SetAttributes(Handle(), attributes);
+    }
+    bool SetSecurity(const SecurityBytes& security) override {
+        return WriteSecurity(Handle(), security);
+    }
+    bool Rename(const std::wstring& name) override {
+        if (!relative::Rename(Handle(), FolderHandle(folder), name)) {
+            return false;
+        }
+        path = folder.PathOf(name);
+        return true;
+    }
+    bool Remove() override {
+        // A read-only file refuses its deletion.
+        return relative::SetAttributes(Handle(), FILE_ATTRIBUTE_NORMAL) &&
+               relative::MarkDeleted(Handle());
+    }
+
+    HANDLE Handle() const { return file.SystemHandle(); }
+
 private:
-    std::wstring path;
     RawFile file;
+    const IFolder& folder;
+    std::wstring path;
 };
 
 class ReadFileOwner : public IReadFile {
@@ -45,69 +141,90 @@ public:
         got = count;
         return read;
     }
+    bool Remove() override {
+        return relative::SetAttributes(file.get(), FILE_ATTRIBUTE_NORMAL) &&
+               relative::MarkDeleted(file.get());
+    }
 
 private:
     UniqueFile file;
 };
 
-UniqueFile OpenSharedToRead(const std::wstring& path) {
-    return UniqueFile(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
 class Win32FileSystem : public IFileSystem {
 public:
-    DWORD Attributes(const std::wstring& path) override {
-        return GetFileAttributesW(ToSystemPath(path).c_str());
+    DWORD Attributes(const IFolder& folder, const std::wstring& name) override {
+        relative::OpenRequest request = Request(0, ShareAll);
+        request.eitherKind = true;
+        const UniqueFile entry = relative::Open(FolderHandle(folder), name, request);
+        relative::Facts facts;
+        if (!entry || !relative::FactsOf(entry.get(), facts)) {
+            return INVALID_FILE_ATTRIBUTES;
+        }
+        return facts.attributes;
     }
 
-    bool SetAttributes(const std::wstring& path, DWORD attributes) override {
-        return SetFileAttributesW(ToSystemPath(path).c_str(), attributes) != FALSE;
-    }
-
-    std::unique_ptr<IHeldFile> Hold(const std::wstring& path) override {
-        UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ | DELETE,
-                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::unique_ptr<IHeldFile> Hold(const IFolder& folder, const std::wstring& name) override {
+        UniqueFile file =
+            OpenPlain(folder, name, Request(GENERIC_READ | DELETE | READ_CONTROL, FILE_SHARE_READ));
         if (!file) {
             return nullptr;
         }
-        return std::make_unique<HeldFile>(std::move(file));
+        return std::make_unique<HeldFile>(std::move(file), folder, name);
     }
 
-    bool Move(const std::wstring& from, const std::wstring& to) override {
-        return MoveFileExW(ToSystemPath(from).c_str(), ToSystemPath(to).c_str(), 0) != FALSE;
+    bool Move(const IFolder& folder, const std::wstring& from, const std::wstring& to) override {
+        const UniqueFile file = OpenPlain(folder, from, Request(DELETE, ShareAll));
+        return file && relative::Rename(file.get(), FolderHandle(folder), to);
     }
 
-    bool Delete(const std::wstring& path) override {
-        return DeleteFileW(ToSystemPath(path).c_str()) != FALSE;
-    }
-
-    std::unique_ptr<IWrittenFile> CreateNew(const std::wstring& path) override {
-        auto file = std::make_unique<WrittenFile>(path);
-        if (file->IsOpen()) {
-            return file;
+    bool Delete(const IFolder& folder, const std::wstring& name) override {
+        const UniqueFile file =
+            OpenPlain(folder, name, Request(DELETE | FILE_WRITE_ATTRIBUTES, ShareAll));
+        relative::Facts facts;
+        if (!file || !relative::FactsOf(file.get(), facts)) {
+            return false;
         }
-        // Releasing the object must not change the error that says why it failed.
-        const DWORD error = GetLastError();
-        file.reset();
-        SetLastError(error);
-        return nullptr;
+        if ((facts.attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+            !relative::SetAttributes(file.get(), FILE_ATTRIBUTE_NORMAL)) {
+            return false;
+        }
+        return relative::MarkDeleted(file.get());
     }
 
-    std::unique_ptr<IReadFile> OpenToRead(const std::wstring& path) override {
-        UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                                         nullptr));
+    std::unique_ptr<IOutputFile> CreateNew(const IFolder& folder,
+                                           const std::wstring& name) override {
+        SecurityBytes closed;
+        if (!ClosedSecurity(closed)) {
+            return nullptr;
+        }
+        relative::OpenRequest request =
+            Request(GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER |
+                        FILE_WRITE_ATTRIBUTES,
+                    FILE_SHARE_READ);
+        request.disposition = relative::Disposition::CreateNew;
+        request.security = closed.data();
+        UniqueFile handle = relative::Open(FolderHandle(folder), name, request);
+        if (!handle) {
+            return nullptr;
+        }
+        return std::make_unique<OutputFile>(std::move(handle), folder, name);
+    }
+
+    std::unique_ptr<IReadFile> OpenToRead(const IFolder& folder,
+                                          const std::wstring& name) override {
+        UniqueFile file = OpenPlain(
+            folder, name, Request(GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ));
         if (!file) {
             return nullptr;
         }
         return std::make_unique<ReadFileOwner>(std::move(file));
     }
 
-    bool WriteNewFile(const std::wstring& path, const std::wstring& text) override {
-        UniqueFile file(sys::CreateFileW(ToSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    bool WriteNewFile(const IFolder& folder, const std::wstring& name,
+                      const std::wstring& text) override {
+        relative::OpenRequest request = Request(GENERIC_WRITE | DELETE, FILE_SHARE_READ);
+        request.disposition = relative::Disposition::CreateNew;
+        const UniqueFile file = relative::Open(FolderHandle(folder), name, request);
         if (!file) {
             return false;
         }
@@ -118,14 +235,15 @@ public:
             return true;
         }
         const DWORD error = GetLastError();
-        file.reset();
-        DeleteFileW(ToSystemPath(path).c_str());
+        // A note left half written is named by a later run, which cannot prove it the tool's.
+        static_cast<void>(relative::MarkDeleted(file.get()));
         SetLastError(error);
         return false;
     }
 
-    bool ReadSmallFile(const std::wstring& path, size_t limit, std::wstring& text) override {
-        UniqueFile file = OpenSharedToRead(path);
+    bool ReadSmallFile(const IFolder& folder, const std::wstring& name, size_t limit,
+                       std::wstring& text) override {
+        const UniqueFile file = OpenPlain(folder, name, Request(GENERIC_READ, ShareAll));
         std::vector<wchar_t> buffer(limit + 1);
         DWORD got = 0;
         if (!file ||
@@ -141,9 +259,10 @@ public:
         return true;
     }
 
-    bool SameContent(const std::wstring& first, const std::wstring& second, bool& same) override {
-        UniqueFile a = OpenSharedToRead(first);
-        UniqueFile b = OpenSharedToRead(second);
+    bool SameContent(const IFolder& folder, const std::wstring& first, const std::wstring& second,
+                     bool& same) override {
+        const UniqueFile a = OpenPlain(folder, first, Request(GENERIC_READ, ShareAll));
+        const UniqueFile b = OpenPlain(folder, second, Request(GENERIC_READ, ShareAll));
         LARGE_INTEGER sizeA;
         LARGE_INTEGER sizeB;
         if (!a || !b || !sys::GetFileSizeEx(a.get(), &sizeA) ||
@@ -170,49 +289,27 @@ public:
         return true;
     }
 
-    bool Size(const std::wstring& path, uint64_t& size) override {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(ToSystemPath(path).c_str(), GetFileExInfoStandard, &data)) {
+    bool Size(const IFolder& folder, const std::wstring& name, uint64_t& size) override {
+        const UniqueFile file = relative::Open(FolderHandle(folder), name, Request(0, ShareAll));
+        relative::Facts facts;
+        if (!file || !relative::FactsOf(file.get(), facts)) {
             return false;
         }
-        size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        size = facts.size;
         return true;
     }
 
-    bool FreeBytes(const std::wstring& path, uint64_t& freeBytes) override {
-        return FreeBytesAt(path, freeBytes);
-    }
-
-    bool VolumeKeeps(const std::wstring& path, bool& accessLists, bool& streams) override {
-        return ::VolumeKeeps(path, accessLists, streams);
-    }
-
-    bool Times(const std::wstring& path, FileTimes& times) override {
-        return ReadTimes(ToSystemPath(path), times);
-    }
-
-    bool SetTimes(const std::wstring& path, const FileTimes& times) override {
-        return WriteTimes(ToSystemPath(path), times);
-    }
-
-    bool Security(const std::wstring& path, SecurityBytes& security) override {
-        return ReadSecurity(ToSystemPath(path), security);
-    }
-
-    bool SetSecurity(const std::wstring& path, const SecurityBytes& security) override {
-        return WriteSecurity(ToSystemPath(path), security);
-    }
-
-    bool CloseToOthers(const std::wstring& path) override {
-        return WriteClosedSecurity(ToSystemPath(path));
-    }
-
-    bool CopyStreams(const std::wstring& from, const std::wstring& to) override {
-        return CopyAlternateStreams(ToSystemPath(from), ToSystemPath(to));
+    bool CopyStreams(IHeldFile& from, IOutputFile& to) override {
+        return CopyAlternateStreams(static_cast<HeldFile&>(from).Handle(),
+                                    static_cast<OutputFile&>(to).Handle());
     }
 };
 
 } // namespace
+
+UniqueFile OpenEntryToRead(const IFolder& folder, const std::wstring& name) {
+    return relative::Open(FolderHandle(folder), name, Request(GENERIC_READ, ShareAll));
+}
 
 IFileSystem& RealFileSystem() {
     static Win32FileSystem system;

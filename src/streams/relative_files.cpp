@@ -9,6 +9,7 @@ namespace {
 
 // Not in the headers the build targets; the values are the system's own.
 constexpr int FileRenameInformationClass = 10;
+constexpr int FileBasicInformationClass = 4;
 constexpr int FileDispositionInformationClass = 13;
 constexpr int FileAttributeTagInformationClass = 35;
 constexpr ULONG OpenReparsePoint = 0x00200000;
@@ -16,8 +17,8 @@ constexpr ULONG ObjectCaseInsensitive = 0x00000040;
 constexpr ULONG DirectoryFile = 0x00000001;
 constexpr ULONG NonDirectoryFile = 0x00000040;
 constexpr ULONG SynchronousIoNonAlert = 0x00000020;
-constexpr ULONG Open = 0x00000001;
-constexpr ULONG Create = 0x00000002;
+constexpr ULONG OpenDisposition = 0x00000001;
+constexpr ULONG CreateDisposition = 0x00000002;
 
 struct AttributeTag {
     ULONG attributes;
@@ -58,13 +59,20 @@ UniqueFile Open(HANDLE folder, const std::wstring& name, const OpenRequest& requ
                                request.security);
     IO_STATUS_BLOCK status = {};
     HANDLE opened = INVALID_HANDLE_VALUE;
-    const ULONG options = OpenReparsePoint | SynchronousIoNonAlert |
-                          (request.directory ? DirectoryFile : NonDirectoryFile);
+    const ULONG kind = request.eitherKind  ? 0
+                       : request.directory ? DirectoryFile
+                                           : NonDirectoryFile;
+    const ULONG options = OpenReparsePoint | SynchronousIoNonAlert | kind;
     const LONG result = sys::NtCreateFile(
         &opened, request.access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status,
         nullptr, FILE_ATTRIBUTE_NORMAL, request.share,
-        request.disposition == Disposition::CreateNew ? Create : Open, options, nullptr, 0);
+        request.disposition == Disposition::CreateNew ? CreateDisposition : OpenDisposition, options, nullptr, 0);
     if (!Succeeded(result)) {
+        // As CreateFileW says it of a new file whose name is taken.
+        if (request.disposition == Disposition::CreateNew &&
+            GetLastError() == ERROR_ALREADY_EXISTS) {
+            SetLastError(ERROR_FILE_EXISTS);
+        }
         return UniqueFile();
     }
     return UniqueFile(opened);
@@ -94,6 +102,21 @@ bool MarkDeleted(HANDLE file) {
     IO_STATUS_BLOCK status = {};
     return Succeeded(sys::NtSetInformationFile(file, &status, &deleteFile, sizeof deleteFile,
                                                FileDispositionInformationClass));
+}
+
+bool SetAttributes(HANDLE file, DWORD attributes) {
+    // Times of 0 are left as they are.
+    struct BasicInformation {
+        LARGE_INTEGER created;
+        LARGE_INTEGER accessed;
+        LARGE_INTEGER written;
+        LARGE_INTEGER changed;
+        ULONG attributes;
+    } basic = {};
+    basic.attributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+    IO_STATUS_BLOCK status = {};
+    return Succeeded(sys::NtSetInformationFile(file, &status, &basic, sizeof basic,
+                                               FileBasicInformationClass));
 }
 
 bool FactsOf(HANDLE file, Facts& facts) {

@@ -20,6 +20,8 @@ struct OpenRequest {
     ULONG share = FILE_SHARE_READ;
     Disposition disposition = Disposition::OpenExisting;
     bool directory = false;
+    /// A file or a folder, whichever the entry is.
+    bool eitherKind = false;
     /// A new file's owner and access list from its first moment; null for the folder's default.
     PSECURITY_DESCRIPTOR security = nullptr;
 };
@@ -34,6 +36,10 @@ UniqueFile Open(HANDLE folder, const std::wstring& name, const OpenRequest& requ
 
 /// Deletes the open file once its last handle closes; the handle needs the right to delete.
 [[nodiscard]] bool MarkDeleted(HANDLE file);
+
+/// Gives the open entry these attributes, its times unchanged; the handle needs the right to
+/// write attributes.
+[[nodiscard]] bool SetAttributes(HANDLE file, DWORD attributes);
 
 /// What an open handle says of its entry.
 struct Facts {

@@ -74,22 +74,3 @@ std::wstring VolumeIdentityOf(const std::wstring& root) {
     }
     return L"root " + UpperCase(root);
 }
-
-bool VolumeKeeps(const std::wstring& path, bool& accessLists, bool& streams) {
-    DWORD flags = 0;
-    // No access rights: the volume's flags need none.
-    const UniqueFile file(sys::CreateFileW(
-        ToSystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file || !sys::GetVolumeInformationByHandleW(file.get(), nullptr, 0, nullptr, nullptr,
-                                                     &flags, nullptr, 0)) {
-        if (GetLastError() != ERROR_PROC_NOT_FOUND ||
-            !GetVolumeInformationW(VolumeRootOf(path).c_str(), nullptr, 0, nullptr, nullptr, &flags,
-                                   nullptr, 0)) {
-            return false;
-        }
-    }
-    accessLists = (flags & FILE_PERSISTENT_ACLS) != 0;
-    streams = (flags & FILE_NAMED_STREAMS) != 0;
-    return true;
-}

@@ -16,7 +16,3 @@ std::wstring VolumeRootOf(const std::wstring& path);
 /// serial number; else the root's text, whose case does not count. The root is in the caller's
 /// form, as VolumeRootOf gives it: the GUID lookup refuses a "\\?\" root.
 std::wstring VolumeIdentityOf(const std::wstring& root);
-
-/// What the volume that holds a path keeps beside a file's data: access lists (not FAT32 or
-/// exFAT) and alternate data streams; false when the system cannot say.
-[[nodiscard]] bool VolumeKeeps(const std::wstring& path, bool& accessLists, bool& streams);

@@ -11,6 +11,7 @@
 #include "logging/progress_indicator.h"
 #include "mutation_random.h"
 #include "platform/unique_handle.h"
+#include "streams/folder.h"
 
 namespace {
 
@@ -348,6 +349,11 @@ int RunFooterCases(const std::wstring& seedDirectory, const std::wstring& workDi
     }
     int violations = 0;
     uint32_t outcomes[3] = {};
+    const std::shared_ptr<HeldFolder> folder = HeldFolder::OpenPath(workDirectory);
+    if (!folder) {
+        fwprintf(stderr, L"VIOLATION: cannot open the work directory\n");
+        return violations + 1;
+    }
     for (uint32_t index = first; index < first + count; ++index) {
         std::wstring what;
         const Sample sample = MakeCase(seeds, seed, index, what);
@@ -360,11 +366,12 @@ int RunFooterCases(const std::wstring& seedDirectory, const std::wstring& workDi
             return violations + 1;
         }
         const DWORD start = GetTickCount();
-        CleanerResult result = cleaner.Scan(path);
+        const FolderEntry file{folder, sample.name};
+        CleanerResult result = cleaner.Scan(file);
         const bool recognised = result == CleanerResult::Ok;
         if (recognised) {
             ProgressIndicator progress(L"Cleaning [" + path + L"]");
-            result = cleaner.Clean(path, progress);
+            result = cleaner.Clean(file, progress);
         }
         const bool cleaned = recognised && result == CleanerResult::Ok;
         ++outcomes[cleaned ? 2 : recognised ? 1 : 0];

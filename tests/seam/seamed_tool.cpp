@@ -22,11 +22,19 @@
 //                                        BYTES (65,536: an output file's first large write)
 //   --seam-console-width=COLUMNS         before the run, the console's screen buffer is made
 //                                        COLUMNS wide, as a user may do between two writes
-//   --seam-crash-on=TEXT                 opening a file whose path holds TEXT to read or write
+//   --seam-crash-on=TEXT                 opening a file whose name holds TEXT to read or write
 //                                        it raises an exception, as a fault in the middle of
 //                                        its cleaning would
+//   --seam-pause=FUNCTION:TEXT:MARKER    before the first call of FUNCTION about a name that
+//                                        holds TEXT (NtCreateFile: the name opened;
+//                                        NtSetInformationFile: a rename's new name, or
+//                                        "<delete>" or "<attributes>"; "=TEXT" for that whole
+//                                        name), writes the file MARKER
+//                                        and waits, at most a minute, until the test has
+//                                        removed it: the test acts in between
 #include <windows.h>
 #include <wincrypt.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -93,7 +101,82 @@ BOOL WINAPI SeamedCryptDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD
 }
 
 std::wstring crashingPath;
-decltype(sys::CreateFileW) realCreateFileW = nullptr;
+decltype(sys::NtCreateFile) realNtCreateFile = nullptr;
+decltype(sys::NtSetInformationFile) realNtSetInformationFile = nullptr;
+
+struct Pause {
+    std::string function;
+    std::wstring text;
+    std::wstring marker;
+    bool done = false;
+};
+Pause pause;
+
+/// Writes the marker and waits for the test to act and remove it.
+void PauseBefore(const char* function, const std::wstring& about) {
+    // "=NAME" stands for that whole name, not a part of one.
+    const bool whole = !pause.text.empty() && pause.text[0] == L'=';
+    const bool matches = whole ? about == pause.text.substr(1)
+                               : about.find(pause.text) != std::wstring::npos;
+    if (pause.done || pause.function != function || !matches) {
+        return;
+    }
+    pause.done = true;
+    const DWORD error = GetLastError();
+    CloseHandle(CreateFileW(pause.marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr));
+    for (int waited = 0; waited < 60000 && GetFileAttributesW(pause.marker.c_str()) !=
+                                               INVALID_FILE_ATTRIBUTES;
+         waited += 20) {
+        Sleep(20);
+    }
+    SetLastError(error);
+}
+
+struct CountedName {
+    USHORT length;
+    USHORT maximum;
+    PWSTR buffer;
+};
+struct ObjectAttributes {
+    ULONG length;
+    HANDLE root;
+    CountedName* name;
+};
+
+LONG WINAPI SeamedNtCreateFile(PHANDLE file, ACCESS_MASK access, void* attributes, void* status,
+                               PLARGE_INTEGER size, ULONG fileAttributes, ULONG share,
+                               ULONG disposition, ULONG options, PVOID ea, ULONG eaLength) {
+    const CountedName* counted = static_cast<ObjectAttributes*>(attributes)->name;
+    const std::wstring name(counted->buffer, counted->length / sizeof(wchar_t));
+    // An open for no more than the entry's attributes reads what a name is, before a cleaning.
+    const ACCESS_MASK reading = SYNCHRONIZE | FILE_READ_ATTRIBUTES;
+    if (!crashingPath.empty() && (access & ~reading) != 0 &&
+        name.find(crashingPath) != std::wstring::npos) {
+        throw std::runtime_error("played fault");
+    }
+    PauseBefore("NtCreateFile", name);
+    return realNtCreateFile(file, access, attributes, status, size, fileAttributes, share,
+                            disposition, options, ea, eaLength);
+}
+
+LONG WINAPI SeamedNtSetInformationFile(HANDLE file, void* status, PVOID information, ULONG length,
+                                       int kind) {
+    constexpr int Rename = 10;
+    constexpr int Disposition = 13;
+    constexpr int Basic = 4;
+    std::wstring about;
+    if (kind == Rename) {
+        const auto* rename = static_cast<const FILE_RENAME_INFORMATION*>(information);
+        about.assign(rename->FileName, rename->FileNameLength / sizeof(wchar_t));
+    } else if (kind == Disposition) {
+        about = L"<delete>";
+    } else if (kind == Basic) {
+        about = L"<attributes>";
+    }
+    PauseBefore("NtSetInformationFile", about);
+    return realNtSetInformationFile(file, status, information, length, kind);
+}
 
 LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     const DWORD size = info->dwOSVersionInfoSize;
@@ -102,15 +185,6 @@ LONG WINAPI PlayedRtlGetVersion(RTL_OSVERSIONINFOEXW* info) {
     return 0;
 }
 
-HANDLE WINAPI CrashingCreateFileW(LPCWSTR name, DWORD access, DWORD share,
-                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                                  HANDLE templateFile) {
-    // An open without access rights only reads which file a path leads to, before the cleaning.
-    if (access != 0 && std::wcsstr(name, crashingPath.c_str()) != nullptr) {
-        throw std::runtime_error("played fault");
-    }
-    return realCreateFileW(name, access, share, security, disposition, flags, templateFile);
-}
 
 FARPROC SeamedLookup(HMODULE module, const char* name) {
     const std::string function = name;
@@ -126,9 +200,15 @@ FARPROC SeamedLookup(HMODULE module, const char* name) {
     if (function == faultingFunction) {
         return reinterpret_cast<FARPROC>(&WriteThroughNull);
     }
-    if (function == "CreateFileW" && !crashingPath.empty()) {
-        realCreateFileW = reinterpret_cast<decltype(realCreateFileW)>(GetProcAddress(module, name));
-        return reinterpret_cast<FARPROC>(&CrashingCreateFileW);
+    if (function == "NtCreateFile" && (!crashingPath.empty() || !pause.function.empty())) {
+        realNtCreateFile =
+            reinterpret_cast<decltype(realNtCreateFile)>(GetProcAddress(module, name));
+        return reinterpret_cast<FARPROC>(&SeamedNtCreateFile);
+    }
+    if (function == "NtSetInformationFile" && !pause.function.empty()) {
+        realNtSetInformationFile =
+            reinterpret_cast<decltype(realNtSetInformationFile)>(GetProcAddress(module, name));
+        return reinterpret_cast<FARPROC>(&SeamedNtSetInformationFile);
     }
     return GetProcAddress(module, name);
 }
@@ -226,6 +306,17 @@ int wmain(int argc, wchar_t** argv) {
             consoleWidth = static_cast<SHORT>(std::wcstol(option + 21, nullptr, 10));
         } else if (StartsWith(option, L"--seam-crash-on=")) {
             crashingPath = option + 16;
+        } else if (StartsWith(option, L"--seam-pause=")) {
+            const std::wstring spec = option + 13;
+            const size_t first = spec.find(L':');
+            const size_t second = first == std::wstring::npos ? first : spec.find(L':', first + 1);
+            if (second == std::wstring::npos) {
+                fwprintf(stderr, L"bad pause: %ls\n", option);
+                return 100;
+            }
+            pause.function = Narrow(spec.substr(0, first).c_str());
+            pause.text = spec.substr(first + 1, second - first - 1);
+            pause.marker = spec.substr(second + 1);
         } else {
             fwprintf(stderr, L"unknown seam option: %ls\n", option);
             return 100;

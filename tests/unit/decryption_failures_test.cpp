@@ -15,6 +15,7 @@
 #include "cleaner/file_cipher.h"
 #include "cleaner/filecoder_cleaner.h"
 #include "log_capture.h"
+#include "streams/folder.h"
 #include "logging/console_handler.h"
 #include "memory_screen.h"
 #include "test_support.h"
@@ -123,7 +124,9 @@ TEST_CASE("CleaningFailures_EveryLineOfAFailedDecryption_OnceFromTheOnePlaceThat
         ConsoleHandler console(screen);
         ProgressIndicator row(console, L"Cleaning");
         const LogCapture log;
-        CHECK(cleaner.Clean(path, row) == CleanerResult::Failed);
+        const FolderEntry file{HeldFolder::OpenPath(dir.path()), c.name};
+        REQUIRE(static_cast<bool>(file.folder));
+        CHECK(cleaner.Clean(file, row) == CleanerResult::Failed);
         std::vector<std::wstring> expected;
         for (std::wstring line : c.lines) {
             const size_t at = line.find(L"%s");

@@ -15,21 +15,26 @@ bool FakeSteps::HoldsMark(const std::wstring& path) const {
     return it != files.files.end() && it->second.data.compare(0, FakeMark.size(), FakeMark) == 0;
 }
 
-bool FakeSteps::IsFamilyFile(const std::wstring& name, const std::wstring& contentPath) {
+bool FakeSteps::IsFamilyFile(const IFolder& folder, const std::wstring& name) {
     const std::wstring extension = ExtensionOf(name);
     return extension == L"BRSK" || extension == L"QOVE" || extension == L"QOVY" ||
-           HoldsMark(contentPath);
+           HoldsMark(files.PathIn(folder, name));
 }
 
-bool FakeSteps::ProvesFamily(const std::wstring&, const std::wstring& contentPath) {
-    return HoldsMark(contentPath);
+bool FakeSteps::ProvesFamily(const std::wstring&, IHeldFile& content) {
+    return HoldsMark(files.HeldPath(content));
 }
 
-bool FakeSteps::Decrypt(const std::wstring& source, const std::wstring& inputPath,
-                        IWrittenFile& output, const std::wstring&, Failure& failure) {
+bool FakeSteps::IsMarked(const IFolder& folder, const std::wstring& name) const {
+    return HoldsMark(files.PathIn(folder, name));
+}
+
+bool FakeSteps::Decrypt(const std::wstring& source, IHeldFile& input, IWrittenFile& output,
+                        const std::wstring&, Failure& failure) {
+    const std::wstring inputPath = files.HeldPath(input);
     if (!HoldsMark(inputPath)) {
         if (recreateSource) {
-            files.Put(source, "a newer file");
+            files.Put(DirectoryPartOf(inputPath) + FileNameOf(source), "a newer file");
         }
         failure = Failure(L"Not valid Bristoke file.");
         return false;
@@ -56,23 +61,32 @@ void Walk(FakeFileSystem& files, bool forced, int32_t counter, bool recreateSour
     FakeSteps steps(files, forced);
     steps.recreateSource = recreateSource;
     Cleaning cleaning(files, steps, counter);
-    std::vector<std::wstring> names;
+    std::vector<std::wstring> paths;
     for (const auto& entry : files.files) {
-        names.push_back(entry.first);
+        paths.push_back(entry.first);
     }
-    for (const std::wstring& path : names) {
+    std::shared_ptr<IFolder> folder;
+    for (const std::wstring& path : paths) {
         if (files.files.count(path) == 0) {
             continue;
         }
-        if (IsOwnNameOfKind(path, OwnKind::Cleaning)) {
-            const std::wstring source = InterruptedSourceOf(files, path);
-            if (!source.empty() && steps.ProvesFamily(FileNameOf(source), path)) {
-                cleaning.Run(path, true);
+        std::wstring directory = DirectoryPartOf(path);
+        if (!directory.empty()) {
+            directory.pop_back();
+        }
+        if (!folder || folder->Path() != directory) {
+            folder = files.OpenFolder(directory);
+        }
+        const FolderEntry entry{folder, FileNameOf(path)};
+        if (IsOwnNameOfKind(entry.name, OwnKind::Cleaning)) {
+            const std::wstring source = InterruptedSourceOf(files, *folder, entry.name);
+            if (!source.empty() && steps.IsMarked(*folder, entry.name)) {
+                cleaning.Run(entry, true);
             }
-        } else if (IsOwnNameOfKind(path, OwnKind::Name)) {
-            cleaning.TidyNote(path, true);
-        } else if (!IsOwnFileName(FileNameOf(path)) && steps.IsFamilyFile(FileNameOf(path), path)) {
-            cleaning.Run(path, false);
+        } else if (IsOwnNameOfKind(entry.name, OwnKind::Name)) {
+            cleaning.TidyNote(entry, true);
+        } else if (!IsOwnFileName(entry.name) && steps.IsFamilyFile(*folder, entry.name)) {
+            cleaning.Run(entry, false);
         }
     }
 }
