@@ -207,6 +207,17 @@ public:
         if (!handle) {
             return nullptr;
         }
+        // Not every system applies a descriptor given at creation (Wine does not): it is given
+        // again through the handle before a byte is written.
+        bool accessLists = false;
+        bool streams = false;
+        if (VolumeKeeps(handle.get(), accessLists, streams) && accessLists &&
+            !SetKernelObjectSecurity(handle.get(), DACL_SECURITY_INFORMATION, closed.data())) {
+            const DWORD error = GetLastError();
+            static_cast<void>(relative::MarkDeleted(handle.get()));
+            SetLastError(error);
+            return nullptr;
+        }
         return std::make_unique<OutputFile>(std::move(handle), folder, name);
     }
 
