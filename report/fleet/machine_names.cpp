@@ -114,6 +114,7 @@ bool Collector::SettleExpected() {
         }
         MachineState machine;
         machine.computerName = name[1];
+        machine.site = sites != nullptr ? sites->SiteOf(machine.computerName) : L"";
         machine.noLog = true;
         rows.Problem({machine.computerName, L"", L"", L"", L"no log",
                       L"on the list of machines expected (" + expectList +

@@ -27,7 +27,7 @@ FILES_HEADER = ["ComputerName", "MachineGuid", "Path", "Outcome", "Reason", "Run
 RUNS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "OS", "ProductType", "Mode",
                "Forced", "Silent", "State", "ExitCode", "Found", "Cleaned", "NotCleaned",
                "Failed", "Skipped", "Interrupted", "Listed", "NotFamily", "ToolsOwn", "Warnings",
-               "Errors", "DamagedLines", "Notes", "ToolVersion", "Architecture"]
+               "Errors", "DamagedLines", "Notes", "ToolVersion", "Architecture", "Site"]
 PROBLEMS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "Problem", "Detail"]
 NOTICES = ("warning", "error")
 CLEANED_NOW = ("cleaned", "not the family's", "the tool's own")
