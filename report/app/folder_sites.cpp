@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "fleet/machine_names.h"
+#include "fleet/computer_names.h"
 #include "parse/log_machine.h"
 #include "platform/unique_handle.h"
 #include "streams/path_helpers.h"

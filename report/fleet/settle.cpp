@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "fleet/collector.h"
+#include "fleet/computer_names.h"
 #include "fleet/machine_names.h"
 #include "fleet/machine_state.h"
 #include "fleet/spool_fields.h"

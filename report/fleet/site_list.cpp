@@ -1,6 +1,6 @@
 #include "fleet/site_list.h"
 
-#include "fleet/machine_names.h"
+#include "fleet/computer_names.h"
 #include "streams/path_helpers.h"
 
 namespace report {

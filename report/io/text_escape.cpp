@@ -32,15 +32,14 @@ bool IsLow(wchar_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-/// Calls take(code point) for each character of the text, lone surrogates and NUL replaced.
+/// Calls take(code point) for each character of the text: a pair of surrogates is one, a lone
+/// one is its own value.
 template <typename Take> void ForEachCodePoint(const std::wstring& text, Take take) {
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
         if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
             take(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
-        } else if (IsHigh(c) || IsLow(c) || c == 0) {
-            take(Replacement);
         } else {
             take(static_cast<char32_t>(c));
         }
@@ -94,23 +93,13 @@ template <typename Out> void AppendCode(Out& out, char32_t c) {
 /// as their code instead.
 template <typename Take, typename Code>
 void ForEachShown(const std::wstring& text, Take take, Code code) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
-            const char32_t pair =
-                0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-            if (IsShownAsCode(pair)) {
-                code(pair);
-            } else {
-                take(pair);
-            }
-        } else if (IsShownAsCode(c)) {
-            code(static_cast<char32_t>(c));
+    ForEachCodePoint(text, [&](char32_t c) {
+        if (IsShownAsCode(c)) {
+            code(c);
         } else {
-            take(static_cast<char32_t>(c));
+            take(c);
         }
-    }
+    });
 }
 
 } // namespace
@@ -118,7 +107,10 @@ void ForEachShown(const std::wstring& text, Take take, Code code) {
 std::string ToUtf8(const std::wstring& text) {
     std::string out;
     out.reserve(text.size());
-    ForEachCodePoint(text, [&out](char32_t c) { AppendUtf8(out, c); });
+    // UTF-8 cannot carry a lone surrogate; NUL would end the text for many readers.
+    ForEachCodePoint(text, [&out](char32_t c) {
+        AppendUtf8(out, (c >= 0xD800 && c <= 0xDFFF) || c == 0 ? Replacement : c);
+    });
     return out;
 }
 

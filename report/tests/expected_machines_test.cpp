@@ -16,6 +16,15 @@ std::string BigEndian(std::string utf16) {
     return utf16;
 }
 
+/// Writes the bytes as a list and reads it as the list of machines expected.
+ListRead ReadList(const std::string& bytes, fixtures::Report& report, std::wstring& reason,
+                  std::wstring& list) {
+    fixtures::ScratchFolder folder(L"bristoke_expected_");
+    list = folder.Path(L"machines.txt");
+    fixtures::WriteFile(list, bytes);
+    return ReadExpectedMachines(list, report.collector, reason);
+}
+
 } // namespace
 
 TEST_CASE("ReadExpectedMachines_ListsAsEditorsAndScriptsWriteThem_EveryNameRead") {
@@ -34,12 +43,10 @@ TEST_CASE("ReadExpectedMachines_ListsAsEditorsAndScriptsWriteThem_EveryNameRead"
     };
     for (const auto& c : cases) {
         CAPTURE(c.what);
-        fixtures::ScratchFolder folder(L"bristoke_expected_");
-        const std::wstring list = folder.Path(L"machines.txt");
-        fixtures::WriteFile(list, c.bytes);
         fixtures::Report report;
         std::wstring error;
-        REQUIRE(ReadExpectedMachines(list, report.collector, error) == ListRead::Read);
+        std::wstring list;
+        REQUIRE(ReadList(c.bytes, report, error, list) == ListRead::Read);
         report.Settled();
         std::vector<std::wstring> noLog;
         for (const MachineState& machine : report.collector.FirstInNeed()) {
@@ -83,12 +90,10 @@ TEST_CASE("ReadExpectedMachines_NotTextOrControlCharacters_RefusedSayingWhy") {
     };
     for (const auto& c : cases) {
         CAPTURE(c.what);
-        fixtures::ScratchFolder folder(L"bristoke_expected_");
-        const std::wstring list = folder.Path(L"machines.txt");
-        fixtures::WriteFile(list, c.bytes);
         fixtures::Report report;
         std::wstring reason;
-        CHECK(ReadExpectedMachines(list, report.collector, reason) == ListRead::Refused);
+        std::wstring list;
+        CHECK(ReadList(c.bytes, report, reason, list) == ListRead::Refused);
         CHECK(reason == L"the list of machines expected, " + list + L", " + c.why);
     }
 }
