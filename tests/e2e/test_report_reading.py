@@ -14,6 +14,7 @@ import tempfile
 import unittest
 
 from harness import BUILD, command, main, wine_env, win_path
+from tmux_console import TmuxConsole
 
 REPORT = os.path.join(BUILD, "BristokeReport.exe")
 NOT_CLEANED, RUNS_NOT_ENDED, DAMAGED, NOT_LOGS, NO_REPORT, NO_LOG = 1, 2, 4, 8, 16, 32
@@ -391,6 +392,28 @@ class ReadingTests(unittest.TestCase):
         leftovers = [name for directory, _, names in os.walk(folder) for name in names
                      if name.endswith(".tmp")]
         self.assertEqual(leftovers, [])
+
+    def test_StoppedFromTheConsole_ItsTemporaryOutputsRemoved(self):
+        """Ctrl+C while the report reads: the CSVs it was writing under their temporary names
+        are gone, and none took its name."""
+        folder = tempfile.mkdtemp(prefix="bristoke-report-stopped-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        logs, out = os.path.join(folder, "logs"), os.path.join(folder, "out")
+        os.makedirs(logs)
+        # Enough logs that reading them takes a few seconds: the progress line shows from the
+        # second second on.
+        sections = [("C:\\data\\%06d.doc.BRSK" % i, "Cleaned") for i in range(100)]
+        for n in range(3000):
+            with open(os.path.join(logs, "PC-%04d.log" % n), "wb") as f:
+                f.write(log_bytes("PC-%04d" % n, GUIDS[0], files=sections))
+        console = TmuxConsole(self, folder, REPORT, ["--csv", win_path(os.path.join(out, "fleet")),
+                                                     win_path(logs)], width=120, height=20)
+        console.wait_for("Reading: ", timeout=60)
+        temporaries = [n for n in os.listdir(out) if n.endswith(".tmp")]
+        self.assertEqual(len(temporaries), 3, os.listdir(out))
+        console.send("C-c")
+        console.wait_exit(timeout=60)
+        self.assertEqual(os.listdir(out), [])
 
 
 if __name__ == "__main__":
