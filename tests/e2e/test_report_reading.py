@@ -412,8 +412,8 @@ class ReadingTests(unittest.TestCase):
         temporaries = [n for n in os.listdir(out) if n.endswith(".tmp")]
         self.assertEqual(len(temporaries), 3, os.listdir(out))
         console.send("C-c")
-        console.wait_exit(timeout=60)
-        self.assertEqual(os.listdir(out), [])
+        rc = console.wait_exit(timeout=60)
+        self.assertEqual(os.listdir(out), [], rc)
 
 
 if __name__ == "__main__":
