@@ -26,7 +26,7 @@ std::wstring CsvOfKind(const std::wstring& name, const wchar_t* kind) {
 const wchar_t* const ReportUsage =
     L"Usage: BristokeReport.exe [--csv NAME] [--csv-files FILE] [--csv-runs FILE]\n"
     L"         [--csv-problems FILE] [--failed-only] [--html FILE] [--expect FILE]\n"
-    L"         <log file or folder>...\n"
+    L"         [--sites FILE] <log file or folder>...\n"
     L"  Reads every log of the tool in the files and folders given (folders with their\n"
     L"  subfolders; logs are recognised by their content, whatever their name) and prints a\n"
     L"  summary. Each file is as the latest run of its machine that met it left it.\n"
@@ -41,6 +41,10 @@ const wchar_t* const ReportUsage =
     L"                      the runs, and the files not cleaned grouped by reason\n"
     L"  --expect FILE       the machines expected to send a log, one computer name a line:\n"
     L"                      those that sent none need action\n"
+    L"  --sites FILE        the site of each machine, one a line: its computer name, a tab\n"
+    L"                      or a comma, its site. Without it a machine's site is the folder\n"
+    L"                      that holds its logs' folder, or the folder of its logs where\n"
+    L"                      that holds logs of several machines\n"
     L"Exit code: 0 when every machine's latest run ended and every infected file is cleaned;\n"
     L"  else the sum of 1 infected files not cleaned, 2 latest runs that crashed, were cut\n"
     L"  off or stopped early, 4 damaged logs, 8 files that are not logs of the tool (or no log\n"
@@ -65,6 +69,7 @@ bool ParseCommandLine(int argc, wchar_t** argv, ReportOptions& options, std::wst
                                : argument == L"--csv-problems" ? &options.problemsCsv
                                : argument == L"--html"         ? &options.htmlPath
                                : argument == L"--expect"       ? &options.expectPath
+                               : argument == L"--sites"        ? &options.sitesPath
                                                                : nullptr;
         if (target != nullptr) {
             if (i + 1 >= argc || std::wstring(argv[i + 1]).empty()) {

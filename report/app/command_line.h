@@ -12,6 +12,8 @@ struct ReportOptions {
     std::wstring htmlPath;
     /// A list of the machines expected to send a log, one computer name a line.
     std::wstring expectPath;
+    /// A list of sites, one machine a line: its computer name, a tab or a comma, its site.
+    std::wstring sitesPath;
     /// The files CSV lists only the files whose latest word is not "cleaned".
     bool failedOnly = false;
     std::vector<std::wstring> inputs;

@@ -45,6 +45,10 @@ void PrintSummary(IConsole& console, const Collector& collector, const ReportOpt
                  Number(totals.State(RunState::Crashed)) + L" crashed, " +
                  Number(totals.State(RunState::CutOff)) + L" cut off, " + Number(stoppedEarly) +
                  L" stopped before their walk)");
+    if (totals.repeated != 0) {
+        console.Line(L"Runs met again in another copy of their log, counted once: " +
+                     Number(totals.repeated));
+    }
     console.Line(L"Infected files, each as its latest run left it: " + Number(totals.files) +
                  L" found, " + Number(totals.Now(Outcome::Cleaned)) + L" cleaned, " +
                  Number(totals.NotCleanedNow()) + L" not cleaned (" +

@@ -2,21 +2,24 @@
 
 #include <windows.h>
 
+#include "app/abandoned_outputs.h"
 #include "backup/backup.h"
+#include "io/error_text.h"
 #include "io/files.h"
 #include "io/windows_name.h"
+#include "parse/file_start.h"
 #include "parse/read_log.h"
 #include "streams/path_helpers.h"
 
 namespace report {
 
-std::wstring OutputGuard::Objection(const FilePlace& place,
-                                    const std::vector<Input>& inputs) const {
+std::wstring OutputGuard::Objection(const Output& output, const std::vector<Input>& inputs) const {
+    const FilePlace& place = output.place;
     if (place.isFolder) {
         return place.path + L" is a folder";
     }
-    for (const FilePlace& output : outputs) {
-        if (place.SameFileAs(output)) {
+    for (const Output& other : outputs) {
+        if (place.SameFileAs(other.place)) {
             return L"two outputs would be one file, " + place.path;
         }
     }
@@ -27,9 +30,10 @@ std::wstring OutputGuard::Objection(const FilePlace& place,
         if (!input.isFolder && place.file.SameAs(input.identity)) {
             return place.path + L" is one of the logs to read";
         }
-        if (input.isFolder && LiesUnder(place.folderPath, input.identity)) {
+        if (input.isFolder && !output.earlier && LiesUnder(place.folderPath, input.identity)) {
             return place.path + L" is a file under " + input.path +
-                   L", which the report reads: it never writes over one";
+                   L", which the report reads: it writes over no file there but a CSV or a "
+                   L"page of its own";
         }
     }
     if (IsLogOfTheTool(place.path)) {
@@ -41,9 +45,15 @@ std::wstring OutputGuard::Objection(const FilePlace& place,
 OutputGuard::Verdict OutputGuard::Check(ReportOptions& options, std::wstring& reason) {
     std::vector<Input> inputs;
     std::vector<std::wstring> paths = options.inputs;
-    if (!options.expectPath.empty()) {
-        paths.push_back(options.expectPath);
-        expectedList = PlaceOf(options.expectPath);
+    const std::pair<const std::wstring*, const wchar_t*> listed[] = {
+        {&options.expectPath, L"the list of machines expected"},
+        {&options.sitesPath, L"the list of sites"}};
+    lists.clear();
+    for (const auto& list : listed) {
+        if (!list.first->empty()) {
+            paths.push_back(*list.first);
+            lists.push_back({PlaceOf(*list.first), list.second});
+        }
     }
     for (const std::wstring& path : paths) {
         const std::wstring system = ToSystemPath(path);
@@ -64,16 +74,23 @@ OutputGuard::Verdict OutputGuard::Check(ReportOptions& options, std::wstring& re
             return Verdict::Refused;
         }
         if (!MakeFolderOf(resolved, created)) {
-            reason = L"Can't make the folder of " + resolved + L", " + FormatLastError();
+            reason = L"Can't make the folder of " + resolved + L", " + LastErrorText();
             return Verdict::Failed;
         }
-        const FilePlace place = PlaceOf(resolved);
+        Output place{PlaceOf(resolved)};
+        place.earlier = place.place.exists && !place.place.isFolder &&
+                        IsEarlierOutput(resolved, output == &options.htmlPath);
         reason = Objection(place, inputs);
         if (!reason.empty()) {
             return Verdict::Refused;
         }
         *output = resolved;
-        outputs.push_back(place);
+        outputs.push_back(std::move(place));
+    }
+    for (std::wstring* output : options.Outputs()) {
+        if (!output->empty()) {
+            RemoveAbandonedOutputs(*output, output == &options.htmlPath, removed);
+        }
     }
     return Verdict::Safe;
 }
@@ -81,20 +98,27 @@ OutputGuard::Verdict OutputGuard::Check(ReportOptions& options, std::wstring& re
 OutputGuard::Met OutputGuard::Meet(const FileIdentity& folder, const std::wstring& folderKey,
                                    const std::wstring& name, std::wstring& reason) const {
     const std::wstring key = UpperCase(name);
-    if (expectedList.exists && expectedList.SameFolderAs(folder, folderKey) &&
-        key == expectedList.name) {
-        return Met::ExpectedList;
+    for (const List& list : lists) {
+        if (list.place.exists && list.place.SameFolderAs(folder, folderKey) &&
+            key == list.place.name) {
+            reason = list.what;
+            return Met::List;
+        }
     }
-    for (const FilePlace& output : outputs) {
-        if (!output.SameFolderAs(folder, folderKey)) {
+    for (const Output& output : outputs) {
+        const FilePlace& place = output.place;
+        if (!place.SameFolderAs(folder, folderKey)) {
             continue;
         }
-        if (key == UpperCase(FileNameOf(TemporaryNameOf(output.path)))) {
+        if (key == UpperCase(FileNameOf(TemporaryNameOf(place.path)))) {
             return Met::Own;
         }
-        if (output.exists && key == output.name) {
-            reason = output.path + L" is a file under a folder the report reads: it never " +
-                     L"writes over one";
+        if (place.exists && key == place.name) {
+            if (output.earlier) {
+                return Met::Own;
+            }
+            reason = place.path + L" is a file under a folder the report reads: it writes " +
+                     L"over no file there but a CSV or a page of its own";
             return Met::Refused;
         }
     }

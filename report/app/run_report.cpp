@@ -8,12 +8,15 @@
 
 #include "app/console_summary.h"
 #include "app/expected_machines.h"
+#include "app/folder_sites.h"
 #include "app/output_guard.h"
 #include "app/reading_progress.h"
+#include "app/site_list_file.h"
 #include "backup/backup.h"
 #include "csv/csv_rows.h"
 #include "fleet/collector.h"
 #include "fleet/exit_code.h"
+#include "io/error_text.h"
 #include "io/files.h"
 #include "io/log_finder.h"
 #include "page/html_page.h"
@@ -43,15 +46,15 @@ bool WritePage(const ReportOptions& options, Collector& collector, int code, ICo
     OutputFile page;
     PageFacts facts{options.inputs, LocalTime(), options.filesCsv, code};
     if (!page.Create(options.htmlPath)) {
-        console.Line(L"Can't create " + options.htmlPath + L", " + FormatLastError());
+        console.Line(L"Can't create " + options.htmlPath + L", " + LastErrorText());
         return false;
     }
     if (!WriteHtmlPage(page, collector, facts)) {
-        console.Line(L"Can't make the page: no room for its temporary files, " + FormatLastError());
+        console.Line(L"Can't make the page: no room for its temporary files, " + LastErrorText());
         return false;
     }
     if (!page.Close()) {
-        console.Line(L"Can't write " + options.htmlPath + L", " + FormatLastError());
+        console.Line(L"Can't write " + options.htmlPath + L", " + LastErrorText());
         return false;
     }
     return true;
@@ -62,6 +65,7 @@ bool WritePage(const ReportOptions& options, Collector& collector, int code, ICo
 bool ReadLogs(const std::vector<std::wstring>& inputs, const OutputGuard& guard,
               Collector& collector, IConsole& console, std::wstring& refused) {
     LogFinder finder(inputs);
+    FolderSites sites;
     std::wstring path;
     LogFinder::Found found;
     ReadingProgress progress(console, [] { return static_cast<uint32_t>(GetTickCount()); });
@@ -72,7 +76,7 @@ bool ReadLogs(const std::vector<std::wstring>& inputs, const OutputGuard& guard,
             collector.OnProblem(path, Problem::NotFound, L"no such file or folder");
         } else if (found == LogFinder::Found::Unreadable) {
             collector.OnProblem(path, Problem::Unreadable,
-                                L"the folder cannot be searched, " + FormatLastError());
+                                L"the folder cannot be searched, " + LastErrorText());
         } else {
             // The report's own files may lie among the logs; an output that existed there
             // before, reached through another path, stops the report before it is written.
@@ -82,11 +86,13 @@ bool ReadLogs(const std::vector<std::wstring>& inputs, const OutputGuard& guard,
                 return false;
             case OutputGuard::Met::Own:
                 break;
-            case OutputGuard::Met::ExpectedList:
-                collector.OnPassedOver(path, L"the list of machines expected");
+            case OutputGuard::Met::List:
+                collector.OnPassedOver(path, refused);
                 break;
             case OutputGuard::Met::Input:
-                ReadLogFile(path, finder.Site(), collector);
+                ReadLogFile(path,
+                            sites.SiteOf(finder.Given(), finder.InGivenFolder(), finder.Folder()),
+                            collector);
                 break;
             }
         }
@@ -110,6 +116,9 @@ int RunReport(ReportOptions options, IConsole& console) {
     case OutputGuard::Verdict::Safe:
         break;
     }
+    for (const std::wstring& path : guard.Removed()) {
+        console.Line(L"  removed, left by a report that was stopped: " + path);
+    }
     const std::pair<const std::wstring*, std::initializer_list<const wchar_t*>> kinds[] = {
         {&options.filesCsv, FilesHeader},
         {&options.runsCsv, RunsHeader},
@@ -121,18 +130,26 @@ int RunReport(ReportOptions options, IConsole& console) {
             continue;
         }
         if (!csvs[i].file.Create(path)) {
-            console.Line(L"Can't create " + path + L", " + FormatLastError());
+            console.Line(L"Can't create " + path + L", " + LastErrorText());
             return exit_bit::NoReport;
         }
         csvs[i].table = std::make_unique<CsvTable>(csvs[i].file, kinds[i].second);
     }
     CsvRows rows(csvs[0].table.get(), csvs[1].table.get(), csvs[2].table.get(), options.failedOnly);
     Collector collector(console, rows, !options.htmlPath.empty());
-    if (!options.expectPath.empty() &&
-        !ReadExpectedMachines(options.expectPath, collector, refused)) {
-        console.Line(refused);
+    SiteList siteList;
+    ListRead read = ListRead::Read;
+    if (!options.sitesPath.empty()) {
+        read = ReadSiteList(options.sitesPath, siteList, refused);
+    }
+    if (read == ListRead::Read && !options.expectPath.empty()) {
+        read = ReadExpectedMachines(options.expectPath, collector, refused);
+    }
+    if (read != ListRead::Read) {
+        console.Line((read == ListRead::Refused ? L"BristokeReport: refused: " : L"") + refused);
         return exit_bit::NoReport;
     }
+    collector.UseSites(siteList);
     if (!ReadLogs(options.inputs, guard, collector, console, refused)) {
         console.Line(L"BristokeReport: refused: " + refused);
         return exit_bit::NoReport;
@@ -141,12 +158,12 @@ int RunReport(ReportOptions options, IConsole& console) {
     int code = ExitCodeOf(collector.GetTotals());
     if (!settled) {
         console.Line(L"Can't settle the files' states: no room for temporary files, " +
-                     FormatLastError());
+                     LastErrorText());
         code |= exit_bit::NoReport;
     }
     for (size_t i = 0; i < 3; ++i) {
         if (csvs[i].table && (!settled || !csvs[i].file.Close())) {
-            console.Line(L"Can't write " + *kinds[i].first + L", " + FormatLastError());
+            console.Line(L"Can't write " + *kinds[i].first + L", " + LastErrorText());
             code |= exit_bit::NoReport;
         }
     }

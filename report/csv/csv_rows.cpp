@@ -41,7 +41,8 @@ void CsvRows::Run(const RunInfo& run) {
                Number(run.damagedLines),
                RunNotesText(run),
                run.version,
-               BuildArchitecture(run)});
+               BuildArchitecture(run),
+               run.site});
 }
 
 void CsvRows::Problem(const ProblemRow& row) {

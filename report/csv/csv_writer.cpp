@@ -8,11 +8,11 @@ const std::initializer_list<const wchar_t*> FilesHeader = {
     L"ComputerName", L"MachineGuid", L"Path",    L"Outcome",
     L"Reason",       L"RunStart",    L"LogFile", L"Latest"};
 const std::initializer_list<const wchar_t*> RunsHeader = {
-    L"ComputerName", L"MachineGuid", L"RunStart", L"LogFile", L"OS",           L"ProductType",
-    L"Mode",         L"Forced",      L"Silent",   L"State",   L"ExitCode",     L"Found",
-    L"Cleaned",      L"NotCleaned",  L"Failed",   L"Skipped", L"Interrupted",  L"Listed",
-    L"NotFamily",    L"ToolsOwn",    L"Warnings", L"Errors",  L"DamagedLines", L"Notes",
-    L"ToolVersion",  L"Architecture"};
+    L"ComputerName", L"MachineGuid",  L"RunStart", L"LogFile", L"OS",           L"ProductType",
+    L"Mode",         L"Forced",       L"Silent",   L"State",   L"ExitCode",     L"Found",
+    L"Cleaned",      L"NotCleaned",   L"Failed",   L"Skipped", L"Interrupted",  L"Listed",
+    L"NotFamily",    L"ToolsOwn",     L"Warnings", L"Errors",  L"DamagedLines", L"Notes",
+    L"ToolVersion",  L"Architecture", L"Site"};
 const std::initializer_list<const wchar_t*> ProblemsHeader = {
     L"ComputerName", L"MachineGuid", L"RunStart", L"LogFile", L"Problem", L"Detail"};
 

@@ -37,6 +37,7 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
     visit(run.damagedLines);
     visit(run.firstDamagedLine);
     visit(run.cutMidLine);
+    visit(run.summaryMissing);
     visit(run.lfLineEnds);
     visit(run.utf8Resaved);
     visit(run.state);
@@ -45,8 +46,15 @@ template <typename Run, typename Visit> void VisitRunFields(Run& run, Visit& vis
 }
 
 std::wstring DamageText(const RunInfo& run) {
-    return std::to_wstring(run.damagedLines) + L" line(s) not in the log's layout, the first " +
-           L"at line " + std::to_wstring(run.firstDamagedLine);
+    std::wstring text;
+    if (run.damagedLines != 0) {
+        text = std::to_wstring(run.damagedLines) + L" line(s) not in the log's layout, the " +
+               L"first at line " + std::to_wstring(run.firstDamagedLine);
+    }
+    if (run.summaryMissing) {
+        text += (text.empty() ? L"" : L"; ") + MissingSummaryNote(run);
+    }
+    return text;
 }
 
 std::wstring Number(uint64_t value) {
@@ -78,24 +86,69 @@ RunInfo RunFromRecord(const SortedSpool::Record& record, size_t keyFields) {
 Collector::Collector(IConsole& console, IFleetRows& rows, bool forPage)
     : console(console), rows(rows), forPage(forPage) {}
 
+const Collector::Current& Collector::Admit(const RunInfo& run) {
+    if (run.logFile == current.logFile && run.start == current.start) {
+        return current;
+    }
+    current.logFile = run.logFile;
+    current.start = run.start;
+    const std::wstring name = UpperCase(run.computerName);
+    current.computerName = spellings.emplace(name, run.computerName).first->second;
+    const std::wstring listed = sites != nullptr ? sites->SiteOf(run.computerName) : L"";
+    current.site = listed.empty() ? run.site : listed;
+    // One log reached through two paths, or copied to two folders, is one run.
+    current.repeated =
+        !runKeys
+             .insert(name + L'\n' + run.machineGuid + L'\n' + run.start + L'\n' +
+                     std::to_wstring(run.logSize) + L'\n' + std::to_wstring(run.runInLog))
+             .second;
+    return current;
+}
+
 void Collector::OnFile(const RunInfo& run, const FileRecord& file) {
+    const Current& admitted = Admit(run);
+    if (admitted.repeated) {
+        return;
+    }
     // The mention's number keeps a run's own order among mentions of one file.
     Keep(mentions,
-         {run.computerName, run.machineGuid, UpperCase(file.path), run.start,
+         {admitted.computerName, run.machineGuid, UpperCase(file.path), run.start,
           KeyNumber(++fileMentions), file.path, Number(static_cast<uint64_t>(file.outcome)),
           CutText(file.reason), run.logFile});
 }
 
 void Collector::OnNotice(const RunInfo& run, NoticeKind kind, const std::wstring& text) {
+    const Current& admitted = Admit(run);
+    if (admitted.repeated) {
+        return;
+    }
     const std::wstring cut = CutText(text);
-    RunProblem(run, NoticeKindName(kind), cut);
+    rows.Problem({admitted.computerName, run.machineGuid, run.start, run.logFile,
+                  NoticeKindName(kind), cut});
     if (forPage) {
-        Keep(notices, {NoticeKindName(kind), ReasonGroup(cut), run.computerName, run.machineGuid,
-                       run.start, cut, run.logFile});
+        Keep(notices, {NoticeKindName(kind), ReasonGroup(cut), admitted.computerName,
+                       run.machineGuid, run.start, cut, run.logFile});
     }
 }
 
-void Collector::OnRunEnd(const RunInfo& run) {
+void Collector::OnRunEnd(const RunInfo& log) {
+    // The same log read again next is another reading of it.
+    const Current admitted = Admit(log);
+    current = Current();
+    if (admitted.repeated) {
+        // Overlapping paths may meet every log twice: the first few are named, the rest
+        // counted in the summary.
+        if (++totals.repeated <= ConsoleLines) {
+            OnPassedOver(log.logFile, L"a run read already from another copy of its log (" +
+                                          log.computerName + L", " + log.start + L")");
+        } else if (totals.repeated == ConsoleLines + 1) {
+            console.Line(L"  ... more runs read already, each counted once");
+        }
+        return;
+    }
+    RunInfo run = log;
+    run.computerName = admitted.computerName;
+    run.site = admitted.site;
     ++totals.runs;
     ++totals.states[static_cast<int>(run.state)];
     for (int i = 0; i < OutcomeCount; ++i) {
@@ -107,14 +160,15 @@ void Collector::OnRunEnd(const RunInfo& run) {
     totals.notFamily += run.NotFamily();
     totals.warnings += run.warnings;
     totals.errors += run.errors;
-    if (!run.version.empty() &&
+    if (IsReleaseVersion(run.version) &&
         (totals.newestVersion.empty() || CompareVersions(run.version, totals.newestVersion) > 0)) {
         totals.newestVersion = run.version;
     }
-    if (run.damagedLines != 0) {
+    if (run.damagedLines != 0 || run.summaryMissing) {
         ++totals.damaged;
         ++totals.problems;
-        RunProblem(run, ProblemName(Problem::Damaged), DamageText(run));
+        rows.Problem({run.computerName, run.machineGuid, run.start, run.logFile,
+                      ProblemName(Problem::Damaged), DamageText(run)});
         if (forPage) {
             Keep(problems, {run.logFile, ProblemName(Problem::Damaged), DamageText(run)});
         }
@@ -144,11 +198,6 @@ void Collector::OnPassedOver(const std::wstring& path, const std::wstring& what)
 void Collector::Expect(const std::wstring& computerName, const std::wstring& listPath) {
     expectList = listPath;
     Keep(expected, {UpperCase(computerName), computerName});
-}
-
-void Collector::RunProblem(const RunInfo& run, const std::wstring& problem,
-                           const std::wstring& detail) {
-    rows.Problem({run.computerName, run.machineGuid, run.start, run.logFile, problem, detail});
 }
 
 void Collector::Keep(SortedSpool& spool, SortedSpool::Record record) {

@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "fleet/fleet_rows.h"
 #include "fleet/machine_state.h"
+#include "fleet/site_list.h"
 #include "fleet/sorted_spool.h"
 #include "io/outputs.h"
 #include "parse/log_sink.h"
@@ -19,6 +22,8 @@ struct Totals {
     // Every run, as its log tells.
     uint64_t runs = 0;
     uint64_t problems = 0; ///< files and paths that are not readable logs (damaged ones too)
+    /// Runs met again: the same machine GUID, name and start, in a log of the same size.
+    uint64_t repeated = 0;
     uint64_t damaged = 0;
     uint64_t notLogs = 0; ///< not found, unreadable, empty, not UTF-16, not a log of the tool
     uint64_t states[RunStateCount] = {};
@@ -63,6 +68,8 @@ public:
     static constexpr size_t TextLength = 500;
 
     Collector(IConsole& console, IFleetRows& rows, bool forPage);
+    /// The sites the administrator gave, which win over the folders (kept by the caller).
+    void UseSites(const SiteList& list) { sites = &list; }
 
     void OnFile(const RunInfo& run, const FileRecord& file) override;
     void OnNotice(const RunInfo& run, NoticeKind kind, const std::wstring& text) override;
@@ -106,9 +113,20 @@ public:
     SortedSpool& Problems() { return problems; }
 
 private:
+    /// A run as the report counts it, told from the run its log holds: its machine's name in
+    /// the spelling met first (names differ only in case on one machine), its site, and
+    /// whether the same run was read before from another copy of its log.
+    struct Current {
+        std::wstring logFile;
+        std::wstring start;
+        std::wstring computerName;
+        std::wstring site;
+        bool repeated = false;
+    };
+    /// The run's Current, settled at its first line that reaches the collector.
+    const Current& Admit(const RunInfo& run);
     void Keep(SortedSpool& spool, SortedSpool::Record record);
     void ConsoleProblem(const std::wstring& what, const std::wstring& path);
-    void RunProblem(const RunInfo& run, const std::wstring& problem, const std::wstring& detail);
     [[nodiscard]] bool SettleFiles();
     [[nodiscard]] bool SettleMachines();
     [[nodiscard]] bool SettleNames();
@@ -146,6 +164,11 @@ private:
     SortedSpool notCleaned{4, SmallBatch};
     SortedSpool notices{5, SmallBatch};
     SortedSpool problems{1, SmallBatch};
+    const SiteList* sites = nullptr;
+    Current current;
+    // Kept in memory, a line per machine name and per run: a few megabytes at 10,000 machines.
+    std::unordered_map<std::wstring, std::wstring> spellings;
+    std::unordered_set<std::wstring> runKeys;
     uint64_t consoleProblems = 0;
     bool spoolFailed = false;
 };

@@ -3,6 +3,7 @@
 #include "fleet/machine_names.h"
 
 #include "fleet/collector.h"
+#include "fleet/computer_names.h"
 #include "streams/path_helpers.h"
 
 namespace report {
@@ -32,16 +33,6 @@ std::wstring DescendingStamp(const std::wstring& stamp) {
         }
     }
     return key;
-}
-
-std::vector<std::wstring> NamesOf(const std::wstring& computerName) {
-    std::vector<std::wstring> names{computerName};
-    const size_t open = computerName.find(L" (");
-    if (open != std::wstring::npos && computerName.back() == L')') {
-        names.push_back(computerName.substr(0, open));
-        names.push_back(computerName.substr(open + 2, computerName.size() - open - 3));
-    }
-    return names;
 }
 
 bool Collector::SettleNames() {
@@ -114,6 +105,7 @@ bool Collector::SettleExpected() {
         }
         MachineState machine;
         machine.computerName = name[1];
+        machine.site = sites != nullptr ? sites->SiteOf(machine.computerName) : L"";
         machine.noLog = true;
         rows.Problem({machine.computerName, L"", L"", L"", L"no log",
                       L"on the list of machines expected (" + expectList +

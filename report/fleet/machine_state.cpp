@@ -31,9 +31,12 @@ std::wstring CountOfFiles(uint64_t count, const wchar_t* what) {
 }
 
 SortedSpool::Record OrderKey(const MachineState& machine) {
+    // Among machines with failed files, the most failed first, then the most files left: a
+    // machine with one failed and one skipped ranks below one with two failed.
     return {std::to_wstring(static_cast<int>(machine.Needs())),
-            KeyNumber(UINT64_MAX - machine.NotCleaned()), machine.computerName,
-            machine.machineGuid};
+            KeyNumber(UINT64_MAX - machine.Count(Outcome::Failed)) +
+                KeyNumber(UINT64_MAX - machine.NotCleaned()),
+            machine.computerName, machine.machineGuid};
 }
 
 } // namespace

@@ -80,8 +80,8 @@ bool DidNothing(RunState state);
 /// those a run was cleaning, then the others.
 int ShownRank(Outcome outcome);
 
-/// A machine as a spool record whose key is its need, then the files that need a look (most
-/// first), then its name and GUID; and back.
+/// A machine as a spool record whose key is its need, then its failed files and then its files
+/// not cleaned (most first), then its name and GUID; and back.
 SortedSpool::Record MachineRecord(const MachineState& machine);
 constexpr size_t MachineKeyFields = 4;
 MachineState MachineFromRecord(const SortedSpool::Record& record, size_t keyFields);

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "fleet/collector.h"
+#include "fleet/computer_names.h"
 #include "fleet/machine_names.h"
 #include "fleet/machine_state.h"
 #include "fleet/spool_fields.h"
@@ -193,7 +194,7 @@ bool Collector::SettleStates() {
             machine.otherNames = names[2];
             machine.ranLaterElsewhere = names[3] == L"1";
         }
-        machine.olderTool = !machine.version.empty() && !totals.newestVersion.empty() &&
+        machine.olderTool = IsReleaseVersion(machine.version) && !totals.newestVersion.empty() &&
                             CompareVersions(machine.version, totals.newestVersion) < 0;
         Count(machine);
     }

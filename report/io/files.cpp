@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/temporary_outputs.h"
 #include "streams/path_helpers.h"
 
 namespace report {
@@ -60,19 +61,24 @@ OutputFile::~OutputFile() {
     if (!temporary.empty()) {
         file.reset();
         DeleteFileW(ToSystemPath(temporary).c_str());
+        ReleaseTemporary(ToSystemPath(temporary));
     }
 }
 
 bool OutputFile::Create(const std::wstring& target) {
     path = target;
     temporary = TemporaryNameOf(target);
-    file.reset(CreateFileW(ToSystemPath(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared for deletion, so that a report stopped from the console can remove it.
+    file.reset(CreateFileW(ToSystemPath(temporary).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
     writer.Attach(file.get());
     if (!file) {
         temporary.clear();
+        return false;
     }
-    return static_cast<bool>(file);
+    HoldTemporary(ToSystemPath(temporary));
+    return true;
 }
 
 bool OutputFile::Close() {
@@ -85,6 +91,7 @@ bool OutputFile::Close() {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return false;
     }
+    ReleaseTemporary(ToSystemPath(temporary));
     temporary.clear();
     return true;
 }
@@ -101,6 +108,11 @@ bool InputFile::Read(uint8_t* buffer, uint32_t size, uint32_t& got) {
     const bool ok = ReadFile(file.get(), buffer, size, &read, nullptr) != 0;
     got = read;
     return ok;
+}
+
+uint64_t InputFile::Size() const {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file.get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
 }
 
 bool TempFile::Create() {

@@ -62,6 +62,8 @@ class InputFile : public IByteSource {
 public:
     [[nodiscard]] bool Open(const std::wstring& path);
     [[nodiscard]] bool Read(uint8_t* buffer, uint32_t size, uint32_t& got) override;
+    /// Its size in bytes when opened; 0 where the system cannot tell.
+    uint64_t Size() const;
 
 private:
     UniqueFile file;

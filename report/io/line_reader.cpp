@@ -48,6 +48,11 @@ LineReader::Start LineReader::ReadStart() {
         position = 2;
         return Start::Utf16;
     }
+    if (available >= 2 && buffer[0] == 0xFE && buffer[1] == 0xFF) {
+        position = 2;
+        encoding = Encoding::Utf16Be;
+        return Start::Utf16Be;
+    }
     encoding = Encoding::Utf8;
     if (available >= 3 && buffer[0] == 0xEF && buffer[1] == 0xBB && buffer[2] == 0xBF) {
         position = 3;
@@ -56,14 +61,19 @@ LineReader::Start LineReader::ReadStart() {
     return Start::Unmarked;
 }
 
+void LineReader::ReadAsUtf16(bool bigEndian) {
+    encoding = bigEndian ? Encoding::Utf16Be : Encoding::Utf16;
+}
+
 size_t LineReader::Decode(wchar_t (&units)[2], bool& malformed) {
     const uint8_t* bytes = buffer.data() + position;
     const uint32_t left = available - position;
-    if (encoding == Encoding::Utf16) {
+    if (encoding != Encoding::Utf8) {
         if (left < 2) {
             return 0;
         }
-        units[0] = static_cast<wchar_t>(bytes[0] | (bytes[1] << 8));
+        const bool big = encoding == Encoding::Utf16Be;
+        units[0] = static_cast<wchar_t>(bytes[big ? 1 : 0] | (bytes[big ? 0 : 1] << 8));
         position += 2;
         return 1;
     }

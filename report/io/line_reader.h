@@ -33,14 +33,17 @@ class LineReader {
 public:
     static constexpr size_t MaxLineLength = 256 * 1024;
 
-    /// Unmarked: no byte-order mark; the text is read as UTF-8, which is up to the caller to
-    /// accept or not.
-    enum class Start { Utf16, Utf8, Unmarked, Empty, ReadFailed };
+    /// Utf16: little-endian, as the tool writes it; Utf16Be: its big-endian twin. Unmarked: no
+    /// byte-order mark; the text is read as UTF-8, which is up to the caller to accept or not.
+    enum class Start { Utf16, Utf16Be, Utf8, Unmarked, Empty, ReadFailed };
 
     explicit LineReader(IByteSource& source) : source(source) {}
 
     /// Reads the byte-order mark; the first bytes are kept for a report on a file without one.
     [[nodiscard]] Start ReadStart();
+    /// After ReadStart found no mark: reads the text as UTF-16 without one, in either byte
+    /// order, where its content says it is.
+    void ReadAsUtf16(bool bigEndian);
     /// The next line; false at the end of the text or after a failed read.
     [[nodiscard]] bool Next(TextLine& line);
     /// After the last line: the text ends inside a character (half of a UTF-16 one, or a UTF-8
@@ -53,7 +56,7 @@ public:
     const std::vector<uint8_t>& FirstBytes() const { return firstBytes; }
 
 private:
-    enum class Encoding { Utf16, Utf8 };
+    enum class Encoding { Utf16, Utf16Be, Utf8 };
 
     [[nodiscard]] bool Fill();
     /// The UTF-16 units of the next character in the buffer; 0 when it holds no whole one.

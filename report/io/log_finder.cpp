@@ -16,15 +16,6 @@ std::wstring WithBackslash(const std::wstring& directory) {
                : directory + L"\\";
 }
 
-/// The last name of a folder's path, whichever separators end it.
-std::wstring LastName(std::wstring folder) {
-    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) {
-        folder.pop_back();
-    }
-    const size_t separator = folder.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? folder : folder.substr(separator + 1);
-}
-
 } // namespace
 
 bool LogFinder::Enter(const std::wstring& directory) {
@@ -43,17 +34,13 @@ bool LogFinder::Enter(const std::wstring& directory) {
     return true;
 }
 
-std::wstring LogFinder::Site() const {
-    if (!fromLevel) {
-        const std::wstring& path = paths[nextPath - 1];
-        const size_t separator = path.find_last_of(L"\\/");
-        return separator == std::wstring::npos ? std::wstring()
-                                               : LastName(path.substr(0, separator));
+std::wstring LogFinder::Folder() const {
+    if (fromLevel) {
+        return levels.back().directory;
     }
-    const std::wstring root = WithBackslash(paths[nextPath - 1]);
-    const std::wstring& folder = levels.back().directory;
-    return folder.size() > root.size() ? folder.substr(root.size(), folder.size() - root.size() - 1)
-                                       : LastName(root);
+    const std::wstring& path = Given();
+    const size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
 }
 
 const FileIdentity& LogFinder::FolderIdentity() const {

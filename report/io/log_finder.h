@@ -23,10 +23,13 @@ public:
     /// both empty for a file given by its path.
     const FileIdentity& FolderIdentity() const;
     const std::wstring& FolderKey() const;
-    /// The site of the last file: the folder it was collected in, as its path below the path
-    /// given reads ("site-a\\PC01"); the given folder's own name for a file right in it, and its
-    /// folder's name for a file given by its path.
-    std::wstring Site() const;
+    /// The path given that the last file was found under, as the caller wrote it.
+    const std::wstring& Given() const { return paths[nextPath - 1]; }
+    /// Whether the last file was found in a folder given (else it was given by its path).
+    bool InGivenFolder() const { return fromLevel; }
+    /// The folder of the last file, in the caller's form, with its trailing backslash; empty
+    /// for a file given by a path without a folder.
+    std::wstring Folder() const;
 
 private:
     struct Level {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "io/text_escape.h"
+#include "logging/code_page_output.h"
 
 namespace report {
 
@@ -15,7 +16,7 @@ StandardOutput::StandardOutput() : handle(GetStdHandle(STD_OUTPUT_HANDLE)) {
 
 void StandardOutput::Line(const std::wstring& text) {
     Progress(std::wstring());
-    Write(text + L"\r\n");
+    Write(ShownText(text) + L"\r\n");
 }
 
 void StandardOutput::Progress(const std::wstring& text) {
@@ -23,9 +24,10 @@ void StandardOutput::Progress(const std::wstring& text) {
         return;
     }
     // Blanks over what is left of the longer line before, and the cursor back at its start.
-    const size_t shown = std::max(text.size(), progressLength);
-    Write(L"\r" + text + std::wstring(shown - text.size(), L' ') + L"\r");
-    progressLength = text.size();
+    const std::wstring line = ShownText(text);
+    const size_t shown = std::max(line.size(), progressLength);
+    Write(L"\r" + line + std::wstring(shown - line.size(), L' ') + L"\r");
+    progressLength = line.size();
 }
 
 void StandardOutput::Write(const std::wstring& text) {
@@ -34,8 +36,7 @@ void StandardOutput::Write(const std::wstring& text) {
         WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    const std::string bytes = ToUtf8(text);
-    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteInConsoleCodePage(handle, text);
 }
 
 } // namespace report

@@ -8,7 +8,7 @@ namespace report {
 class IConsole {
 public:
     virtual ~IConsole() = default;
-    /// Writes the text and a line end.
+    /// Writes the text (one line) and a line end.
     virtual void Line(const std::wstring& text) = 0;
     /// Shows the text in the place of the last progress line, where the output is a console
     /// (elsewhere it is lost); an empty text takes the line away, and so does the next Line.
@@ -22,7 +22,9 @@ public:
     virtual void Write(const std::string& text) = 0;
 };
 
-/// Standard output: the console itself when it is one, else UTF-8 text.
+/// Standard output: the console itself when it is one, else text in the console's or the OEM
+/// code page, as the tool writes it. Control, directional and invisible characters show as
+/// their code (ShownText).
 class StandardOutput : public IConsole {
 public:
     StandardOutput();

@@ -8,15 +8,19 @@ namespace report {
 /// U+FFFD, which UTF-8 can carry.
 std::string ToUtf8(const std::wstring& text);
 
-/// A CSV field: always quoted, quotes doubled. A field that a spreadsheet program would take for
-/// a formula (it starts with "=", "+", "-", "@", a tab or a carriage return) gets a leading
-/// apostrophe, so that it is shown as the text it is. Directional and zero-width characters
-/// show as "[U+XXXX]": they would reorder or hide what a reader sees.
+/// Control, directional and invisible characters (and lone surrogates, and the two
+/// noncharacters U+FFFE and U+FFFF) as the text "[U+XXXX]": they would move the cursor, reorder
+/// what a reader sees or hide a character, so a reader sees that they are there instead. The
+/// console, the CSVs and the page show every text of a log so.
+std::wstring ShownText(const std::wstring& text);
+
+/// A CSV field: always quoted, quotes doubled, characters as ShownText shows them. A field that
+/// a spreadsheet program would take for a formula (it starts with "=", "+", "-" or "@") gets a
+/// leading apostrophe, so that it is shown as the text it is.
 std::string CsvField(const std::wstring& text);
 
 /// Text for HTML content and quoted attribute values: markup characters as references,
-/// control characters other than tab and line ends as U+FFFD, directional and zero-width
-/// characters as "[U+XXXX]".
+/// characters as ShownText shows them.
 std::string HtmlText(const std::wstring& text);
 
 } // namespace report

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "io/error_text.h"
+#include "io/files.h"
 #include "parse/log_line.h"
 #include "streams/path_helpers.h"
 
@@ -60,13 +62,17 @@ FileStart ReadFileStart(LineReader& reader) {
     const bool unmarked = start.encoding == LineReader::Start::Unmarked;
     switch (start.encoding) {
     case LineReader::Start::ReadFailed:
-        return NotALog(start, Problem::Unreadable, L"cannot be read, " + FormatLastError());
+        return NotALog(start, Problem::Unreadable, L"cannot be read, " + LastErrorText());
     case LineReader::Start::Empty:
         return NotALog(start, Problem::Empty, L"0 bytes");
     default:
         break;
     }
     const std::wstring foreign = FirstBytesText(reader.FirstBytes());
+    // The tool writes little-endian UTF-16: a big-endian text was never one of its logs.
+    if (start.encoding == LineReader::Start::Utf16Be) {
+        return NotALog(start, Problem::NotUtf16, foreign);
+    }
     // Without a mark, only a text that starts as the tool's log does, or as a page of the
     // report's, is read further.
     const std::vector<uint8_t>& first = reader.FirstBytes();
@@ -81,12 +87,12 @@ FileStart ReadFileStart(LineReader& reader) {
     }
     if (start.encoding == LineReader::Start::Utf8 &&
         (StartsWith(line.text, CsvSignature) || StartsWith(line.text, OldCsvSignature))) {
-        start.kind = FileStart::Kind::EarlierOutput;
+        start.kind = FileStart::Kind::EarlierCsv;
         start.detail = L"an earlier report's CSV";
         return start;
     }
     if (unmarked && IsEarlierPage(reader, line)) {
-        start.kind = FileStart::Kind::EarlierOutput;
+        start.kind = FileStart::Kind::EarlierPage;
         start.detail = L"an earlier report's page";
         return start;
     }
@@ -101,6 +107,16 @@ FileStart ReadFileStart(LineReader& reader) {
     }
     start.kind = FileStart::Kind::Log;
     return start;
+}
+
+bool IsEarlierOutput(const std::wstring& path, bool page) {
+    InputFile file;
+    if (!file.Open(path)) {
+        return false;
+    }
+    LineReader reader(file);
+    return ReadFileStart(reader).kind ==
+           (page ? FileStart::Kind::EarlierPage : FileStart::Kind::EarlierCsv);
 }
 
 } // namespace report

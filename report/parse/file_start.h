@@ -16,12 +16,12 @@ constexpr const wchar_t* OldCsvSignature = L"\"Computer name\",\"Machine GUID\",
 
 /// What a file met under the report's paths is, told from its start.
 struct FileStart {
-    enum class Kind { Log, EarlierOutput, NotALog };
+    enum class Kind { Log, EarlierCsv, EarlierPage, NotALog };
     Kind kind = Kind::NotALog;
     LineReader::Start encoding = LineReader::Start::Empty;
     /// Log: the stamp of its "Begin" line, the first run's start.
     std::wstring stamp;
-    /// NotALog: why not; EarlierOutput: what it is ("an earlier report's CSV").
+    /// NotALog: why not; an earlier output: what it is ("an earlier report's CSV").
     Problem problem = Problem::NotALog;
     std::wstring detail;
 };
@@ -30,5 +30,10 @@ struct FileStart {
 /// line) and tells whether it is a log of the tool: UTF-16LE with its mark, or re-saved as UTF-8
 /// with a mark or without one, its first line "[time] - Begin". The one place that says so.
 FileStart ReadFileStart(LineReader& reader);
+
+/// Whether the file at path is one the report wrote: a CSV (page false) or a page, told by its
+/// start (ReadFileStart). A later report may write over such a file where it would refuse any
+/// other.
+bool IsEarlierOutput(const std::wstring& path, bool page);
 
 } // namespace report

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "io/error_text.h"
 #include "io/files.h"
 #include "parse/file_start.h"
 #include "parse/log_line.h"
@@ -10,11 +11,11 @@
 
 namespace report {
 
-void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& site,
+void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& site, uint64_t size,
              ILogSink& sink) {
     LineReader reader(source);
     const FileStart start = ReadFileStart(reader);
-    if (start.kind == FileStart::Kind::EarlierOutput) {
+    if (start.kind == FileStart::Kind::EarlierCsv || start.kind == FileStart::Kind::EarlierPage) {
         sink.OnPassedOver(path, start.detail);
         return;
     }
@@ -22,7 +23,8 @@ void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& 
         sink.OnProblem(path, start.problem, start.detail);
         return;
     }
-    auto parser = std::make_unique<RunParser>(sink, path, site, start.stamp);
+    LogPlace place{path, site, size, 1};
+    auto parser = std::make_unique<RunParser>(sink, place, start.stamp);
     const auto endRun = [&](bool halfCharacter) {
         RunInfo run = parser->Finish(halfCharacter);
         run.lfLineEnds = reader.LfLineEnds();
@@ -42,13 +44,14 @@ void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& 
             line.complete ? BeginStamp(marked ? line.text.substr(1) : line.text) : L"";
         if (!next.empty()) {
             endRun(false);
-            parser = std::make_unique<RunParser>(sink, path, site, next);
+            ++place.runInLog;
+            parser = std::make_unique<RunParser>(sink, place, next);
         } else {
             parser->AddLine(line.text, line.complete);
         }
     }
     if (reader.ReadFailed()) {
-        sink.OnProblem(path, Problem::Unreadable, L"reading stopped, " + FormatLastError());
+        sink.OnProblem(path, Problem::Unreadable, L"reading stopped, " + LastErrorText());
     }
     endRun(reader.HalfCharacterAtEnd());
 }
@@ -56,10 +59,10 @@ void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& 
 void ReadLogFile(const std::wstring& path, const std::wstring& site, ILogSink& sink) {
     InputFile file;
     if (!file.Open(path)) {
-        sink.OnProblem(path, Problem::Unreadable, L"cannot be opened, " + FormatLastError());
+        sink.OnProblem(path, Problem::Unreadable, L"cannot be opened, " + LastErrorText());
         return;
     }
-    ReadLog(file, path, site, sink);
+    ReadLog(file, path, site, file.Size(), sink);
 }
 
 bool IsLogOfTheTool(const std::wstring& path) {

@@ -8,8 +8,9 @@
 namespace report {
 
 /// Reads one file met under the report's paths: a run of the tool goes to the sink with its
-/// files and its end, any other file as a problem. site: the folder it was collected in.
-void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& site,
+/// files and its end, any other file as a problem. site: the folder it was collected in; size:
+/// the file's, in bytes.
+void ReadLog(IByteSource& source, const std::wstring& path, const std::wstring& site, uint64_t size,
              ILogSink& sink);
 
 /// Opens the file and reads it; a file that cannot be opened is a problem too.

@@ -111,11 +111,13 @@ constexpr ModeNotice ModeNotices[] = {
 
 } // namespace
 
-RunParser::RunParser(IRunSink& sink, const std::wstring& logFile, const std::wstring& site,
-                     const std::wstring& start)
+RunParser::RunParser(IRunSink& sink, const LogPlace& place, const std::wstring& start)
     : sink(sink) {
+    const std::wstring& logFile = place.path;
     run.logFile = logFile;
-    run.site = site;
+    run.logSize = place.size;
+    run.runInLog = place.runInLog;
+    run.site = place.site;
     run.start = start;
     // Logs are collected into a folder per machine: older logs, which do not name their
     // computer, are named by that folder until their own line says otherwise.
@@ -372,6 +374,11 @@ void RunParser::SettleState() {
         run.state = RunState::UsageShown;
     } else if (summarySeen) {
         run.state = RunState::Finished;
+    } else if (headerDone || run.damagedLines != 0) {
+        // A run that walked, or whose lines are damaged, and that ended without its closing
+        // counts: its summary was lost, and its lines are all the report has.
+        run.state = RunState::Finished;
+        run.summaryMissing = true;
     } else if (run.os.empty()) {
         // Only "Begin" and "End": the tool could not read the Windows version.
         run.state = RunState::UnsupportedWindows;

@@ -7,13 +7,20 @@
 
 namespace report {
 
+/// Where a run was read: its log, the folder it was collected in (RunInfo::site), the log's
+/// size, and which run of the log it is (1 for the first; logs joined into one file hold more).
+struct LogPlace {
+    std::wstring path;
+    std::wstring site;
+    uint64_t size = 0;
+    uint64_t runInLog = 1;
+};
+
 /// Reads one run from its log lines. Lines it does not know are passed over, so logs of other
 /// versions of the tool are read as far as their lines are known.
 class RunParser {
 public:
-    /// site: the folder the log was collected in (RunInfo::site).
-    RunParser(IRunSink& sink, const std::wstring& logFile, const std::wstring& site,
-              const std::wstring& start);
+    RunParser(IRunSink& sink, const LogPlace& place, const std::wstring& start);
 
     /// The next line after "Begin", as the file holds it.
     void AddLine(const std::wstring& line, bool complete);

@@ -82,10 +82,18 @@ uint64_t RunInfo::ToolsOwn() const {
     return Count(Outcome::ToolsOwn) < left ? Count(Outcome::ToolsOwn) : left;
 }
 
+std::wstring MissingSummaryNote(const RunInfo& run) {
+    return L"its closing counts are missing: its files and counts are those of its " +
+           std::to_wstring(run.lines) + L" lines read";
+}
+
 std::vector<std::wstring> RunNotes(const RunInfo& run) {
     std::vector<std::wstring> notes;
     if (run.cutMidLine) {
         notes.push_back(L"the last line is cut off");
+    }
+    if (run.summaryMissing) {
+        notes.push_back(MissingSummaryNote(run));
     }
     if (run.lfLineEnds) {
         notes.push_back(L"re-saved with LF line ends");

@@ -48,6 +48,10 @@ struct FileRecord {
 /// One run of the tool, as far as its log tells.
 struct RunInfo {
     std::wstring logFile;
+    /// The log's size in bytes, and which of its runs this is: with its machine and start,
+    /// what tells one log met twice.
+    uint64_t logSize = 0;
+    uint64_t runInLog = 1;
     std::wstring start; ///< the stamp of "Begin"
     std::wstring os;
     std::wstring productType;
@@ -73,6 +77,9 @@ struct RunInfo {
     uint64_t damagedLines = 0;
     uint64_t firstDamagedLine = 0;
     bool cutMidLine = false;
+    /// It ends with "End" after its walk started, or with damaged lines, and without its
+    /// closing counts: its log is damaged, and its counts are those of the lines read.
+    bool summaryMissing = false;
     /// Its lines end in bare line feeds: re-saved by an editor after the tool wrote it.
     bool lfLineEnds = false;
     /// Its text is UTF-8: re-saved by an editor after the tool wrote it.
@@ -99,6 +106,8 @@ struct RunInfo {
     bool Ended() const { return state != RunState::CutOff; }
 };
 
+/// What a log without its closing counts is read as (RunInfo::summaryMissing).
+std::wstring MissingSummaryNote(const RunInfo& run);
 /// What the run's data says about its log beyond its counts and its end: a last line cut off,
 /// a re-saved file, closing counts that disagree with its lines. Empty for a log as the tool
 /// wrote it.

@@ -68,6 +68,25 @@ std::wstring BuildArchitecture(const RunInfo& run) {
     return run.wow64 == L"False" && IsSixtyFourBitOnly(run) ? L"64-bit" : L"";
 }
 
+bool IsReleaseVersion(const std::wstring& version) {
+    int numbers = 0;
+    size_t digits = 0;
+    for (const wchar_t c : version) {
+        if (c >= L'0' && c <= L'9') {
+            // Up to nine digits: each number fits its comparison.
+            if (++digits > 9) {
+                return false;
+            }
+        } else if (c == L'.' && digits != 0 && numbers < 3) {
+            ++numbers;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    return numbers == 3 && digits != 0;
+}
+
 int CompareVersions(const std::wstring& a, const std::wstring& b) {
     size_t atA = 0;
     size_t atB = 0;

@@ -220,7 +220,7 @@ bool MemorySource::Read(uint8_t* buffer, uint32_t size, uint32_t& got) {
 }
 
 report::RunInfo ParseRun(const std::vector<std::wstring>& texts, Capture& capture) {
-    report::RunParser parser(capture, L"C:\\logs\\a.log", L"logs", Stamp);
+    report::RunParser parser(capture, {L"C:\\logs\\a.log", L"logs", 0, 1}, Stamp);
     for (const std::wstring& text : texts) {
         parser.AddLine(Stamped(text), true);
     }

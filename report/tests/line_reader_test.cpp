@@ -212,7 +212,7 @@ TEST_CASE("LineReader_Start_TellsEmptyAndForeignFiles") {
         {"half the UTF-8 mark", "\xEF\xBB", LineReader::Start::Unmarked, {0xEF, 0xBB}},
         {"big-endian UTF-16",
          std::string("\xFE\xFF\x00h", 4),
-         LineReader::Start::Unmarked,
+         LineReader::Start::Utf16Be,
          {0xFE, 0xFF, 0x00, 'h'}},
         {"plain text", "[2026", LineReader::Start::Unmarked, {'[', '2', '0', '2'}},
         {"only the mark", "\xFF\xFE", LineReader::Start::Utf16, {0xFF, 0xFE}},

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/output_guard.h"
 #include "fixtures.h"
 #include "io/windows_name.h"
+#include "parse/file_start.h"
 
 using namespace report;
 using fixtures::ScratchFolder;
@@ -169,4 +172,70 @@ TEST_CASE("OutputGuard_FilesTheWalkMeets_OwnOnesPassedOverAnOutputThatWasThereRe
         CAPTURE(c.what);
         CHECK(guard.Meet(c.folder, L"", c.name, reason) == c.met);
     }
+}
+
+TEST_CASE("OutputGuard_TheReportsOwnEarlierOutputs_ReplacedWhereTheyLieOthersStillRefused") {
+    Tree tree;
+    const std::wstring csv = tree.root.Path(L"logs\\fleet-runs.csv");
+    const std::wstring page = tree.root.Path(L"logs\\fleet.html");
+    fixtures::WriteFile(csv, "\xEF\xBB\xBF\"ComputerName\",\"MachineGuid\",\"RunStart\"\r\n");
+    fixtures::WriteFile(page, std::string("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n") +
+                                  PageSignature + "\n");
+    const struct {
+        const char* what;
+        std::wstring runsCsv;
+        std::wstring html;
+        OutputGuard::Verdict verdict;
+    } cases[] = {
+        {"its CSV where a CSV goes, its page where the page goes", csv, page,
+         OutputGuard::Verdict::Safe},
+        {"its CSV where the page goes", L"", csv, OutputGuard::Verdict::Refused},
+        {"its page where a CSV goes", page, L"", OutputGuard::Verdict::Refused},
+        {"a file it did not write", tree.notes, L"", OutputGuard::Verdict::Refused},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.what);
+        ReportOptions options = Options({tree.logs}, L"", c.html);
+        options.runsCsv = c.runsCsv;
+        std::wstring reason;
+        OutputGuard guard;
+        CHECK(guard.Check(options, reason) == c.verdict);
+        if (c.verdict == OutputGuard::Verdict::Safe) {
+            // The walk passes them over: they are replaced, not read.
+            const FileIdentity logs = IdentityOf(L"\\\\?\\" + tree.logs);
+            CHECK(guard.Meet(logs, L"", L"FLEET-RUNS.CSV", reason) == OutputGuard::Met::Own);
+            CHECK(guard.Meet(logs, L"", L"fleet.html", reason) == OutputGuard::Met::Own);
+        }
+    }
+}
+
+TEST_CASE("OutputGuard_TemporaryOutputsOfReportsThatEnded_RemovedOthersKept") {
+    Tree tree;
+    const std::wstring csv = tree.root.Path(L"out\\fleet-runs.csv");
+    REQUIRE(CreateDirectoryW(tree.root.Path(L"out").c_str(), nullptr));
+    const std::string start = "\xEF\xBB\xBF\"ComputerName\",\"MachineGuid\",\"Run";
+    // No process has such an id: they are left by reports that ended.
+    const std::wstring ended = csv + L".~4000000001.tmp";
+    const std::wstring endedEmpty = csv + L".~4000000002.tmp";
+    const std::wstring foreign = csv + L".~4000000003.tmp";
+    const std::wstring notOurs = csv + L".~x1.tmp";
+    const std::wstring running = csv + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    fixtures::WriteFile(ended, start);
+    fixtures::WriteFile(endedEmpty, "");
+    fixtures::WriteFile(foreign, "someone's notes");
+    fixtures::WriteFile(notOurs, start);
+    fixtures::WriteFile(running, start);
+    ReportOptions options = Options({tree.logs}, L"");
+    options.runsCsv = csv;
+    std::wstring reason;
+    OutputGuard guard;
+    REQUIRE(guard.Check(options, reason) == OutputGuard::Verdict::Safe);
+    std::vector<std::wstring> removed = guard.Removed();
+    std::sort(removed.begin(), removed.end());
+    CHECK(removed == std::vector<std::wstring>{ended, endedEmpty});
+    CHECK_FALSE(Exists(ended));
+    CHECK_FALSE(Exists(endedEmpty));
+    CHECK(Exists(foreign));
+    CHECK(Exists(notOurs));
+    CHECK(Exists(running));
 }

@@ -18,7 +18,7 @@ constexpr size_t NotesColumn = 23;
 
 /// A run row's end: state, exit code, found, cleaned, notes.
 Fields RunEnd(const Fields& row) {
-    REQUIRE(row.size() == 26);
+    REQUIRE(row.size() == 27);
     return {row[9], row[10], row[11], row[12], row[NotesColumn]};
 }
 
@@ -103,8 +103,9 @@ TEST_CASE("ReadLog_ARun_ARowForEachFileAndOneForTheRun") {
           Fields{"logs", "0A1B2C3D-0000-4000-8000-00000000ABCD", "2026-01-02T03:04:05.006",
                  "C:\\logs\\a.log", "5.1.2600 SP3", "Workstation", "clean", "0", "0", "finished",
                  "0"});
-    CHECK(Fields(runs[0].begin() + 11, runs[0].end()) ==
-          Fields{"1", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "", "1.0.0.0", ""});
+    CHECK(Fields(runs[0].begin() + 11, runs[0].end()) == Fields{"1", "1", "0", "0", "0", "0", "0",
+                                                                "0", "0", "0", "0", "0", "",
+                                                                "1.0.0.0", "", "logs"});
     CHECK(report.ProblemRows().empty());
     CHECK(report.console.lines.empty());
     CHECK(ExitCodeOf(report.Settled()) == 0);

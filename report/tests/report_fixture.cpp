@@ -8,7 +8,7 @@ namespace fixtures {
 
 void Report::Read(const std::wstring& path, const std::string& bytes, const std::wstring& site) {
     MemorySource source(bytes, 13);
-    report::ReadLog(source, path, site, collector);
+    report::ReadLog(source, path, site, bytes.size(), collector);
 }
 
 const report::Totals& Report::Settled() {

@@ -234,6 +234,13 @@ TEST_CASE("RunParser_HowTheRunEnded_FromTheExitCodeLineOrFromTheLines") {
         {"usage", Join({report, {L"", L"Usage:", L"x.exe [options]", L"End"}}),
          RunState::UsageShown, 1, L""},
         {"another instance", Join({report, {L"End"}}), RunState::AnotherInstance, 6, L""},
+        // A log that lost its closing counts ended all the same: damaged, counted from its
+        // lines, never a run that found another instance.
+        {"no closing counts after the walk",
+         Join({RunHead(), Section(L"C:\\a.doc.BRSK", L"Cleaned"), {L"End"}}), RunState::Finished, 0,
+         L""},
+        {"no closing counts, a damaged line in their place",
+         Join({report, {std::wstring(8, L'\0'), L"End"}}), RunState::Finished, 0, L""},
         {"no version",
          {L"End"},
          RunState::UnsupportedWindows,
@@ -269,6 +276,7 @@ TEST_CASE("RunParser_HowTheRunEnded_FromTheExitCodeLineOrFromTheLines") {
         CHECK(run.exitCode == c.exitCode);
         CHECK(run.Ended() == (c.state != RunState::CutOff));
         CHECK(run.stateReason == c.reason);
+        CHECK(run.summaryMissing == (std::string(c.what).find("no closing") == 0));
     }
 }
 
@@ -357,7 +365,7 @@ TEST_CASE("RunParser_WarningsAndErrors_CountedAndHandedOnModesNot") {
 
 TEST_CASE("RunParser_DamagedLines_CountedAndPassedOver") {
     Capture capture;
-    report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
+    report::RunParser parser(capture, {L"C:\\l.log", L"", 0, 1}, fixtures::Stamp);
     const std::vector<std::pair<std::wstring, bool>> lines = {
         {fixtures::Stamped(L"INFO: Machine guid: M1"), true},
         {L"garbage without a stamp", true}, // line 3
@@ -386,7 +394,7 @@ TEST_CASE("RunParser_DamagedLines_CountedAndPassedOver") {
 
 TEST_CASE("RunParser_ForcedRun_FilesNotOfTheFamilyAndTheToolsOwnNamedAndNotCountedAsNotCleaned") {
     Capture capture;
-    report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
+    report::RunParser parser(capture, {L"C:\\l.log", L"", 0, 1}, fixtures::Stamp);
     for (const wchar_t* line :
          {L"WARNING: ForcedMode Enabled", L"INFO: Looking for infected files...",
           L"INFO: Cleaning file [C:\\d\\a.doc.BRSK]", L"INFO: Cleaned",
@@ -423,7 +431,7 @@ TEST_CASE("RunParser_CountsPast32Bits_ReadAsTheyAre") {
     for (const Case& c : cases) {
         CAPTURE(report::ToUtf8(c.found));
         Capture capture;
-        report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
+        report::RunParser parser(capture, {L"C:\\l.log", L"", 0, 1}, fixtures::Stamp);
         parser.AddLine(fixtures::Stamped(c.found), true);
         parser.AddLine(fixtures::Stamped(L"INFO: 0 file(s) cleaned."), true);
         parser.AddLine(fixtures::Stamped(L"End"), true);
@@ -437,7 +445,7 @@ TEST_CASE("RunParser_CountsPast32Bits_ReadAsTheyAre") {
 
 TEST_CASE("RunParser_LastLineIncomplete_CutMidLine") {
     Capture capture;
-    report::RunParser parser(capture, L"C:\\l.log", L"", fixtures::Stamp);
+    report::RunParser parser(capture, {L"C:\\l.log", L"", 0, 1}, fixtures::Stamp);
     parser.AddLine(fixtures::Stamped(L"INFO: Cleaning file [C:\\a\\x.BRSK]"), true);
     parser.AddLine(L"[2026.01.02 03:04:05.006] - INFO: Clea", false);
     const RunInfo run = parser.Finish(false);

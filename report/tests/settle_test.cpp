@@ -327,6 +327,9 @@ TEST_CASE("Settle_ToolVersions_MachinesOnAnOlderOneMarked") {
     // Its latest run used the newest; an earlier one does not count.
     report.Read(L"C:\\logs\\c1.log", RunOn(L"2026.01.05", L"C", withVersion(L"0.9")));
     report.Read(L"C:\\logs\\c2.log", RunOn(L"2026.01.06", L"C", withVersion(L"1.0.10.0")));
+    // Versions that are not four numbers are never the newest, nor older than it.
+    report.Read(L"C:\\logs\\d.log", RunOn(L"2026.01.05", L"D", withVersion(L"v2.0.0.0")));
+    report.Read(L"C:\\logs\\e.log", RunOn(L"2026.01.05", L"E", withVersion(L"1.0.11.0-beta")));
     report.Settled();
     SortedSpool::Record record;
     REQUIRE(report.collector.Machines().Sort());
@@ -345,5 +348,56 @@ TEST_CASE("Settle_ToolVersions_MachinesOnAnOlderOneMarked") {
     for (const auto& row : report.RunRows()) {
         versions.push_back(row[24]);
     }
-    CHECK(versions == std::vector<std::string>{"1.0.10.0", "1.0.9.0", "0.9", "1.0.10.0"});
+    CHECK(versions == std::vector<std::string>{"1.0.10.0", "1.0.9.0", "0.9", "1.0.10.0",
+                                               "v2.0.0.0", "1.0.11.0-beta"});
+}
+
+TEST_CASE("Settle_MachinesWithFailedFiles_TheMostFailedFirstThenTheOthers") {
+    const std::wstring skipped = L"User doesn't allow modification of file [C:\\d\\x]";
+    fixtures::Report fleet;
+    fleet.Read(L"C:\\logs\\1.log",
+               RunOn(L"2026.01.05", L"ONE-AND-SKIPPED",
+                     Finished({Section(F, L"Not valid Bristoke file."), Section(G, skipped),
+                               Section(L"C:\\d\\h.BRSK", skipped)},
+                              3, 0)));
+    fleet.Read(L"C:\\logs\\2.log",
+               RunOn(L"2026.01.05", L"TWO",
+                     Finished({Section(F, L"Not valid Bristoke file."),
+                               Section(G, L"Not valid Bristoke file.")},
+                              2, 0)));
+    CHECK(MachinesInOrder(fleet) ==
+          std::vector<std::wstring>{
+              L"TWO: 2 files failed",
+              L"ONE-AND-SKIPPED: 1 file failed; 2 files not yet cleaned (2 skipped, 0 "
+              L"interrupted, 0 listed only)"});
+}
+
+TEST_CASE("Settle_OneMachineReadAgain_NamesWithoutCaseARunMetTwiceCountedOnce") {
+    fixtures::Report report;
+    const std::string first =
+        RunOn(L"2026.01.05", L"G", Named(Finished({Section(F, L"Not valid Bristoke file.")}, 1, 0),
+                                          L"PC01"));
+    report.Read(L"C:\\logs\\site\\a.log", first);
+    report.Read(L"C:\\logs\\b.log",
+                RunOn(L"2026.01.06", L"G",
+                      Named(Finished({Section(F, L"Cleaned")}, 1, 1), L"pc01")));
+    // The same log through another path, and a copy of it in another folder.
+    report.Read(L"C:\\logs\\site\\a.log", first);
+    report.Read(L"C:\\backup\\a.log", first);
+    const Totals& totals = report.Settled();
+    CHECK(totals.machines == 1);
+    CHECK(totals.runs == 2);
+    CHECK(totals.repeated == 2);
+    CHECK(totals.Now(Outcome::Cleaned) == 1);
+    CHECK(ExitCodeOf(totals) == 0);
+    const auto runs = report.RunRows();
+    REQUIRE(runs.size() == 2);
+    CHECK(runs[0][0] == "PC01");
+    CHECK(runs[1][0] == "PC01");
+    CHECK(report.console.lines ==
+          std::vector<std::wstring>{
+              L"  passed over, a run read already from another copy of its log (PC01, "
+              L"2026.01.05 03:04:05.006): C:\\logs\\site\\a.log",
+              L"  passed over, a run read already from another copy of its log (PC01, "
+              L"2026.01.05 03:04:05.006): C:\\backup\\a.log"});
 }

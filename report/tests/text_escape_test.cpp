@@ -42,14 +42,14 @@ TEST_CASE("CsvField_AnyText_QuotedWithQuotesDoubled") {
         {L"plain", "\"plain\""},
         {L"a,b", "\"a,b\""},
         {L"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {L"two\r\nlines\n", "\"two\r\nlines\n\""},
+        {L"two\r\nlines\n", "\"two[U+000D][U+000A]lines[U+000A]\""},
         {L"=1+2", "\"'=1+2\""}, // would be a formula
         {L"+1", "\"'+1\""},
         {L"-1", "\"'-1\""},
         {L"@SUM(A1)", "\"'@SUM(A1)\""},
-        {L"\tx", "\"'\tx\""},
-        {L"a=b", "\"a=b\""}, // only a leading sign counts
-        {L"\u00e9\xD800", "\"\xC3\xA9\xEF\xBF\xBD\""},
+        {L"\tx", "\"[U+0009]x\""}, // shown, and no longer a formula's start
+        {L"a=b", "\"a=b\""},       // only a leading sign counts
+        {L"\u00e9\xD800", "\"\xC3\xA9[U+D800]\""},
         // Shown, never obeyed: an override would show "cod.exe" as "exe.doc".
         {L"cod\u202Eexe.doc", "\"cod[U+202E]exe.doc\""},
         {L"a\u200Bb\u2066c\u2069\u061C\uFEFF", "\"a[U+200B]b[U+2066]c[U+2069][U+061C][U+FEFF]\""},
@@ -62,12 +62,42 @@ TEST_CASE("CsvField_AnyText_QuotedWithQuotesDoubled") {
 TEST_CASE("HtmlText_MarkupAndControls_Escaped") {
     CHECK(HtmlText(L"<script>alert('x')</script> & \"q\"") ==
           "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;q&quot;");
-    CHECK(HtmlText(L"a\tb\nc") == "a\tb\nc");
-    CHECK(HtmlText(L"a\x01\x1b\x7f\x85") == "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
-    CHECK(HtmlText(L"\xFFFF\xD800") == "\xEF\xBF\xBD\xEF\xBF\xBD");
+    CHECK(HtmlText(L"a\tb\nc") == "a[U+0009]b[U+000A]c");
+    CHECK(HtmlText(L"a\x01\x1b\x7f\x85") == "a[U+0001][U+001B][U+007F][U+0085]");
+    CHECK(HtmlText(L"\xFFFF\xD800") == "[U+FFFF][U+D800]");
     CHECK(HtmlText(L"\u65e5 &amp;") == "\xE6\x97\xA5 &amp;amp;");
     CHECK(HtmlText(L"report\u202Efdp.exe \u200E\u200F\u202A\u202B\u202C\u202D\u2060") ==
           "report[U+202E]fdp.exe [U+200E][U+200F][U+202A][U+202B][U+202C][U+202D][U+2060]");
+}
+
+TEST_CASE("ShownText_ControlDirectionalAndInvisible_ShownAsTheirCodes") {
+    const struct {
+        const char* what;
+        std::wstring text;
+        std::wstring shown;
+    } cases[] = {
+        {"plain text stays", L"PC01 \u00fc\u65e5 \xD83D\xDE00", L"PC01 \u00fc\u65e5 \xD83D\xDE00"},
+        {"controls", std::wstring(L"a\0\x07\x1b[2J\r\n\tb", 11),
+         L"a[U+0000][U+0007][U+001B][2J[U+000D][U+000A][U+0009]b"},
+        {"C1 controls and DEL", L"\x7f\x80\x9f", L"[U+007F][U+0080][U+009F]"},
+        {"a soft hyphen hides in a name", L"PC\u00ADBIDI18", L"PC[U+00AD]BIDI18"},
+        {"directional overrides and isolates", L"a\u202Eb\u2066c\u2069",
+         L"a[U+202E]b[U+2066]c[U+2069]"},
+        {"Hangul fillers", L"\u115F\u1160\u3164\uFFA0", L"[U+115F][U+1160][U+3164][U+FFA0]"},
+        {"line and paragraph separators", L"a\u2028b\u2029", L"a[U+2028]b[U+2029]"},
+        {"zero-width and joiners", L"\u200B\u200D\u2060\u034F\uFEFF",
+         L"[U+200B][U+200D][U+2060][U+034F][U+FEFF]"},
+        {"Mongolian and Khmer invisibles", L"\u180E\u17B4", L"[U+180E][U+17B4]"},
+        {"interlinear annotations", L"\uFFF9\uFFFB", L"[U+FFF9][U+FFFB]"},
+        {"a tag beyond the BMP", L"a\xDB40\xDC41", L"a[U+E0041]"},
+        {"half a pair", L"a\xD800", L"a[U+D800]"},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.what);
+        CHECK(report::ShownText(c.text) == c.shown);
+        CHECK(HtmlText(c.text) == ToUtf8(c.shown));
+        CHECK(CsvField(c.text) == "\"" + ToUtf8(c.shown) + "\"");
+    }
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "doctest.h"
 
+#include <cwchar>
+
 #include "parse/tool_build.h"
 
 using namespace report;
@@ -57,5 +59,28 @@ TEST_CASE("CompareVersions_NumberByNumber") {
         CAPTURE(std::string(c.a, c.a + std::wcslen(c.a)));
         CHECK(CompareVersions(c.a, c.b) == c.order);
         CHECK(CompareVersions(c.b, c.a) == -c.order);
+    }
+}
+
+TEST_CASE("IsReleaseVersion_FourNumbersOnly") {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"1.0.0.0", true},
+        {L"10.20.30.40", true},
+        {L"65535.0.0.1", true},
+        {L"v1.0.0.0", false},
+        {L"1.0.0.0-beta", false},
+        {L"1.0.0", false},
+        {L"1.0.0.0.0", false},
+        {L"1..0.0", false},
+        {L"1.0.0.", false},
+        {L".1.0.0", false},
+        {L"", false},
+        {L"1.0.0.0 ", false},
+        {L"+1.0.0.0", false},
+        {L"1234567890.0.0.0", false},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(std::string(c.first, c.first + std::wcslen(c.first)));
+        CHECK(report::IsReleaseVersion(c.first) == c.second);
     }
 }

@@ -27,7 +27,7 @@ FILES_HEADER = ["ComputerName", "MachineGuid", "Path", "Outcome", "Reason", "Run
 RUNS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "OS", "ProductType", "Mode",
                "Forced", "Silent", "State", "ExitCode", "Found", "Cleaned", "NotCleaned",
                "Failed", "Skipped", "Interrupted", "Listed", "NotFamily", "ToolsOwn", "Warnings",
-               "Errors", "DamagedLines", "Notes", "ToolVersion", "Architecture"]
+               "Errors", "DamagedLines", "Notes", "ToolVersion", "Architecture", "Site"]
 PROBLEMS_HEADER = ["ComputerName", "MachineGuid", "RunStart", "LogFile", "Problem", "Detail"]
 NOTICES = ("warning", "error")
 CLEANED_NOW = ("cleaned", "not the family's", "the tool's own")
@@ -232,9 +232,11 @@ class ReportTests(unittest.TestCase):
         for log in self.runs:
             state, summary = log.ends[-1]
             code = "" if summary.exit_code is None else str(summary.exit_code)
+            # Every machine's logs lie in a folder of their own, in a site's folder.
+            site = os.path.relpath(log.path, self.fleet.tree).split(os.sep)[0]
             expected.append([computer_name(log), log.machine[0], iso(log.start), log.win, state,
                              code, str(summary.found), str(summary.cleaned), summary.notes(),
-                             tool_version(log), build_architecture(log)])
+                             tool_version(log), build_architecture(log), site])
         self.assertEqual(got, sorted(expected))
         by_log = {row[3]: row for row in rows}
         for log in self.runs:
@@ -590,8 +592,9 @@ class ReportTests(unittest.TestCase):
             ("the same, through a link to a folder inside the one given: met by the walk",
              ["--csv-files", win_path(os.path.join(folder, "site-link", "zeroed.log")),
               win_path(logs)]),
-            ("an earlier report's CSV under the folder given",
-             ["--csv-runs", win_path(earlier), win_path(logs)]),
+            # The report replaces a CSV of its own where a CSV goes, never where the page goes.
+            ("an earlier report's CSV under the folder given, as the page",
+             ["--html", win_path(earlier), win_path(logs)]),
             ("a log given, with a trailing dot", ["--html", win_path(log) + ".", win_path(log)]),
             ("a log given, with a trailing space",
              ["--csv-runs", win_path(log) + " ", win_path(logs)]),
