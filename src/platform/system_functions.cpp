@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 // Fallbacks take the function's arguments and ignore most of them.
 #pragma GCC diagnostic ignored "-Wunused-parameter"
@@ -90,15 +91,34 @@ void FreeLoadedLibraries() {
 
 // A bare name is otherwise looked for in the executable's directory (and, late, in the current
 // one) before the system directory, so a planted DLL of that name would be loaded. Windows
-// without KB2533623 lacks the function, so it is looked up, never imported, and those
-// releases keep the old search order.
-void RestrictLibrarySearchToSystemDirectory() {
+// without KB2533623 lacks the function, so it is looked up, never imported. Returns whether the
+// search is now restricted.
+bool RestrictLibrarySearchToSystemDirectory() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
         FindSystemFunction(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
-    if (setDefaultDllDirectories != nullptr) {
-        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG);
+    return setDefaultDllDirectories != nullptr &&
+           setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG);
+}
+
+// For releases whose search cannot be restricted: the full path leaves nothing to search, and
+// the altered search path looks for the library's own dependencies beside it first, instead of
+// beside the executable.
+HMODULE LoadFromSystemDirectory(const wchar_t* fileName) {
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    const size_t nameLength = std::wcslen(fileName);
+    if (length == 0 || length + 1 + nameLength >= MAX_PATH) {
+        return nullptr;
     }
+    path[length] = L'\\';
+    std::wmemcpy(path + length + 1, fileName, nameLength + 1);
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* fileName) {
+    static const bool restricted = RestrictLibrarySearchToSystemDirectory();
+    return restricted ? LoadLibraryW(fileName) : LoadFromSystemDirectory(fileName);
 }
 
 } // namespace
@@ -124,9 +144,7 @@ void ResolveModule(DynamicImportModule& module) {
         return;
     }
     if (module.handle == NotLoaded) {
-        static const bool restricted = (RestrictLibrarySearchToSystemDirectory(), true);
-        (void)restricted;
-        module.handle = LoadLibraryW(module.fileName);
+        module.handle = LoadSystemLibrary(module.fileName);
         if (module.handle != nullptr && !IsKernel32(module)) {
             static const bool registered = (std::atexit(FreeLoadedLibraries), true);
             (void)registered;

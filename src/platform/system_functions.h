@@ -40,7 +40,8 @@ enum class SystemLibrary {
 DynamicImportModule& ImportModuleOf(SystemLibrary library);
 
 /// Loads the library if needed and fixes all of its slots at once. The first load of the
-/// process first restricts the search for bare library names to the system directory.
+/// process first restricts the search for bare library names to the system directory; where the
+/// release cannot, every library is loaded by its full path in the system directory instead.
 void ResolveModule(DynamicImportModule& module);
 
 /// Frees the library (never kernel32) and puts its slots back on their first-use stubs, so a
