@@ -242,8 +242,9 @@ class ObstacleTests(SmallSampleTestCase):
         # in the immutable directory, not even the file that is to be cleaned.
         moving = backup_suffix(run, "cleaning")
         cases = [
-            (held, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000020)" %
-             (win_path(held), win_path(held + moving))),
+            # Held before it moves: whoever holds it is another program, and it keeps its name.
+            (held, "INFO: File [%s] is open in another program; it is back under its own name: "
+                   "run the tool again once that program has closed it." % win_path(held)),
             (locked, "INFO: Can't move (backup) file [%s] to [%s], GLE(0x00000005)" %
              (win_path(locked), win_path(locked + moving))),
         ]
