@@ -5,8 +5,9 @@
 #include "logging/log_file.h"
 #include "logging/shorten_path.h"
 
-FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path, bool forced,
+FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const WalkEntry& entry, bool forced,
                         bool listOnly, FilesMet& met) {
+    const std::wstring& path = entry.path;
     if (!forced) {
         switch (cleaner.Scan(path)) {
         case CleanerResult::NotInfected:
@@ -15,7 +16,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
             return outcome::Error;
         case CleanerResult::Leftover:
             // Named once, however many names and patterns lead to it.
-            if (met.FirstMeeting(path)) {
+            if (met.FirstMeeting(path, entry.identity)) {
                 cleaner.Tidy(path, !listOnly);
             }
             return outcome::NotInfected;
@@ -23,8 +24,8 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const std::wstring& path,
             break;
         }
     }
-    // Asked only now: most files of a walk are none of the family's and need no identity.
-    if (!met.FirstMeeting(path)) {
+    // Asked only now: most files of a walk are none of the family's and are not kept.
+    if (!met.FirstMeeting(path, entry.identity)) {
         return outcome::NotInfected;
     }
     // The record of a cleaning that a run left unfinished is shown as the file it is about.

@@ -33,6 +33,22 @@ struct Counters {
     ListingTotals listed;
 };
 
+/// Walks one prepared path, handing each file it meets on.
+template <typename Process> void Walk(const DirWalker& walker, const Process& process) {
+    const DirWalkerIterator end = walker.end();
+    for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
+        const WalkEntry entry = *it;
+        if (!entry.isValid) {
+            LogLine(prefix::Warning, L"Invalid Path [" + entry.path + L"]");
+            continue;
+        }
+        if (entry.isDirectory) {
+            continue;
+        }
+        process(entry);
+    }
+}
+
 Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     const std::vector<std::wstring> paths = modes.paths;
     const bool forced = modes.Has(ModeFlags::Forced);
@@ -41,44 +57,37 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     // Patterns, paths given twice, links and an interrupted cleaning's second name can all lead
     // to one file.
     FilesMet met;
-    const auto process = [&](const std::wstring& path) {
-        const FileOutcome result = ProcessFile(cleaner, path, forced, listOnly, met);
+    const auto process = [&](const WalkEntry& entry) {
+        const FileOutcome result = ProcessFile(cleaner, entry, forced, listOnly, met);
         if (result & outcome::Infected) {
             ++counters.infected;
             if (listOnly) {
-                counters.listed.Add(path, cleaner.InfectedSizeOf(path));
+                counters.listed.Add(entry.path, cleaner.InfectedSizeOf(entry.path));
             }
         }
         if (result & outcome::Cleaned) {
             ++counters.cleaned;
         }
     };
-    DirWalker walker;
     for (const std::wstring& path : paths) {
+        DirWalker walker;
         if (!walker.Prepare(path)) {
             continue;
         }
         // A file given by name, or by a pattern, whose cleaning a run cut off has another name
-        // now, which the walk of the name alone would not meet.
+        // now, which the walk of the name alone would not meet. Each is met through its
+        // folder's listing, as the walk meets files.
         const std::vector<std::wstring> interrupted = cleaner.InterruptedCleaningsOf(path);
         for (const std::wstring& file : interrupted) {
-            process(file);
+            DirWalker fileWalker;
+            if (fileWalker.Prepare(file)) {
+                Walk(fileWalker, process);
+            }
         }
         if (!interrupted.empty() && IsMissingFile(path)) {
             continue;
         }
-        const DirWalkerIterator end = walker.end();
-        for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
-            const WalkEntry entry = *it;
-            if (!entry.isValid) {
-                LogLine(prefix::Warning, L"Invalid Path [" + entry.path + L"]");
-                continue;
-            }
-            if (entry.isDirectory) {
-                continue;
-            }
-            process(entry.path);
-        }
+        Walk(walker, process);
     }
     return counters;
 }

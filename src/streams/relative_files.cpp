@@ -16,8 +16,8 @@ constexpr ULONG ObjectCaseInsensitive = 0x00000040;
 constexpr ULONG DirectoryFile = 0x00000001;
 constexpr ULONG NonDirectoryFile = 0x00000040;
 constexpr ULONG SynchronousIoNonAlert = 0x00000020;
-constexpr ULONG Open = 0x00000001;
-constexpr ULONG Create = 0x00000002;
+constexpr ULONG DispositionOpen = 0x00000001;
+constexpr ULONG DispositionCreate = 0x00000002;
 
 struct AttributeTag {
     ULONG attributes;
@@ -61,9 +61,10 @@ UniqueFile Open(HANDLE folder, const std::wstring& name, const OpenRequest& requ
     const ULONG options = OpenReparsePoint | SynchronousIoNonAlert |
                           (request.directory ? DirectoryFile : NonDirectoryFile);
     const LONG result = sys::NtCreateFile(
-        &opened, request.access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status,
-        nullptr, FILE_ATTRIBUTE_NORMAL, request.share,
-        request.disposition == Disposition::CreateNew ? Create : Open, options, nullptr, 0);
+        &opened, request.access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status, nullptr,
+        FILE_ATTRIBUTE_NORMAL, request.share,
+        request.disposition == Disposition::CreateNew ? DispositionCreate : DispositionOpen,
+        options, nullptr, 0);
     if (!Succeeded(result)) {
         return UniqueFile();
     }
@@ -84,9 +85,8 @@ bool Rename(HANDLE file, HANDLE folder, const std::wstring& name) {
     rename->FileNameLength = static_cast<ULONG>(nameBytes);
     memcpy(rename->FileName, name.data(), nameBytes);
     IO_STATUS_BLOCK status = {};
-    return Succeeded(sys::NtSetInformationFile(file, &status, rename,
-                                               static_cast<ULONG>(buffer.size()),
-                                               FileRenameInformationClass));
+    return Succeeded(sys::NtSetInformationFile(
+        file, &status, rename, static_cast<ULONG>(buffer.size()), FileRenameInformationClass));
 }
 
 bool MarkDeleted(HANDLE file) {

@@ -80,15 +80,6 @@ void CheckDepthFirstPreOrder(const std::vector<WalkEntry>& entries, const std::w
     }
 }
 
-/// The identity of a directory for which the system reports this volume and file index.
-FileIdentity Reported(DWORD volume, uint64_t index) {
-    BY_HANDLE_FILE_INFORMATION information = {};
-    information.dwVolumeSerialNumber = volume;
-    information.nFileIndexHigh = static_cast<DWORD>(index >> 32);
-    information.nFileIndexLow = static_cast<DWORD>(index);
-    return IdentityFrom(information);
-}
-
 } // namespace
 
 TEST_CASE("DirWalker_DirectoryRoot_DepthFirstPreOrderOfEverything") {
@@ -390,35 +381,19 @@ TEST_CASE("FileIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
     // A file system without file indexes reports zeros for every directory: taken as known,
     // every subdirectory would look like the root and be skipped as a circle.
     const DWORD volume = 0x1234ABCD;
-    const FileIdentity zeros = Reported(volume, 0);
+    const FileIdentity zeros = IdentityFrom(volume, 0);
     CHECK_FALSE(zeros.Known());
-    CHECK_FALSE(zeros.SameAs(Reported(volume, 0)));
-    CHECK_FALSE(Reported(0, 0).Known());
+    CHECK_FALSE(zeros.SameAs(IdentityFrom(volume, 0)));
+    CHECK_FALSE(IdentityFrom(0, 0).Known());
     // Either half of the index makes it known; a volume without a serial number does not
     // matter.
     for (const uint64_t index : {5ull, 7ull << 32}) {
         CAPTURE(index);
-        const FileIdentity identity = Reported(volume, index);
+        const FileIdentity identity = IdentityFrom(volume, index);
         CHECK(identity.Known());
-        CHECK(identity.SameAs(Reported(volume, index)));
-        CHECK_FALSE(identity.SameAs(Reported(volume, index + 1)));
-        CHECK_FALSE(identity.SameAs(Reported(volume + 1, index)));
-        CHECK(Reported(0, index).SameAs(Reported(0, index)));
+        CHECK(identity.SameAs(IdentityFrom(volume, index)));
+        CHECK_FALSE(identity.SameAs(IdentityFrom(volume, index + 1)));
+        CHECK_FALSE(identity.SameAs(IdentityFrom(volume + 1, index)));
+        CHECK(IdentityFrom(0, index).SameAs(IdentityFrom(0, index)));
     }
-}
-
-TEST_CASE("FileIdentity_SameDirectoryByAnyPath_AndAnUnknownOneMatchesNone") {
-    const WalkTree tree;
-    const CurrentDirectoryScope inTree(tree.root());
-    const FileIdentity sub = IdentityOf(ToSystemPath(tree / L"sub"));
-    REQUIRE(sub.Known());
-    CHECK(sub.SameAs(IdentityOf(L"sub")));
-    CHECK(sub.SameAs(IdentityOf(ToSystemPath(L"sub\\deeper\\.."))));
-    CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree / L"sub\\deeper"))));
-    CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree.root()))));
-    // Directories that cannot be opened are no circle: skipping them would lose their files.
-    const FileIdentity missing = IdentityOf(ToSystemPath(tree / L"missing"));
-    CHECK_FALSE(missing.Known());
-    CHECK_FALSE(missing.SameAs(missing));
-    CHECK_FALSE(missing.SameAs(IdentityOf(ToSystemPath(tree / L"also missing"))));
 }
