@@ -15,6 +15,7 @@ constexpr ULONG OpenReparsePoint = 0x00200000;
 constexpr ULONG ObjectCaseInsensitive = 0x00000040;
 constexpr ULONG DirectoryFile = 0x00000001;
 constexpr ULONG NonDirectoryFile = 0x00000040;
+constexpr ULONG OpenForBackupIntent = 0x00004000;
 constexpr ULONG SynchronousIoNonAlert = 0x00000020;
 constexpr ULONG DispositionOpen = 0x00000001;
 constexpr ULONG DispositionCreate = 0x00000002;
@@ -58,8 +59,11 @@ UniqueFile Open(HANDLE folder, const std::wstring& name, const OpenRequest& requ
                                request.security);
     IO_STATUS_BLOCK status = {};
     HANDLE opened = INVALID_HANDLE_VALUE;
-    const ULONG options = OpenReparsePoint | SynchronousIoNonAlert |
-                          (request.directory ? DirectoryFile : NonDirectoryFile);
+    // A folder is opened as the system's directory search opens it, with backup intent: an
+    // administrator's run may list folders whose access lists leave it out.
+    const ULONG options =
+        OpenReparsePoint | SynchronousIoNonAlert |
+        (request.directory ? DirectoryFile | OpenForBackupIntent : NonDirectoryFile);
     const LONG result = sys::NtCreateFile(
         &opened, request.access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status, nullptr,
         FILE_ATTRIBUTE_NORMAL, request.share,
