@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 /// Which file or directory an entry is, whatever names lead to it: volume and file index.
 struct FileIdentity {
@@ -21,3 +22,7 @@ struct FileIdentity {
 
 /// The identity of the entry with this index on the volume with this serial number.
 FileIdentity IdentityFrom(DWORD volume, uint64_t index);
+
+/// The identity of the file or directory at a system path ("\\?\" form), through any links;
+/// unknown when it cannot be opened. The report tells its files apart by it.
+FileIdentity IdentityOf(const std::wstring& systemPath);
