@@ -25,9 +25,9 @@ constexpr LONG ClassRefusals[] = {
     static_cast<LONG>(0xC00000BB), // not supported
 };
 
-/// The fields both classes share, in the system's layout; the class with file indexes puts the
-/// index after the short name and the name after the index.
-struct BothDirectoryInformation {
+/// The fields both classes start with, in the system's layout; the class with file indexes puts
+/// the index after the short name (aligned as a 64-bit value) and the name after the index.
+struct EntryHead {
     ULONG NextEntryOffset;
     ULONG FileIndex;
     LARGE_INTEGER CreationTime;
@@ -42,25 +42,12 @@ struct BothDirectoryInformation {
     ULONG EaSize;
     CCHAR ShortNameLength;
     WCHAR ShortName[12];
-    WCHAR FileName[1];
 };
-struct IdBothDirectoryInformation {
-    ULONG NextEntryOffset;
-    ULONG FileIndex;
-    LARGE_INTEGER CreationTime;
-    LARGE_INTEGER LastAccessTime;
-    LARGE_INTEGER LastWriteTime;
-    LARGE_INTEGER ChangeTime;
-    LARGE_INTEGER EndOfFile;
-    LARGE_INTEGER AllocationSize;
-    ULONG FileAttributes;
-    ULONG FileNameLength;
-    ULONG EaSize;
-    CCHAR ShortNameLength;
-    WCHAR ShortName[12];
-    LARGE_INTEGER FileId;
-    WCHAR FileName[1];
-};
+constexpr size_t HeadSize = offsetof(EntryHead, ShortName) + sizeof(EntryHead::ShortName);
+constexpr size_t NameOffset = HeadSize;
+constexpr size_t FileIdOffset = (HeadSize + 7) & ~size_t(7);
+constexpr size_t NameAfterIdOffset = FileIdOffset + sizeof(LARGE_INTEGER);
+static_assert(NameOffset == 94 && NameAfterIdOffset == 104, "the system's layout");
 
 // Enough for a few hundred names a call, and small beside the walk's other memory at any depth.
 constexpr size_t BufferSize = 32 * 1024;
@@ -92,18 +79,18 @@ bool FolderListing::Fill() {
     mask.MaximumLength = mask.Length;
     const bool first = !started;
     IO_STATUS_BLOCK status = {};
-    LONG result =
-        sys::NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer.data(),
-                                  static_cast<ULONG>(buffer.size()), informationClass, FALSE,
-                                  first && !literal.empty() ? &mask : nullptr, first);
+    // The name, where one is asked for, goes with the first call, which starts the listing.
+    const auto query = [&](bool restart) {
+        status = {};
+        return sys::NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer.data(),
+                                         static_cast<ULONG>(buffer.size()), informationClass, FALSE,
+                                         restart && !literal.empty() ? &mask : nullptr, restart);
+    };
+    LONG result = query(first);
     if (first && IsClassRefusal(result)) {
         // No file indexes here: the entries are told apart by their paths instead.
         informationClass = FileBothDirectoryInformationClass;
-        status = {};
-        result =
-            sys::NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer.data(),
-                                      static_cast<ULONG>(buffer.size()), informationClass, FALSE,
-                                      literal.empty() ? nullptr : &mask, TRUE);
+        result = query(true);
     }
     started = true;
     if (result == StatusNoMoreFiles || (first && result == StatusNoSuchFile)) {
@@ -129,22 +116,21 @@ bool FolderListing::Next(ListedEntry& entry) {
         return false;
     }
     const uint8_t* record = buffer.data() + position;
-    BothDirectoryInformation both;
-    memcpy(&both, record, offsetof(BothDirectoryInformation, FileName));
+    EntryHead head;
+    memcpy(&head, record, HeadSize);
     const bool withId = informationClass == FileIdBothDirectoryInformationClass;
-    const size_t nameOffset = withId ? offsetof(IdBothDirectoryInformation, FileName)
-                                     : offsetof(BothDirectoryInformation, FileName);
-    entry.name.assign(reinterpret_cast<const wchar_t*>(record + nameOffset),
-                      both.FileNameLength / sizeof(wchar_t));
-    entry.shortName.assign(both.ShortName, static_cast<size_t>(both.ShortNameLength) / 2);
-    entry.attributes = both.FileAttributes;
-    entry.reparseTag = (both.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? both.EaSize : 0;
+    entry.name.assign(
+        reinterpret_cast<const wchar_t*>(record + (withId ? NameAfterIdOffset : NameOffset)),
+        head.FileNameLength / sizeof(wchar_t));
+    entry.shortName.assign(head.ShortName, static_cast<size_t>(head.ShortNameLength) / 2);
+    entry.attributes = head.FileAttributes;
+    entry.reparseTag = (head.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? head.EaSize : 0;
     entry.fileId = 0;
     if (withId) {
         LARGE_INTEGER id;
-        memcpy(&id, record + offsetof(IdBothDirectoryInformation, FileId), sizeof id);
+        memcpy(&id, record + FileIdOffset, sizeof id);
         entry.fileId = static_cast<uint64_t>(id.QuadPart);
     }
-    position = both.NextEntryOffset == 0 ? filled : position + both.NextEntryOffset;
+    position = head.NextEntryOffset == 0 ? filled : position + head.NextEntryOffset;
     return true;
 }
