@@ -279,6 +279,60 @@ TEST_CASE("DirWalker_SubdirectoryThatVanishes_SkippedWithAWarning") {
                                              L"], GLE(0x00000003)"});
 }
 
+TEST_CASE("DirWalker_SubdirectoryReplacedAfterItsListing_SkippedWithAWarning") {
+    // Another folder takes the name between the listing that named it and its opening: the
+    // walk does not enter a folder it did not list.
+    const WalkTree tree;
+    REQUIRE(CreateDirectoryW((tree / L"swapped").c_str(), nullptr));
+    TouchFile(tree / L"swapped\\listed.txt");
+    LogCapture log;
+    std::vector<WalkEntry> entries;
+    DirWalker walker;
+    REQUIRE(walker.Prepare(tree.root()));
+    const DirWalkerIterator end = walker.end();
+    for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
+        entries.push_back(*it);
+        if (entries.back().path == tree / L"swapped") {
+            REQUIRE(MoveFileW((tree / L"swapped").c_str(), (tree / L"moved away").c_str()));
+            REQUIRE(CreateDirectoryW((tree / L"swapped").c_str(), nullptr));
+            TouchFile(tree / L"swapped\\planted.txt");
+        }
+    }
+    const std::multiset<std::wstring> paths = PathsOf(entries);
+    CHECK(paths.count(tree / L"swapped\\planted.txt") == 0);
+    CHECK(paths.count(tree / L"sub\\deeper\\c.txt") == 1);
+    const std::vector<std::wstring> lines = log.Lines();
+    CHECK(lines == std::vector<std::wstring>{
+                       L"WARNING: Not descending into [" + tree / L"swapped" +
+                       L"], another folder took its name while the walk was listing its parent"});
+}
+
+TEST_CASE("DirWalker_FoldersItIsIn_HeldSoThatNoneCanBeMovedOrRemoved") {
+    const WalkTree tree;
+    DirWalker walker;
+    REQUIRE(walker.Prepare(tree.root()));
+    DirWalkerIterator it = walker.begin();
+    while ((*it).path != tree / L"sub\\deeper\\c.txt") {
+        ++it;
+    }
+    {
+        // The entry holds its folder too, as the driver's work on it does.
+        const WalkEntry entry = *it;
+        REQUIRE(entry.file.folder);
+        CHECK(entry.file.name == L"c.txt");
+        CHECK(entry.file.Path() == entry.path);
+        for (const wchar_t* folder : {L"sub\\deeper", L"sub"}) {
+            CAPTURE(std::wstring(folder));
+            CHECK_FALSE(MoveFileW((tree / folder).c_str(), (tree / L"elsewhere").c_str()));
+        }
+    }
+    // Once the walk has left them, they are free again.
+    while (it != walker.end()) {
+        ++it;
+    }
+    CHECK(MoveFileW((tree / L"sub").c_str(), (tree / L"elsewhere").c_str()));
+}
+
 TEST_CASE("DirWalker_AbandonedWalk_LogsEachOpenSearchFromTheRoot") {
     const WalkTree tree;
     LogCapture log;
@@ -396,4 +450,20 @@ TEST_CASE("FileIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
         CHECK_FALSE(identity.SameAs(IdentityFrom(volume + 1, index)));
         CHECK(IdentityFrom(0, index).SameAs(IdentityFrom(0, index)));
     }
+}
+
+TEST_CASE("FileIdentity_SameDirectoryByAnyPath_AndAnUnknownOneMatchesNone") {
+    const WalkTree tree;
+    const CurrentDirectoryScope inTree(tree.root());
+    const FileIdentity sub = IdentityOf(ToSystemPath(tree / L"sub"));
+    REQUIRE(sub.Known());
+    CHECK(sub.SameAs(IdentityOf(L"sub")));
+    CHECK(sub.SameAs(IdentityOf(ToSystemPath(L"sub\\deeper\\.."))));
+    CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree / L"sub\\deeper"))));
+    CHECK_FALSE(sub.SameAs(IdentityOf(ToSystemPath(tree.root()))));
+    // Directories that cannot be opened are no circle: skipping them would lose their files.
+    const FileIdentity missing = IdentityOf(ToSystemPath(tree / L"missing"));
+    CHECK_FALSE(missing.Known());
+    CHECK_FALSE(missing.SameAs(missing));
+    CHECK_FALSE(missing.SameAs(IdentityOf(ToSystemPath(tree / L"also missing"))));
 }
