@@ -62,7 +62,8 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
         if (result & outcome::Infected) {
             ++counters.infected;
             if (listOnly) {
-                counters.listed.Add(entry.path, cleaner.InfectedSizeOf(entry.path));
+                // The listing's size: no file is opened again to learn it.
+                counters.listed.Add(entry.path, entry.size);
             }
         }
         if (result & outcome::Cleaned) {

@@ -145,6 +145,7 @@ WalkEntry DirWalkerIterator::operator*() const {
     entry.isValid = true;
     entry.file = FolderEntry{frame.folder, frame.current.name};
     entry.identity = IdentityFrom(frame.identity.volume, frame.current.fileId);
+    entry.size = frame.current.size;
     return entry;
 }
 

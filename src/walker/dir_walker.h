@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,8 @@ struct WalkEntry {
     FolderEntry file;
     /// From the listing; unknown where the file system gives none.
     FileIdentity identity;
+    /// A file's size, from the listing.
+    uint64_t size = 0;
 };
 
 /// One folder the walk is in: held open, and listed through its handle.

@@ -124,6 +124,7 @@ bool FolderListing::Next(ListedEntry& entry) {
         head.FileNameLength / sizeof(wchar_t));
     entry.shortName.assign(head.ShortName, static_cast<size_t>(head.ShortNameLength) / 2);
     entry.attributes = head.FileAttributes;
+    entry.size = static_cast<uint64_t>(head.EndOfFile.QuadPart);
     entry.reparseTag = (head.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? head.EaSize : 0;
     entry.fileId = 0;
     if (withId) {

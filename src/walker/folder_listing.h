@@ -16,6 +16,8 @@ struct ListedEntry {
     ULONG reparseTag = 0;
     /// The file system's index of the entry; 0 where the listing gives none.
     uint64_t fileId = 0;
+    /// The size of a file's data.
+    uint64_t size = 0;
 
     bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool IsDotEntry() const { return name == L"." || name == L".."; }

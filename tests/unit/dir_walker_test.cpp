@@ -130,6 +130,25 @@ TEST_CASE("DirWalker_DirectoryRoot_DepthFirstPreOrderOfEverything") {
     CHECK(log.Text().empty());
 }
 
+TEST_CASE("DirWalker_Entries_SizeAndIdentityFromTheListing") {
+    const TempDir dir;
+    WriteBytes(dir / L"data.bin", std::vector<unsigned char>(1234, 7));
+    REQUIRE(CreateHardLinkW((dir / L"second name").c_str(), (dir / L"data.bin").c_str(), nullptr));
+    std::vector<WalkEntry> files;
+    for (const WalkEntry& entry : Walk(dir.path())) {
+        if (!entry.isDirectory) {
+            files.push_back(entry);
+        }
+    }
+    REQUIRE(files.size() == 2);
+    for (const WalkEntry& entry : files) {
+        CAPTURE(entry.path);
+        CHECK(entry.size == 1234);
+        CHECK(entry.identity.Known());
+        CHECK(entry.identity.SameAs(IdentityOf(ToSystemPath(dir / L"data.bin"))));
+    }
+}
+
 TEST_CASE("DirWalker_PatternRoot_FiltersTopLevelOnlyAndWalksMatchingDirectoriesWhole") {
     const WalkTree tree;
     const std::vector<WalkEntry> entries = Walk(tree / L"*.doc");
