@@ -1,6 +1,6 @@
 // Walks one tree with the directory walker and reports entries per second and the process's
-// peak memory. The tree's size must not show in the memory: the walker holds one open search
-// per directory level, never a listing.
+// peak memory. The tree's size must not show in the memory: the walker holds one open folder
+// and one buffer of its listing (32 KiB) per directory level, never a whole listing.
 #include <windows.h>
 
 #include <cstdint>

@@ -5,12 +5,13 @@
 #   list_tree    a plain recursive search of the same tree, paths counted, not printed
 #                (bench/list_tree.cpp), and
 #   dir /s /b    a recursive listing by Wine's cmd, paths printed, for comparison
-#   tool /f /n   the tool listing every file (walk and one log line a file, no scan)
+#   tool /f /n   the tool listing every file (walk and one log line a file, no scan, no file
+#                opened: identities and sizes come with the listing)
 #   tool /n      the tool listing the infected files (walk and scan: most files are opened)
 #   tool /s      the tool cleaning (walk, scan, and the family's files cleaned)
 # Peak memory of whole processes is the maximum resident set (/usr/bin/time), which includes
 # Wine's own; it must not grow with the tree, but for a forced run's identity of each file (about
-# 32 bytes a file). A tree holds 1,000 files a directory, two levels deep, with assorted
+# 60 bytes a file). A tree holds 1,000 files a directory, two levels deep, with assorted
 # extensions, every tenth file 700 bytes (the rest empty), and 20 of the family's files. Build
 # first (scripts/test.sh).
 set -euo pipefail

@@ -55,6 +55,16 @@ void Touch(const std::wstring& name) {
     CHECK(RealFileSystem().WriteNewFile(*file.folder, file.name, L"content"));
 }
 
+/// A file as the walk hands it to the driver. The lines are what these runs are about: its
+/// identity is left unknown, so its path tells it, as where a listing gives no file index.
+WalkEntry Met(const FolderEntry& file) {
+    WalkEntry entry;
+    entry.path = file.Path();
+    entry.file = file;
+    entry.isValid = true;
+    return entry;
+}
+
 /// Gives a file the name its cleaning has while a run is at it, as a run cut off leaves it.
 FolderEntry InProgress(const std::wstring& name) {
     const FolderEntry inProgress = Here(OwnNameOf(name, OwnKind::Cleaning, 0));
@@ -105,8 +115,7 @@ public:
     std::wstring GetName() const override { return L"odd"; }
     void Tidy(const FolderEntry&, bool) override {}
     std::wstring InterruptedFileOf(const FolderEntry&) override { return std::wstring(); }
-    std::vector<FolderEntry> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
-    uint64_t InfectedSizeOf(const FolderEntry&) override { return 0; }
+    std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
 };
 
 /// A cleaner that finds every file interrupted, for the driver's list-only line about such a
@@ -187,7 +196,7 @@ ExitCode EveryCleaningOutcome(int, wchar_t**) {
     Cleaning(RealFileSystem(), steps, 0).Run(InProgress(L"f.txt.BRSK"), true);
     OddCleaner odd;
     FilesMet met;
-    ProcessFile(odd, Here(L"g.txt.BRSK"), false, false, met);
+    ProcessFile(odd, Met(Here(L"g.txt.BRSK")), false, false, met);
     PrintCounts(7, 4);
     return ExitCode::Finished;
 }
@@ -197,10 +206,10 @@ ExitCode ListOnly(int, wchar_t**) {
     FilecoderCleaner cleaner;
     FilesMet met;
     Touch(L"a.txt.BRSK");
-    ProcessFile(cleaner, Here(L"a.txt.BRSK"), false, true, met);
+    ProcessFile(cleaner, Met(Here(L"a.txt.BRSK")), false, true, met);
     Touch(L"b.txt.BRSK");
     InterruptedCleaner interrupted;
-    ProcessFile(interrupted, InProgress(L"b.txt.BRSK"), false, true, met);
+    ProcessFile(interrupted, Met(InProgress(L"b.txt.BRSK")), false, true, met);
     PrintCounts(2, 0);
     return ExitCode::Finished;
 }
@@ -211,9 +220,9 @@ ExitCode Forced(int, wchar_t**) {
     FilecoderCleaner cleaner;
     FilesMet met;
     Touch(L"notes.txt");
-    ProcessFile(cleaner, Here(L"notes.txt"), true, false, met);
+    ProcessFile(cleaner, Met(Here(L"notes.txt")), true, false, met);
     Touch(L"notes.txt.BRSK.backup_by_ovix");
-    ProcessFile(cleaner, Here(L"notes.txt.BRSK.backup_by_ovix"), true, false, met);
+    ProcessFile(cleaner, Met(Here(L"notes.txt.BRSK.backup_by_ovix")), true, false, met);
     PrintCounts(2, 0);
     return ExitCode::Finished;
 }

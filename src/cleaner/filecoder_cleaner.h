@@ -27,8 +27,7 @@ public:
     std::wstring GetName() const override;
     void Tidy(const FolderEntry& file, bool mayChange) override;
     std::wstring InterruptedFileOf(const FolderEntry& file) override;
-    std::vector<FolderEntry> InterruptedCleaningsOf(const std::wstring& path) override;
-    uint64_t InfectedSizeOf(const FolderEntry& file) override;
+    std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) override;
 
     bool CheckArguments(std::vector<std::wstring>& paths) override;
     void PrintUsage() override;

@@ -116,25 +116,22 @@ std::wstring FilecoderCleaner::InterruptedFileOf(const FolderEntry& file) {
     return source.empty() ? source : file.folder->PathOf(source);
 }
 
-uint64_t FilecoderCleaner::InfectedSizeOf(const FolderEntry& file) {
-    uint64_t size = 0;
-    return RealFileSystem().Size(*file.folder, file.name, size) ? size : 0;
-}
-
-std::vector<FolderEntry> FilecoderCleaner::InterruptedCleaningsOf(const std::wstring& path) {
+std::vector<std::wstring> FilecoderCleaner::InterruptedCleaningsOf(const std::wstring& path) {
     // The in-progress names of a file given by name, or of the files a pattern gives: the
     // file's whole name and its marks. A name cut short to fit is met by a walk of its folder.
     const std::wstring wildcard = path + L".cleaning_*by_ovix";
-    std::vector<FolderEntry> found;
+    // The names found join the directory part as given with a backslash, as the walk's do.
+    const size_t separator = path.find_last_of(L"\\/");
+    const std::wstring directory =
+        separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+    std::vector<std::wstring> found;
     WIN32_FIND_DATAW data;
     UniqueFind search(FindFirstFileW(ToSystemPath(wildcard).c_str(), &data));
     if (!search) {
         return found;
     }
-    // The search gives names only; every one is then reached in the folder, opened once.
-    const size_t separator = path.find_last_of(L"\\/");
-    const std::shared_ptr<HeldFolder> folder = HeldFolder::OpenPath(
-        separator == std::wstring::npos ? std::wstring() : path.substr(0, separator));
+    // The search gives names only; each is proven in the folder, opened once.
+    const std::shared_ptr<HeldFolder> folder = HeldFolder::OpenPath(directory);
     if (!folder) {
         return found;
     }
@@ -142,7 +139,7 @@ std::vector<FolderEntry> FilecoderCleaner::InterruptedCleaningsOf(const std::wst
         const FolderEntry candidate{folder, data.cFileName};
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
             !InterruptedFileOf(candidate).empty()) {
-            found.push_back(candidate);
+            found.push_back(candidate.Path());
         }
     } while (FindNextFileW(search.get(), &data));
     return found;

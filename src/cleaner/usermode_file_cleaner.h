@@ -36,8 +36,5 @@ public:
     virtual std::wstring InterruptedFileOf(const FolderEntry& file) = 0;
     /// The files that a file given by name, or the files a pattern gives, became in cleanings
     /// that were interrupted.
-    virtual std::vector<FolderEntry> InterruptedCleaningsOf(const std::wstring& path) = 0;
-    /// The bytes of encrypted content in the file: about what its cleaning writes. 0 when it
-    /// cannot be read.
-    virtual uint64_t InfectedSizeOf(const FolderEntry& file) = 0;
+    virtual std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) = 0;
 };

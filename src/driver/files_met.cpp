@@ -4,15 +4,13 @@
 
 #include "streams/path_helpers.h"
 
-bool FilesMet::FirstMeeting(const std::wstring& path) {
-    const std::wstring systemPath = ToSystemPath(path);
-    const FileIdentity identity = identityOf(systemPath);
+bool FilesMet::FirstMeeting(const std::wstring& path, const FileIdentity& identity) {
     if (identity.Known()) {
         return identities.insert(identity).second;
     }
-    // No file index, or a file that cannot be opened: only its path tells it, in whatever case
-    // and form it was given.
-    return paths.insert(UpperCase(systemPath)).second;
+    // No file index where the file was listed: only its path tells it, in whatever case and
+    // form it was given.
+    return paths.insert(UpperCase(ToSystemPath(path))).second;
 }
 
 size_t FilesMet::IdentityHash::operator()(const FileIdentity& identity) const noexcept {

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <unordered_set>
-#include <utility>
 
 #include "walker/file_identity.h"
 
@@ -12,14 +10,9 @@
 /// names, links or junctions lead to it.
 class FilesMet {
 public:
-    /// How the file at a system path ("\\?\" form) is told: the system's identity, or a test's,
-    /// which can play file systems that Wine cannot make (no file index).
-    using IdentityLookup = std::function<FileIdentity(const std::wstring& systemPath)>;
-
-    explicit FilesMet(IdentityLookup identityOf = IdentityOf) : identityOf(std::move(identityOf)) {}
-
-    /// True the first time the run meets the file at path, false whenever it meets it again.
-    bool FirstMeeting(const std::wstring& path);
+    /// True the first time the run meets the file at path with this identity (as its folder's
+    /// listing gave it), false whenever it meets it again.
+    bool FirstMeeting(const std::wstring& path, const FileIdentity& identity);
 
 private:
     /// Cheap and not throwing, so that the set keeps no hash beside each identity.
@@ -30,7 +23,6 @@ private:
         bool operator()(const FileIdentity& a, const FileIdentity& b) const { return a.SameAs(b); }
     };
 
-    IdentityLookup identityOf;
     std::unordered_set<FileIdentity, IdentityHash, IdentityEqual> identities;
     /// Files without an identity, by their full path as the system compares names.
     std::unordered_set<std::wstring> paths;

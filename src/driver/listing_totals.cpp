@@ -5,7 +5,14 @@
 
 void ListingTotals::Add(const std::wstring& path, uint64_t bytes) {
     total += bytes;
-    const std::wstring root = lookup.rootOf(path);
+    const size_t separator = path.find_last_of(L"\\/");
+    const std::wstring folder =
+        separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+    if (lastRoot.empty() || folder != lastFolder) {
+        lastFolder = folder;
+        lastRoot = lookup.rootOf(path);
+    }
+    const std::wstring& root = lastRoot;
     auto shown = shownRootOf.find(root);
     if (shown == shownRootOf.end()) {
         // Once per root, not per file: a share's identity may cost a round trip to its server.

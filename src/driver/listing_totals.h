@@ -30,6 +30,10 @@ public:
 private:
     VolumeLookup lookup;
     uint64_t total = 0;
+    /// The folder of the file added last and its root: a walk adds a folder's files one after
+    /// the other, and the system's answer for each would cost a lookup of every folder above.
+    std::wstring lastFolder;
+    std::wstring lastRoot;
     /// Each root met, with the root its volume is shown by: the first met of that volume's.
     std::map<std::wstring, std::wstring> shownRootOf;
     /// Each volume's identity, with the root it is shown by.

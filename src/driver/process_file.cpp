@@ -5,9 +5,10 @@
 #include "logging/log_file.h"
 #include "logging/shorten_path.h"
 
-FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const FolderEntry& file, bool forced,
+FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const WalkEntry& entry, bool forced,
                         bool listOnly, FilesMet& met) {
-    const std::wstring path = file.Path();
+    const std::wstring& path = entry.path;
+    const FolderEntry& file = entry.file;
     if (!forced) {
         switch (cleaner.Scan(file)) {
         case CleanerResult::NotInfected:
@@ -16,7 +17,7 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const FolderEntry& file, 
             return outcome::Error;
         case CleanerResult::Leftover:
             // Named once, however many names and patterns lead to it.
-            if (met.FirstMeeting(path)) {
+            if (met.FirstMeeting(path, entry.identity)) {
                 cleaner.Tidy(file, !listOnly);
             }
             return outcome::NotInfected;
@@ -24,8 +25,8 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const FolderEntry& file, 
             break;
         }
     }
-    // Asked only now: most files of a walk are none of the family's and need no identity.
-    if (!met.FirstMeeting(path)) {
+    // Asked only now: most files of a walk are none of the family's and are not kept.
+    if (!met.FirstMeeting(path, entry.identity)) {
         return outcome::NotInfected;
     }
     // The record of a cleaning that a run left unfinished is shown as the file it is about.

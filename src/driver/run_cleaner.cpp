@@ -27,23 +27,27 @@ bool IsMissingFile(const std::wstring& path) {
     return !UniqueFind(FindFirstFileW(ToSystemPath(path).c_str(), &data));
 }
 
-// TEMPORARY until the walker hands over its held folders.
-FolderEntry BridgeEntry(const std::wstring& path) {
-    const size_t separator = path.find_last_of(L"\\/");
-    const std::wstring directory =
-        separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
-    static std::shared_ptr<HeldFolder> last;
-    if (!last || last->Path() != directory) {
-        last = HeldFolder::OpenPath(directory);
-    }
-    return FolderEntry{last, path.substr(separator == std::wstring::npos ? 0 : separator + 1)};
-}
-
 struct Counters {
     int32_t infected = 0;
     int32_t cleaned = 0;
     ListingTotals listed;
 };
+
+/// Walks one prepared path, handing each file it meets on.
+template <typename Process> void Walk(const DirWalker& walker, const Process& process) {
+    const DirWalkerIterator end = walker.end();
+    for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
+        const WalkEntry entry = *it;
+        if (!entry.isValid) {
+            LogLine(prefix::Warning, L"Invalid Path [" + entry.path + L"]");
+            continue;
+        }
+        if (entry.isDirectory) {
+            continue;
+        }
+        process(entry);
+    }
+}
 
 Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     const std::vector<std::wstring> paths = modes.paths;
@@ -53,44 +57,38 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
     // Patterns, paths given twice, links and an interrupted cleaning's second name can all lead
     // to one file.
     FilesMet met;
-    const auto process = [&](const FolderEntry& file) {
-        const FileOutcome result = ProcessFile(cleaner, file, forced, listOnly, met);
+    const auto process = [&](const WalkEntry& entry) {
+        const FileOutcome result = ProcessFile(cleaner, entry, forced, listOnly, met);
         if (result & outcome::Infected) {
             ++counters.infected;
             if (listOnly) {
-                counters.listed.Add(file.Path(), cleaner.InfectedSizeOf(file));
+                // The listing's size: no file is opened again to learn it.
+                counters.listed.Add(entry.path, entry.size);
             }
         }
         if (result & outcome::Cleaned) {
             ++counters.cleaned;
         }
     };
-    DirWalker walker;
     for (const std::wstring& path : paths) {
+        DirWalker walker;
         if (!walker.Prepare(path)) {
             continue;
         }
         // A file given by name, or by a pattern, whose cleaning a run cut off has another name
-        // now, which the walk of the name alone would not meet.
-        const std::vector<FolderEntry> interrupted = cleaner.InterruptedCleaningsOf(path);
-        for (const FolderEntry& file : interrupted) {
-            process(file);
+        // now, which the walk of the name alone would not meet. Each is met through its
+        // folder's listing, as the walk meets files.
+        const std::vector<std::wstring> interrupted = cleaner.InterruptedCleaningsOf(path);
+        for (const std::wstring& file : interrupted) {
+            DirWalker fileWalker;
+            if (fileWalker.Prepare(file)) {
+                Walk(fileWalker, process);
+            }
         }
         if (!interrupted.empty() && IsMissingFile(path)) {
             continue;
         }
-        const DirWalkerIterator end = walker.end();
-        for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
-            const WalkEntry entry = *it;
-            if (!entry.isValid) {
-                LogLine(prefix::Warning, L"Invalid Path [" + entry.path + L"]");
-                continue;
-            }
-            if (entry.isDirectory) {
-                continue;
-            }
-            process(BridgeEntry(entry.path));
-        }
+        Walk(walker, process);
     }
     return counters;
 }

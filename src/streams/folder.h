@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/unique_handle.h"
+#include "streams/relative_files.h"
 
 /// A folder the run works in, as the file-system interface knows it: every file in it is
 /// reached by a single name relative to it, never by a path looked up again.
@@ -35,14 +36,20 @@ struct FolderEntry {
 /// or to links that lead to it.
 class HeldFolder : public IFolder {
 public:
-    HeldFolder(UniqueFile handle, std::wstring path)
-        : handle(std::move(handle)), path(std::move(path)) {}
+    HeldFolder(UniqueFile handle, std::wstring path, const relative::Facts& facts)
+        : handle(std::move(handle)), path(std::move(path)), facts(facts) {}
     const std::wstring& Path() const override { return path; }
     HANDLE Handle() const { return handle.get(); }
+    /// What the handle said of the folder when it was opened: its volume and index tell it.
+    const relative::Facts& Facts() const { return facts; }
 
     /// Opens a folder given by path: the one lookup by path of a walk, made when it starts.
     /// Null, with the last error, when the path leads to no folder.
     static std::shared_ptr<HeldFolder> OpenPath(const std::wstring& path);
+    /// Opens the folder that the last name of path is in, shown as the path's folder part as
+    /// given (empty for a name alone), and gives that name. Null, with the last error, when
+    /// there is no such folder.
+    static std::shared_ptr<HeldFolder> OpenParentOf(const std::wstring& path, std::wstring& name);
     /// Opens the subfolder name of parent relative to it, not through a link: null, with the
     /// last error, when it cannot be opened or is not a plain folder (ERROR_REPARSE_TAG_INVALID
     /// for a name surrogate).
@@ -50,6 +57,11 @@ public:
                                                  const std::wstring& name);
 
 private:
+    /// Opens a folder at a system path ("\\?\" form), shown as shown.
+    static std::shared_ptr<HeldFolder> OpenSystemPath(const std::wstring& systemPath,
+                                                      std::wstring shown);
+
     UniqueFile handle;
     std::wstring path;
+    relative::Facts facts;
 };

@@ -153,6 +153,10 @@ private:
 class Win32FileSystem : public IFileSystem {
 public:
     DWORD Attributes(const IFolder& folder, const std::wstring& name) override {
+        // The folder itself and its parent, which no single name may stand for.
+        if (name == L"." || name == L"..") {
+            return FILE_ATTRIBUTE_DIRECTORY;
+        }
         relative::OpenRequest request = Request(0, ShareAll);
         request.eitherKind = true;
         const UniqueFile entry = relative::Open(FolderHandle(folder), name, request);

@@ -16,9 +16,10 @@ constexpr ULONG OpenReparsePoint = 0x00200000;
 constexpr ULONG ObjectCaseInsensitive = 0x00000040;
 constexpr ULONG DirectoryFile = 0x00000001;
 constexpr ULONG NonDirectoryFile = 0x00000040;
+constexpr ULONG OpenForBackupIntent = 0x00004000;
 constexpr ULONG SynchronousIoNonAlert = 0x00000020;
-constexpr ULONG OpenDisposition = 0x00000001;
-constexpr ULONG CreateDisposition = 0x00000002;
+constexpr ULONG DispositionOpen = 0x00000001;
+constexpr ULONG DispositionCreate = 0x00000002;
 
 struct AttributeTag {
     ULONG attributes;
@@ -59,14 +60,17 @@ UniqueFile Open(HANDLE folder, const std::wstring& name, const OpenRequest& requ
                                request.security);
     IO_STATUS_BLOCK status = {};
     HANDLE opened = INVALID_HANDLE_VALUE;
+    // A folder is opened as the system's directory search opens it, with backup intent: an
+    // administrator's run may list folders whose access lists leave it out.
     const ULONG kind = request.eitherKind  ? 0
-                       : request.directory ? DirectoryFile
+                       : request.directory ? DirectoryFile | OpenForBackupIntent
                                            : NonDirectoryFile;
     const ULONG options = OpenReparsePoint | SynchronousIoNonAlert | kind;
     const LONG result = sys::NtCreateFile(
-        &opened, request.access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status,
-        nullptr, FILE_ATTRIBUTE_NORMAL, request.share,
-        request.disposition == Disposition::CreateNew ? CreateDisposition : OpenDisposition, options, nullptr, 0);
+        &opened, request.access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status, nullptr,
+        FILE_ATTRIBUTE_NORMAL, request.share,
+        request.disposition == Disposition::CreateNew ? DispositionCreate : DispositionOpen,
+        options, nullptr, 0);
     if (!Succeeded(result)) {
         // As CreateFileW says it of a new file whose name is taken.
         if (request.disposition == Disposition::CreateNew &&
@@ -92,9 +96,8 @@ bool Rename(HANDLE file, HANDLE folder, const std::wstring& name) {
     rename->FileNameLength = static_cast<ULONG>(nameBytes);
     memcpy(rename->FileName, name.data(), nameBytes);
     IO_STATUS_BLOCK status = {};
-    return Succeeded(sys::NtSetInformationFile(file, &status, rename,
-                                               static_cast<ULONG>(buffer.size()),
-                                               FileRenameInformationClass));
+    return Succeeded(sys::NtSetInformationFile(
+        file, &status, rename, static_cast<ULONG>(buffer.size()), FileRenameInformationClass));
 }
 
 bool MarkDeleted(HANDLE file) {

@@ -6,10 +6,6 @@
 
 namespace {
 
-bool IsDotEntry(const wchar_t* name) {
-    return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0;
-}
-
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
@@ -19,18 +15,14 @@ size_t LastSeparator(const std::wstring& path) {
     return path.find_last_of(L"\\/");
 }
 
-/// The system form of a root, without a trailing backslash. A bare drive such as "C:" stands for
-/// the drive's root here, where the system would take it for the drive's current directory.
-std::wstring SystemRootOf(const std::wstring& path) {
-    if (path.empty()) {
-        return path;
-    }
+/// Whether a folder argument names a drive's root ("C:", "C:\", "\\?\C:\").
+bool IsDriveRoot(const std::wstring& path) {
     const bool bareDrive = path.size() == 2 && path[1] == L':';
-    std::wstring system = ToSystemPath(bareDrive ? path + L"\\" : path);
-    if (system.back() == L'\\') {
-        system.pop_back();
+    const std::wstring system = ToSystemPath(bareDrive ? path + L"\\" : path);
+    if (system.size() < 6 || system[5] != L':') {
+        return false;
     }
-    return system;
+    return system.find_first_not_of(L'\\', 6) == std::wstring::npos;
 }
 
 /// A subdirectory left out of the walk is said on the console and in the log: its files are
@@ -39,14 +31,20 @@ void WarnSkipped(const std::wstring& text) {
     PrintAndLogLine(text, color::Warning, prefix::Warning);
 }
 
-/// A directory's own system path for calls on the directory itself: "\\?\C:" without its
-/// backslash would name the volume, not its root directory.
-std::wstring AsDirectory(const std::wstring& systemDirectory) {
-    return !systemDirectory.empty() && systemDirectory.back() == L':' ? systemDirectory + L"\\"
-                                                                      : systemDirectory;
+void WarnLink(const std::wstring& path) {
+    WarnSkipped(L"Not descending into [" + path +
+                L"], it is a link to another place: give that place as a path to clean it");
+}
+
+FileIdentity IdentityOfFolder(const HeldFolder& folder) {
+    return IdentityFrom(folder.Facts().volume, folder.Facts().index);
 }
 
 } // namespace
+
+WalkFrame::WalkFrame(std::shared_ptr<HeldFolder> held, const std::wstring& literal)
+    : folder(std::move(held)), identity(IdentityOfFolder(*folder)),
+      listing(folder->Handle(), literal) {}
 
 bool DirWalker::Prepare(const std::wstring& argument) {
     if (argument.empty()) {
@@ -68,121 +66,176 @@ bool DirWalker::Prepare(const std::wstring& argument) {
 
 DirWalkerIterator::DirWalkerIterator(const std::wstring& path, bool recursive)
     : recursive(recursive) {
-    const bool hasPattern = path.find(L'*') != std::wstring::npos;
-    // The system is always given the "\\?\" form, so no depth is out of reach; entries keep
-    // the caller's form.
-    const std::wstring systemPath = SystemRootOf(path);
-    WalkFrame root;
-    root.directory = path;
-    const DWORD attributes = GetFileAttributesW(AsDirectory(systemPath).c_str());
-    const bool rootIsDirectory = attributes != INVALID_FILE_ATTRIBUTES &&
-                                 (attributes & FILE_ATTRIBUTE_DIRECTORY) && !hasPattern;
-    const std::wstring pattern = rootIsDirectory ? systemPath + L"\\*" : systemPath;
-    root.findHandle.reset(FindFirstFileW(pattern.c_str(), &root.findData));
-    if (rootIsDirectory) {
-        root.systemDirectory = systemPath;
-        root.hasDirectory = true;
-    } else {
-        root.systemDirectory = systemPath.substr(0, LastSeparator(systemPath));
-        const size_t lastSeparator = LastSeparator(path);
-        if (lastSeparator != std::wstring::npos) {
-            root.directory = path.substr(0, lastSeparator);
-            root.hasDirectory = true;
+    if (path.empty()) {
+        broken = WalkEntry();
+        return;
+    }
+    // The argument is looked up once, here; everything below it is reached through handles.
+    if (!HasWildcards(path)) {
+        if (std::shared_ptr<HeldFolder> folder = HeldFolder::OpenPath(path)) {
+            const DWORD attributes = folder->Facts().attributes;
+            frames.emplace_back(std::move(folder), std::wstring());
+            frames.back().withoutDots = IsDriveRoot(path);
+            if (!NextInFrame(frames.back())) {
+                BreakOff(path, attributes);
+            }
+            return;
         }
     }
-    if (root.findHandle) {
-        root.identity = IdentityOf(AsDirectory(root.systemDirectory));
+    StartInParent(path);
+}
+
+void DirWalkerIterator::StartInParent(const std::wstring& path) {
+    const size_t separator = LastSeparator(path);
+    const std::wstring shown = separator == std::wstring::npos ? path : path.substr(0, separator);
+    std::wstring name;
+    std::shared_ptr<HeldFolder> folder = HeldFolder::OpenParentOf(path, name);
+    if (!folder) {
+        broken = WalkEntry();
+        broken->path = shown;
+        return;
     }
-    frames.push_back(std::move(root));
+    const DWORD attributes = folder->Facts().attributes;
+    NamePattern pattern(name);
+    frames.emplace_back(std::move(folder), pattern.HasWildcards() ? std::wstring() : name);
+    frames.back().pattern = std::move(pattern);
+    if (NextInFrame(frames.back())) {
+        return;
+    }
+    // Nothing by that name in a folder that exists: the folder is what the warning names. A
+    // name alone names itself.
+    if (separator == std::wstring::npos) {
+        frames.clear();
+        broken = WalkEntry();
+        broken->path = shown;
+        return;
+    }
+    BreakOff(shown, attributes);
+}
+
+void DirWalkerIterator::BreakOff(const std::wstring& path, DWORD attributes) {
+    frames.clear();
+    broken = WalkEntry();
+    broken->path = path;
+    LogLine(prefix::Error, L"consistency error: " + LogHex(attributes, 8).GetText());
 }
 
 DirWalkerIterator::~DirWalkerIterator() {
     // A destructor must not throw: when the log refuses the cleanup lines during the
-    // unwinding of an earlier failure, the searches are still closed below.
+    // unwinding of an earlier failure, the folders are still closed below.
     try {
         for (const WalkFrame& frame : frames) {
-            const LogHex handle(reinterpret_cast<uintptr_t>(frame.findHandle.get()),
+            const LogHex handle(reinterpret_cast<uintptr_t>(frame.folder->Handle()),
                                 2 * sizeof(void*));
-            LogLine(prefix::Info, L"DirWalkerIterator::cleanup('" + frame.directory + L"', '" +
-                                      frame.findData.cFileName + L"', " + handle.GetText() + L")");
+            LogLine(prefix::Info, L"DirWalkerIterator::cleanup('" + frame.folder->Path() + L"', '" +
+                                      frame.current.name + L"', " + handle.GetText() + L")");
         }
     } catch (const LoggerException&) {
     }
 }
 
 WalkEntry DirWalkerIterator::operator*() const {
-    const WalkFrame& current = frames.back();
+    if (broken || frames.empty()) {
+        return broken ? *broken : WalkEntry();
+    }
+    const WalkFrame& frame = frames.back();
     WalkEntry entry;
-    if (current.findHandle) {
-        entry.path = current.hasDirectory ? current.directory + L"\\" + current.findData.cFileName
-                                          : std::wstring(current.findData.cFileName);
-        entry.isDirectory = (current.findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.isValid = true;
-        return entry;
-    }
-    entry.path = current.directory;
-    const DWORD attributes =
-        GetFileAttributesW(AsDirectory(SystemRootOf(current.directory)).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return entry;
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        LogLine(prefix::Error, L"consistency error: " + LogHex(attributes, 8).GetText());
-        return entry;
-    }
+    entry.path = frame.folder->PathOf(frame.current.name);
+    entry.isDirectory = frame.current.IsDirectory();
     entry.isValid = true;
+    entry.file = FolderEntry{frame.folder, frame.current.name};
+    entry.identity = IdentityFrom(frame.identity.volume, frame.current.fileId);
+    entry.size = frame.current.size;
     return entry;
 }
 
 DirWalkerIterator& DirWalkerIterator::operator++() {
+    if (broken) {
+        broken.reset();
+        return *this;
+    }
     if (frames.empty()) {
         return *this;
     }
-    WalkFrame& current = frames.back();
-    if (!current.findHandle) {
-        frames.pop_back();
+    const ListedEntry& current = frames.back().current;
+    if (recursive && current.IsDirectory() && !current.IsDotEntry() && Descend()) {
         return *this;
-    }
-    if (!recursive) {
-        if (!FindNextFileW(current.findHandle.get(), &current.findData)) {
-            frames.pop_back();
-        }
-        return *this;
-    }
-    if ((current.findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !IsDotEntry(current.findData.cFileName)) {
-        WalkFrame child;
-        child.directory = (current.hasDirectory ? current.directory + L"\\" : std::wstring()) +
-                          current.findData.cFileName;
-        child.systemDirectory = current.systemDirectory + L"\\" + current.findData.cFileName;
-        child.identity = IdentityOf(child.systemDirectory);
-        // Links and junctions are followed, but never back into a directory the walk is
-        // already inside: its content is being walked, and the circle would have no end.
-        if (const WalkFrame* inside = FrameOnCurrentDescent(child.identity)) {
-            WarnSkipped(L"Not descending into [" + child.directory + L"], it leads back into [" +
-                        (inside->hasDirectory ? inside->directory : std::wstring(L".")) + L"]");
-        } else {
-            const std::wstring pattern = child.systemDirectory + L"\\*";
-            child.findHandle.reset(FindFirstFileW(pattern.c_str(), &child.findData));
-            if (child.findHandle) {
-                child.hasDirectory = true;
-                frames.push_back(std::move(child));
-                return *this;
-            }
-            const std::wstring reason = FormatLastError();
-            WarnSkipped(L"Can't search directory [" + child.directory + L"], " + reason);
-        }
     }
     MoveOn();
     return *this;
 }
 
+bool DirWalkerIterator::Descend() {
+    const WalkFrame& parent = frames.back();
+    const ListedEntry& current = parent.current;
+    const std::wstring path = parent.folder->PathOf(current.name);
+    // Links and junctions lead elsewhere, wherever a user points them meanwhile: the place
+    // they lead to is cleaned when it is given as a path.
+    if (current.IsLink()) {
+        WarnLink(path);
+        return false;
+    }
+    const FileIdentity listed = IdentityFrom(parent.identity.volume, current.fileId);
+    // A folder mounted inside itself would lead round in a circle without end.
+    if (const WalkFrame* inside = FrameOnCurrentDescent(listed)) {
+        const std::wstring& into = inside->folder->Path();
+        WarnSkipped(L"Not descending into [" + path + L"], it leads back into [" +
+                    (into.empty() ? std::wstring(L".") : into) + L"]");
+        return false;
+    }
+    std::shared_ptr<HeldFolder> child = HeldFolder::OpenChild(*parent.folder, current.name);
+    if (!child) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_REPARSE_TAG_INVALID) {
+            // Listed as a folder, but a link by the time it was opened.
+            WarnLink(path);
+            return false;
+        }
+        // A folder that vanished is named as the system's directory search named it.
+        WarnSkipped(L"Can't search directory [" + path + L"], " +
+                    FormatError(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error));
+        return false;
+    }
+    if (listed.Known() && !listed.SameAs(IdentityOfFolder(*child))) {
+        WarnSkipped(L"Not descending into [" + path +
+                    L"], another folder took its name while the walk was listing its parent");
+        return false;
+    }
+    frames.emplace_back(std::move(child), std::wstring());
+    if (NextInFrame(frames.back())) {
+        return true;
+    }
+    WarnIfBroken(frames.back());
+    frames.pop_back();
+    return false;
+}
+
+bool DirWalkerIterator::NextInFrame(WalkFrame& frame) const {
+    while (frame.listing.Next(frame.current)) {
+        if (frame.withoutDots && frame.current.IsDotEntry()) {
+            continue;
+        }
+        if (frame.pattern && !frame.pattern->Matches(frame.current.name, frame.current.shortName)) {
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
+void DirWalkerIterator::WarnIfBroken(const WalkFrame& frame) {
+    if (frame.listing.Error() != 0) {
+        WarnSkipped(L"Can't search directory [" + frame.folder->Path() + L"], " +
+                    FormatError(frame.listing.Error()));
+    }
+}
+
 void DirWalkerIterator::MoveOn() {
     while (!frames.empty()) {
-        WalkFrame& current = frames.back();
-        if (FindNextFileW(current.findHandle.get(), &current.findData)) {
+        if (NextInFrame(frames.back())) {
             return;
         }
+        WarnIfBroken(frames.back());
         frames.pop_back();
     }
 }
@@ -197,12 +250,13 @@ const WalkFrame* DirWalkerIterator::FrameOnCurrentDescent(const FileIdentity& id
 }
 
 bool DirWalkerIterator::operator==(const DirWalkerIterator& other) const {
-    if (recursive != other.recursive || frames.size() != other.frames.size()) {
+    if (recursive != other.recursive || frames.size() != other.frames.size() ||
+        broken.has_value() != other.broken.has_value()) {
         return false;
     }
     for (size_t i = 0; i < frames.size(); ++i) {
-        if (frames[i].directory != other.frames[i].directory ||
-            lstrcmpW(frames[i].findData.cFileName, other.frames[i].findData.cFileName) != 0) {
+        if (frames[i].folder != other.frames[i].folder ||
+            frames[i].current.name != other.frames[i].current.name) {
             return false;
         }
     }

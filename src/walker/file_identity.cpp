@@ -2,9 +2,8 @@
 
 #include "platform/unique_handle.h"
 
-FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& information) {
-    return {information.dwVolumeSerialNumber, information.nFileIndexHigh,
-            information.nFileIndexLow};
+FileIdentity IdentityFrom(DWORD volume, uint64_t index) {
+    return {volume, static_cast<DWORD>(index >> 32), static_cast<DWORD>(index)};
 }
 
 FileIdentity IdentityOf(const std::wstring& systemPath) {
@@ -16,7 +15,9 @@ FileIdentity IdentityOf(const std::wstring& systemPath) {
                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information;
     if (file && GetFileInformationByHandle(file.get(), &information)) {
-        return IdentityFrom(information);
+        return IdentityFrom(information.dwVolumeSerialNumber,
+                            static_cast<uint64_t>(information.nFileIndexHigh) << 32 |
+                                information.nFileIndexLow);
     }
     return FileIdentity();
 }

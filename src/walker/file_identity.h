@@ -2,17 +2,17 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
-/// Which file or directory a path leads to, through any links, junctions and other names:
-/// volume and file index.
+/// Which file or directory an entry is, whatever names lead to it: volume and file index.
 struct FileIdentity {
     DWORD volume = 0;
     DWORD indexHigh = 0;
     DWORD indexLow = 0;
 
-    /// False when the file could not be opened or has no index (all zeros: a file system that
-    /// keeps none reports it for every file); such an identity matches none.
+    /// False where the system gave no index (all zeros: a file system that keeps none reports it
+    /// for every file); such an identity matches none.
     bool Known() const { return indexHigh != 0 || indexLow != 0; }
     bool SameAs(const FileIdentity& other) const {
         return Known() && volume == other.volume && indexHigh == other.indexHigh &&
@@ -20,9 +20,9 @@ struct FileIdentity {
     }
 };
 
-/// The identity the system reports for an open file or directory.
-FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& information);
+/// The identity of the entry with this index on the volume with this serial number.
+FileIdentity IdentityFrom(DWORD volume, uint64_t index);
 
-/// The identity of the file or directory at a system path ("\\?\" form); unknown when it cannot
-/// be opened.
+/// The identity of the file or directory at a system path ("\\?\" form), through any links;
+/// unknown when it cannot be opened. The report tells its files apart by it.
 FileIdentity IdentityOf(const std::wstring& systemPath);

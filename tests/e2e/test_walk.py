@@ -103,8 +103,8 @@ class WalkTests(ToolTestCase):
     def stage_link_back(self):
         link = os.path.join(self.root, "sub", "up")
         os.symlink("..", link)
-        return ("Not descending into [%s\\sub\\up], it leads back into [%s]" % (
-            self.win_root, self.win_root), lambda: os.remove(link))
+        return ("Not descending into [%s\\sub\\up], it is a link to another place: give that "
+                "place as a path to clean it" % self.win_root, lambda: os.remove(link))
 
     def test_SkippedSubdirectories_OneWarningEachInTheLogAndOnTheConsole(self):
         # (what, staging, run's preexec). Root ignores permission bits: as root the locked

@@ -80,15 +80,6 @@ void CheckDepthFirstPreOrder(const std::vector<WalkEntry>& entries, const std::w
     }
 }
 
-/// The identity of a directory for which the system reports this volume and file index.
-FileIdentity Reported(DWORD volume, uint64_t index) {
-    BY_HANDLE_FILE_INFORMATION information = {};
-    information.dwVolumeSerialNumber = volume;
-    information.nFileIndexHigh = static_cast<DWORD>(index >> 32);
-    information.nFileIndexLow = static_cast<DWORD>(index);
-    return IdentityFrom(information);
-}
-
 } // namespace
 
 TEST_CASE("DirWalker_DirectoryRoot_DepthFirstPreOrderOfEverything") {
@@ -137,6 +128,25 @@ TEST_CASE("DirWalker_DirectoryRoot_DepthFirstPreOrderOfEverything") {
     CHECK(entries[0].path == r + L".");
     CHECK(entries[1].path == r + L"..");
     CHECK(log.Text().empty());
+}
+
+TEST_CASE("DirWalker_Entries_SizeAndIdentityFromTheListing") {
+    const TempDir dir;
+    WriteBytes(dir / L"data.bin", std::vector<unsigned char>(1234, 7));
+    REQUIRE(CreateHardLinkW((dir / L"second name").c_str(), (dir / L"data.bin").c_str(), nullptr));
+    std::vector<WalkEntry> files;
+    for (const WalkEntry& entry : Walk(dir.path())) {
+        if (!entry.isDirectory) {
+            files.push_back(entry);
+        }
+    }
+    REQUIRE(files.size() == 2);
+    for (const WalkEntry& entry : files) {
+        CAPTURE(entry.path);
+        CHECK(entry.size == 1234);
+        CHECK(entry.identity.Known());
+        CHECK(entry.identity.SameAs(IdentityOf(ToSystemPath(dir / L"data.bin"))));
+    }
 }
 
 TEST_CASE("DirWalker_PatternRoot_FiltersTopLevelOnlyAndWalksMatchingDirectoriesWhole") {
@@ -288,6 +298,60 @@ TEST_CASE("DirWalker_SubdirectoryThatVanishes_SkippedWithAWarning") {
                                              L"], GLE(0x00000003)"});
 }
 
+TEST_CASE("DirWalker_SubdirectoryReplacedAfterItsListing_SkippedWithAWarning") {
+    // Another folder takes the name between the listing that named it and its opening: the
+    // walk does not enter a folder it did not list.
+    const WalkTree tree;
+    REQUIRE(CreateDirectoryW((tree / L"swapped").c_str(), nullptr));
+    TouchFile(tree / L"swapped\\listed.txt");
+    LogCapture log;
+    std::vector<WalkEntry> entries;
+    DirWalker walker;
+    REQUIRE(walker.Prepare(tree.root()));
+    const DirWalkerIterator end = walker.end();
+    for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
+        entries.push_back(*it);
+        if (entries.back().path == tree / L"swapped") {
+            REQUIRE(MoveFileW((tree / L"swapped").c_str(), (tree / L"moved away").c_str()));
+            REQUIRE(CreateDirectoryW((tree / L"swapped").c_str(), nullptr));
+            TouchFile(tree / L"swapped\\planted.txt");
+        }
+    }
+    const std::multiset<std::wstring> paths = PathsOf(entries);
+    CHECK(paths.count(tree / L"swapped\\planted.txt") == 0);
+    CHECK(paths.count(tree / L"sub\\deeper\\c.txt") == 1);
+    const std::vector<std::wstring> lines = log.Lines();
+    CHECK(lines == std::vector<std::wstring>{
+                       L"WARNING: Not descending into [" + tree / L"swapped" +
+                       L"], another folder took its name while the walk was listing its parent"});
+}
+
+TEST_CASE("DirWalker_FoldersItIsIn_HeldSoThatNoneCanBeMovedOrRemoved") {
+    const WalkTree tree;
+    DirWalker walker;
+    REQUIRE(walker.Prepare(tree.root()));
+    DirWalkerIterator it = walker.begin();
+    while ((*it).path != tree / L"sub\\deeper\\c.txt") {
+        ++it;
+    }
+    {
+        // The entry holds its folder too, as the driver's work on it does.
+        const WalkEntry entry = *it;
+        REQUIRE(entry.file.folder);
+        CHECK(entry.file.name == L"c.txt");
+        CHECK(entry.file.Path() == entry.path);
+        for (const wchar_t* folder : {L"sub\\deeper", L"sub"}) {
+            CAPTURE(std::wstring(folder));
+            CHECK_FALSE(MoveFileW((tree / folder).c_str(), (tree / L"elsewhere").c_str()));
+        }
+    }
+    // Once the walk has left them, they are free again.
+    while (it != walker.end()) {
+        ++it;
+    }
+    CHECK(MoveFileW((tree / L"sub").c_str(), (tree / L"elsewhere").c_str()));
+}
+
 TEST_CASE("DirWalker_AbandonedWalk_LogsEachOpenSearchFromTheRoot") {
     const WalkTree tree;
     LogCapture log;
@@ -390,20 +454,20 @@ TEST_CASE("FileIdentity_FileIndexOfZeros_UnknownAndMatchingNone") {
     // A file system without file indexes reports zeros for every directory: taken as known,
     // every subdirectory would look like the root and be skipped as a circle.
     const DWORD volume = 0x1234ABCD;
-    const FileIdentity zeros = Reported(volume, 0);
+    const FileIdentity zeros = IdentityFrom(volume, 0);
     CHECK_FALSE(zeros.Known());
-    CHECK_FALSE(zeros.SameAs(Reported(volume, 0)));
-    CHECK_FALSE(Reported(0, 0).Known());
+    CHECK_FALSE(zeros.SameAs(IdentityFrom(volume, 0)));
+    CHECK_FALSE(IdentityFrom(0, 0).Known());
     // Either half of the index makes it known; a volume without a serial number does not
     // matter.
     for (const uint64_t index : {5ull, 7ull << 32}) {
         CAPTURE(index);
-        const FileIdentity identity = Reported(volume, index);
+        const FileIdentity identity = IdentityFrom(volume, index);
         CHECK(identity.Known());
-        CHECK(identity.SameAs(Reported(volume, index)));
-        CHECK_FALSE(identity.SameAs(Reported(volume, index + 1)));
-        CHECK_FALSE(identity.SameAs(Reported(volume + 1, index)));
-        CHECK(Reported(0, index).SameAs(Reported(0, index)));
+        CHECK(identity.SameAs(IdentityFrom(volume, index)));
+        CHECK_FALSE(identity.SameAs(IdentityFrom(volume, index + 1)));
+        CHECK_FALSE(identity.SameAs(IdentityFrom(volume + 1, index)));
+        CHECK(IdentityFrom(0, index).SameAs(IdentityFrom(0, index)));
     }
 }
 

@@ -93,3 +93,27 @@ TEST_CASE("ListingTotals_RootsOfOneVolume_OneLineByTheFirstRootWithTheSumAgainst
         CHECK_MESSAGE(log.Lines() == c.lines, Printable(log.Lines()));
     }
 }
+
+TEST_CASE("ListingTotals_FilesOfOneFolderOneAfterAnother_ItsRootLookedUpOnce") {
+    // Each lookup of a root costs a lookup of every folder above the file.
+    PlayedVolumes played{{{L"C:\\", L"volume 1"}}, {}, {}};
+    VolumeLookup lookup = played.Lookup();
+    std::vector<std::wstring> rootsAskedFor;
+    lookup.rootOf = [&rootsAskedFor](const std::wstring& path) {
+        rootsAskedFor.push_back(path);
+        return path.substr(0, 3);
+    };
+    ListingTotals totals(lookup);
+    for (const wchar_t* path : {L"C:\\a\\1.dat", L"C:\\a\\2.dat", L"C:\\a\\b\\3.dat",
+                                L"C:\\a\\b\\4.dat", L"C:\\a\\5.dat"}) {
+        totals.Add(path, 10);
+    }
+    CHECK(rootsAskedFor ==
+          std::vector<std::wstring>{L"C:\\a\\1.dat", L"C:\\a\\b\\3.dat", L"C:\\a\\5.dat"});
+    LogCapture log;
+    totals.Report();
+    CHECK(log.Lines() ==
+          std::vector<std::wstring>{L"INFO: Infected files take 50 bytes in all.",
+                                    L"INFO: Volume [C:\\]: 50 bytes of infected files, free "
+                                    L"space unknown."});
+}
