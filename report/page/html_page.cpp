@@ -64,8 +64,8 @@ small.note { display: block; color: #555; }
 p.site { margin: .2em 0; }
 .action { font-size: .9em; }
 .action .line, .action summary { display: grid; column-gap: .8em; padding: .2em .4em;
-  grid-template-columns: minmax(0, 15fr) minmax(0, 9fr) minmax(0, 24fr) minmax(0, 5fr)
-  minmax(0, 6fr) minmax(0, 13fr); }
+  grid-template-columns: minmax(0, 26fr) minmax(0, 8fr) minmax(0, 20fr) minmax(0, 5fr)
+  minmax(0, 7fr) minmax(0, 14fr); }
 .action .head { position: sticky; top: 0; z-index: 2; background: #f2f2f2; font-weight: bold;
   border-bottom: 1px solid #999; }
 .action summary { border-bottom: 1px solid #e2e2e2; }

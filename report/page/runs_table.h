@@ -22,7 +22,7 @@ std::string RunRow(const RunInfo& run, const std::string* machineCell, uint64_t 
 /// other machines passed over. The first Listed runs become rows, each machine named once.
 class InNeedRuns {
 public:
-    static constexpr uint64_t Listed = 500;
+    static constexpr uint64_t Listed = 200;
 
     InNeedRuns(SortedSpool& runs, ITextOut& rows, uint64_t largest)
         : runs(runs), rows(rows), largest(largest) {}

@@ -45,22 +45,28 @@ def screenshot(page, png, width, height, anchor=None):
 
 
 # Read at the end of the page, after it is parsed: reading its sizes lays it out, so the time
-# then is the time to load it and lay it out.
-_LAYOUT = b"""<script>(function () {
+# then is the time to load it and lay it out. Lines are counted on the screen given (as a
+# screenshot of that size shows it) and in the window's own viewport, which the browser's frame
+# makes smaller, as on a real screen of that size.
+_LAYOUT = """<script>(function () {
   var root = document.documentElement;
   var height = root.scrollHeight;
   var counts = document.querySelector("ul.counts");
   var below = counts ? counts.getBoundingClientRect().bottom : 0;
   var lines = document.querySelectorAll(".action details > summary");
-  var visible = 0;
-  for (var i = 0; i < lines.length; i++) {
-    var box = lines[i].getBoundingClientRect();
-    if (box.top >= below && box.bottom <= window.innerHeight) visible++;
-  }
+  var shown = function (bottom) {
+    var count = 0;
+    for (var i = 0; i < lines.length; i++) {
+      var box = lines[i].getBoundingClientRect();
+      if (box.top >= below && box.bottom <= bottom) count++;
+    }
+    return count;
+  };
   document.body.setAttribute("data-layout", JSON.stringify({
     loaded_ms: performance.now(), height: height, scroll_width: root.scrollWidth,
-    window_width: window.innerWidth, client_width: root.clientWidth,
-    counts_bottom: below, lines_visible: visible}));
+    window_width: window.innerWidth, window_height: window.innerHeight,
+    client_width: root.clientWidth, counts_bottom: below,
+    lines_on_screen: shown(%d), lines_in_window: shown(window.innerHeight)}));
 })();</script>"""
 
 
@@ -75,7 +81,7 @@ def layout(page, width, height=768, opened=False):
             content = f.read()
             if opened:
                 content = content.replace(b"<details ", b"<details open ")
-            out.write(content + _LAYOUT)
+            out.write(content + (_LAYOUT % height).encode("ascii"))
         dom = _chromium("--dump-dom", "--window-size=%d,%d" % (width, height),
                         "file://" + measured)
     found = re.search(r'data-layout="([^"]*)"', dom).group(1)
