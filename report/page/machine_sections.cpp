@@ -141,8 +141,8 @@ public:
         End();
         while (nextGroup < sizeof Groups / sizeof Groups[0]) {
             const Group& group = Groups[nextGroup++];
-            GroupHeading(group);
             if (GroupCount(list, group.need) != 0) {
+                GroupHeading(group);
                 out.Write("<p class=\"beyond\">None of them is listed: the page lists the worst " +
                           N(MachineList::Listed) + " machines. " + csvNote + "</p>\n");
             }
@@ -153,6 +153,9 @@ private:
     enum class Part { None, Files, Runs };
 
     void GroupHeading(const Group& group) {
+        if (GroupCount(list, group.need) == 0) {
+            return;
+        }
         out.Write("<div class=\"group\" id=\"" + std::string(group.id) + "\">" + group.title +
                   " (" + N(GroupCount(list, group.need)) + ")</div>\n");
     }

@@ -23,9 +23,9 @@ constexpr uint64_t DetailRuns = 3;
 constexpr size_t DetailKeyFields = 3;
 
 /// The action list: one line a machine in need that sent a log, worst first, under a heading
-/// per kind of need, with a sticky heading line; each line opens (<details>) on why, its site,
-/// its latest run, its worst files with their reasons and its latest runs. Kinds of need beyond
-/// the list's budget keep their heading and count. csvNote: where the rest is.
+/// per kind of need that has machines, with a sticky heading line; each line opens (<details>) on
+/// why, its site, its latest run, its worst files with their reasons and its latest runs. Kinds of
+/// need beyond the list's budget keep their heading and count. csvNote: where the rest is.
 [[nodiscard]] bool ActionList(ITextOut& out, SortedSpool& details, const MachineList& list,
                               uint64_t largest, const std::wstring& newestVersion,
                               const std::string& csvNote);
