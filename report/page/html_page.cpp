@@ -27,7 +27,8 @@ const char* const PageHead = R"(
 <title>Bristoke decryptor: report</title>
 <style>
 body { font-family: "Segoe UI", Arial, sans-serif; margin: 0 1em 1em; color: #222;
-  overflow-wrap: anywhere; }
+  overflow-wrap: break-word; }
+.path, .machine, .text, .site, .guid, .why, p.names, p.site, h3 { overflow-wrap: anywhere; }
 h1 { font-size: 1.3em; margin: .4em 0 .2em; }
 h2 { font-size: 1.15em; margin: 1.5em 0 .3em; border-bottom: 1px solid #bbb; }
 h3 { font-size: 1em; margin-bottom: .3em; }
@@ -42,7 +43,7 @@ ul.counts strong { font-size: 1.25em; margin-right: .25em; }
 table { border-collapse: collapse; margin: .4em 0 1em; max-width: 100%; }
 th, td { border: 1px solid #ccc; padding: .2em .5em; text-align: left; vertical-align: top; }
 th { background: #f2f2f2; position: sticky; top: 0; z-index: 1; }
-td.n, .action .n { text-align: right; }
+td.n, .action .n { text-align: right; white-space: nowrap; }
 summary { cursor: pointer; }
 details.folded > summary { font-size: 1.15em; font-weight: bold; margin-top: 1.5em; }
 .path { font-family: Consolas, "Courier New", monospace; }

@@ -24,7 +24,7 @@ std::string CleanRow(const MachineState& machine, uint64_t largest) {
            Cell(H(machine.Why()) +
                     (names.empty() ? "" : "<small class=\"note\">" + H(names) + "</small>"),
                 "text") +
-           Cell(H(machine.latestStart) + "<br><small>" +
+           Cell(H(machine.latestStart) + "<br><small class=\"text\">" +
                     Tool(machine.version, machine.architecture, machine.olderTool) + "</small>",
                 "when") +
            Cell(BarOf(machine, largest), "bars") + "</tr>\n";

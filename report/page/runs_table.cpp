@@ -63,10 +63,10 @@ std::string RunRow(const RunInfo& run, const std::string* machineCell, uint64_t 
            Cell(H(run.start), "when") + Cell(BarOf(run, largest), "bars") + Cell(Mode(run)) +
            Cell(N(run.Found()), "n") + Cell(N(run.Cleaned()), "n") +
            Cell(N(run.NotCleaned()), "n") + Cell(N(run.warnings), "n") + Cell(N(run.errors), "n") +
-           Cell(Ending(run)) + Cell(ExitState(run)) +
-           Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType))) +
-           Cell(Tool(run.version, BuildArchitecture(run), false)) + Cell(LogName(run.logFile)) +
-           "</tr>\n";
+           Cell(Ending(run)) + Cell(ExitState(run), "text") +
+           Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType)), "text") +
+           Cell(Tool(run.version, BuildArchitecture(run), false), "text") +
+           Cell(LogName(run.logFile)) + "</tr>\n";
 }
 
 bool InNeedRuns::Start() {

@@ -178,7 +178,7 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
     CHECK(std::min(bars[0], bars[1]) == std::make_pair(333, std::string("1 listed")));
     CHECK(std::max(bars[0], bars[1]) == std::make_pair(666, std::string("2 failed")));
     CHECK(bars[2] == std::make_pair(333, std::string("1 cleaned")));
-    CHECK(Count(page, "<td>5.1.2600 SP3, Workstation</td>") == 4);
+    CHECK(Count(page, "<td class=\"text\">5.1.2600 SP3, Workstation</td>") == 4);
 }
 
 TEST_CASE("WriteHtmlPage_LongNames_CutWithTheWholeTextOnHover") {
