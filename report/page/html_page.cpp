@@ -70,6 +70,7 @@ p.site { margin: .2em 0; }
 .action .head { position: sticky; top: 0; z-index: 2; background: #f2f2f2; font-weight: bold;
   border-bottom: 1px solid #999; }
 .action summary { border-bottom: 1px solid #e2e2e2; }
+.action details, .action .group { scroll-margin-top: 2em; }
 .action summary:hover { background: #f4f8fc; }
 .action summary .machine::before { content: "\25B8\00A0"; color: #666; }
 .action details[open] > summary .machine::before { content: "\25BE\00A0"; }
