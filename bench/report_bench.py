@@ -12,20 +12,32 @@ cleaned, 60 failed for three reasons and 10 skipped (an existing file kept); eve
 list-only run; each log has two warning lines. The logs (about 1.5 GB) are made once into
 BUILD/bench-cache/report/ and kept; delete the folder to reclaim the space.
 
+Every log has files that failed, so every machine needs action: the 10,000 logs of 100 files
+are an outbreak day's fleet, 10,000 machines all in need with 1,000,000 files.
+
 For each number of logs the report runs twice under Wine: with the console summary only, and
 with the CSV and the page written (into the cache folder, deleted afterwards). Peak working set
 and private bytes are the report process's own, sampled every 10 ms by the launcher of
-bench/decrypt_bench.exe (GetProcessMemoryInfo on the child).
+bench/decrypt_bench.exe (GetProcessMemoryInfo on the child). The page's size is printed, and the
+time headless Chromium takes to load it and lay it out at 1366x768 (the best of three loads; the
+load average says how busy the machine was); the bench fails when a page is 5 MB or larger or
+takes 3 s or more.
 Build first (scripts/test.sh).
 
-Environment: BRISTOKE_BUILD (default build/ARCH of the build this machine runs)."""
+Environment: BRISTOKE_BUILD (default build/ARCH of the build this machine runs);
+REPORT_BENCH_LOGS, numbers of logs to measure, of those above (default all): "10000" measures the
+outbreak day only, and makes only its logs."""
 import glob
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 
-from decrypt_bench import BENCH, BUILD, KEYS, WRITER, BenchError, run_bench, wine, win_path
+from decrypt_bench import BENCH, BUILD, KEYS, ROOT, WRITER, BenchError, run_bench, wine, win_path
+
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import chromium  # noqa: E402
 
 CACHE = os.path.join(BUILD, "bench-cache", "report")
 REPORT = os.path.join(BUILD, "BristokeReport.exe")
@@ -35,6 +47,9 @@ SETS = [(1000, [10, 90, 900]), (100, [10000])]
 DISTINCT_REASONS = 100000
 LOGS_A_SITE = 100
 FLAT_WITHIN = 2 * 1024 * 1024
+PAGE_BOUND = 5 * 1000 * 1000
+LOAD_BOUND_MS = 3000
+LOADS = 3
 RULE = "-" * 80
 FAILURES = [(50, 7, "INFO: Not valid Bristoke file."),
             (50, 19, "INFO: Loaded keys don't match."),
@@ -145,57 +160,75 @@ def make_logs(files, groups, distinct=False):
 
 
 def measure(folders, outputs):
-    """The launcher's result, and the rows of the files, runs and problems CSVs."""
+    """The launcher's result, the rows of the files, runs and problems CSVs, and the page's size
+    and best time to load in Chromium in ms."""
     out = os.path.join(CACHE, "out")
     os.makedirs(out, exist_ok=True)
+    page = os.path.join(out, "r.html")
     args = []
     if outputs:
-        args = ["--csv", win_path(os.path.join(out, "r")), "--html",
-                win_path(os.path.join(out, "r.html"))]
+        args = ["--csv", win_path(os.path.join(out, "r")), "--html", win_path(page)]
     subprocess.run(["sync"], check=True)
     try:
         result = wine(BENCH, "run", win_path(REPORT), *args, *[win_path(f) for f in folders])
-        rows = None
+        rows = page_figures = None
         if outputs:
             rows = []
             for kind in ("files", "runs", "problems"):
                 with open(os.path.join(out, "r-%s.csv" % kind), "rb") as f:
                     rows.append(sum(1 for _ in f) - 1)
+            page_figures = (os.path.getsize(page), min(
+                chromium.layout(page, 1366, 768)["loaded_ms"] for _ in range(LOADS)))
     finally:
         shutil.rmtree(out, ignore_errors=True)
-    return result, rows
+    return result, rows, page_figures
 
 
 def main():
     for path in (REPORT, TOOL, BENCH, WRITER, KEYS):
         if not os.path.exists(path):
             raise BenchError("%s is missing: build first" % path)
-    sets = [(files, groups, make_logs(files, groups)) for files, groups in SETS]
-    distinct = make_logs(DISTINCT_REASONS, [1], distinct=True)
+    chosen = os.environ.get("REPORT_BENCH_LOGS")
+    chosen = None if chosen is None else {int(n) for n in chosen.split()}
+
+    def measured(logs):
+        return chosen is None or logs in chosen
+
+    sets = [(files, groups, make_logs(files, groups)) for files, groups in SETS
+            if any(measured(sum(groups[:used])) for used in range(1, len(groups) + 1))]
     print("load average before: %.2f %.2f %.2f" % os.getloadavg())
     print("%6s %10s %8s %9s %11s %8s %13s %13s  %s" % (
         "logs", "files", "outputs", "seconds", "files/s", "MB/s", "peak WS KiB",
         "private KiB", "exit code"))
     private = []
+    pages = []
     for per_log, groups, folders in sets:
         for used in range(1, len(groups) + 1):
-            private.append(measure_set(per_log, sum(groups[:used]), folders[:used]))
-    private.append(measure_set(DISTINCT_REASONS, 1, distinct, "(a reason each)"))
+            if measured(sum(groups[:used])):
+                private.append(measure_set(per_log, sum(groups[:used]), folders[:used], pages))
+    if measured(1):
+        distinct = make_logs(DISTINCT_REASONS, [1], distinct=True)
+        private.append(measure_set(DISTINCT_REASONS, 1, distinct, pages, "(a reason each)"))
     print("load average after:  %.2f %.2f %.2f" % os.getloadavg())
     spread = max(private) - min(private)
     print("peak private bytes with the CSVs and the page: %d to %d KiB, spread %d KiB" % (
         min(private) // 1024, max(private) // 1024, spread // 1024))
     if spread > FLAT_WITHIN:
         raise BenchError("peak private bytes are not flat within %d KiB" % (FLAT_WITHIN // 1024))
+    for logs, size, loaded in pages:
+        if size >= PAGE_BOUND or loaded >= LOAD_BOUND_MS:
+            raise BenchError("the page of %d logs is %d bytes and takes %.0f ms to load, over "
+                             "%d bytes or %d ms" % (logs, size, loaded, PAGE_BOUND,
+                                                    LOAD_BOUND_MS))
 
 
-def measure_set(per_log, logs, folders, note=""):
-    """Prints both runs over the folders; returns the peak private bytes of the one with the
-    CSVs and the page."""
+def measure_set(per_log, logs, folders, pages, note=""):
+    """Prints both runs over the folders and the page's figures, which it adds to pages;
+    returns the peak private bytes of the run with the CSVs and the page."""
     size = sum(os.path.getsize(p) for f in folders
                for p in glob.glob(os.path.join(f, "*", "*.log")))
     for outputs in (False, True):
-        result, rows = measure(folders, outputs)
+        result, rows, page = measure(folders, outputs)
         seconds = float(result["seconds"])
         files = logs * per_log
         # A row per file, a row per run, and a row per warning line (two a log).
@@ -205,6 +238,9 @@ def measure_set(per_log, logs, folders, note=""):
             logs, files, "CSV+page" if outputs else "console", seconds, files / seconds,
             size / seconds / 1e6, int(result["peak_working_set"]) // 1024,
             int(result["peak_private"]) // 1024, result["exit_code"], note), flush=True)
+    print("%6d logs: the page is %d bytes; Chromium loads and lays it out in %.0f ms (best of "
+          "%d)" % (logs, page[0], page[1], LOADS), flush=True)
+    pages.append((logs,) + page)
     return int(result["peak_private"])
 
 

@@ -44,7 +44,7 @@ struct CsvOutput {
 
 bool WritePage(const ReportOptions& options, Collector& collector, int code, IConsole& console) {
     OutputFile page;
-    PageFacts facts{options.inputs, LocalTime(), options.filesCsv, code};
+    PageFacts facts{options.inputs, LocalTime(), options.filesCsv, options.runsCsv, code};
     if (!page.Create(options.htmlPath)) {
         console.Line(L"Can't create " + options.htmlPath + L", " + LastErrorText());
         return false;

@@ -9,19 +9,23 @@ using namespace html;
 namespace {
 
 /// Groups of reasons or notices shown; the rest are counted in one line.
-constexpr uint64_t ShownGroups = 200;
-constexpr uint64_t ListedProblems = 1000;
+constexpr uint64_t ShownGroups = 50;
+constexpr uint64_t ListedProblems = 200;
 
 /// A record's cells from the first one after the key: 'm' the machine (name and GUID, two
-/// fields), 'l' the same linked to its section, 'p' a path, 't' text.
-std::string Row(const SortedSpool::Record& record, size_t keyFields, const char* cells) {
+/// fields), 'l' the same linked to its line where the action list has one, 'p' a path, 't'
+/// text.
+std::string Row(const SortedSpool::Record& record, size_t keyFields, const char* cells,
+                const MachineList* list) {
     std::string row = "<tr>";
     size_t field = keyFields;
     for (size_t i = 0; cells[i] != 0 && field < record.size(); ++i) {
         if (cells[i] == 'm' || cells[i] == 'l') {
             const std::wstring& guid = field + 1 < record.size() ? record[field + 1] : L"";
-            row += Cell(cells[i] == 'l' ? MachineLink(record[field], guid)
-                                        : Machine(record[field], guid),
+            uint64_t position = 0;
+            const bool linked =
+                cells[i] == 'l' && list && list->Position(record[field], guid, position);
+            row += Cell(linked ? MachineLink(record[field], guid) : Machine(record[field], guid),
                         "machine");
             field += 2;
         } else {
@@ -32,13 +36,11 @@ std::string Row(const SortedSpool::Record& record, size_t keyFields, const char*
     return row + "</tr>\n";
 }
 
-/// A section of a spool sorted by group (its first keyFields fields): a heading per group with
-/// its count, then a table of its first rows. Only the rows shown are held, so memory stays
-/// bounded however large a group is.
 } // namespace
 
 bool GroupedSection(ITextOut& out, const char* id, const char* title, SortedSpool& spool,
-                    size_t keyFields, uint64_t listed, const char* columns, const char* cells) {
+                    size_t keyFields, uint64_t listed, const char* columns, const char* cells,
+                    const MachineList& list) {
     out.Write("<h2 id=\"" + std::string(id) + "\">" + std::string(title) + "</h2>\n");
     if (spool.Size() == 0) {
         out.Write("<p>None.</p>\n");
@@ -61,8 +63,8 @@ bool GroupedSection(ITextOut& out, const char* id, const char* title, SortedSpoo
             return;
         }
         const std::wstring name = keyFields > 1 ? group[0] + L": " + group[1] : group[0];
-        out.Write("<h3>" + H(name) + " (" + N(count) + ")</h3>\n<table>\n<tr>" + columns +
-                  "</tr>\n" + rows + "</table>\n");
+        out.Write("<h3>" + H(name) + " (" + N(count) + ")</h3>\n<table>\n<thead><tr>" + columns +
+                  "</tr></thead>\n" + rows + "</table>\n");
         if (count > listed) {
             out.Write("<p>... and " + N(count - listed) + " more, in the CSVs.</p>\n");
         }
@@ -79,7 +81,7 @@ bool GroupedSection(ITextOut& out, const char* id, const char* title, SortedSpoo
             ++groups;
         }
         if (++count <= listed && groups <= ShownGroups) {
-            rows += Row(record, keyFields, cells);
+            rows += Row(record, keyFields, cells, &list);
         }
     }
     if (groups != 0) {
@@ -98,7 +100,7 @@ bool ProblemSection(ITextOut& out, SortedSpool& problems) {
         out.Write("<p>None.</p>\n");
         return true;
     }
-    out.Write("<table>\n<tr><th>File</th><th>Problem</th><th>Detail</th></tr>\n");
+    out.Write("<table>\n<thead><tr><th>File</th><th>Problem</th><th>Detail</th></tr></thead>\n");
     SortedSpool::Record record;
     if (!problems.Sort()) {
         return false;
@@ -106,7 +108,7 @@ bool ProblemSection(ITextOut& out, SortedSpool& problems) {
     uint64_t shown = 0;
     while (problems.Next(record)) {
         if (++shown <= ListedProblems) {
-            out.Write(Row(record, 0, "ptt"));
+            out.Write(Row(record, 0, "ptt", nullptr));
         }
     }
     out.Write("</table>\n");

@@ -23,9 +23,10 @@ std::string Cell(const std::string& html, const char* cssClass = nullptr);
 std::string Name(const std::wstring& text, const char* empty);
 /// The computer's name, and its GUID under it, smaller.
 std::string Machine(const std::wstring& name, const std::wstring& guid);
-/// The computer's name as a link to its section, and its GUID under it.
+/// The computer's name as a link to its line in the action list, and its GUID under it.
 std::string MachineLink(const std::wstring& name, const std::wstring& guid);
-/// The id of a machine's section: the same for its name and GUID wherever the page names it.
+/// The id of a machine's line in the action list: the same for its name and GUID wherever the
+/// page names it.
 std::string MachineAnchor(const std::wstring& name, const std::wstring& guid);
 
 /// A path that may break after each of its backslashes and underscores, and nowhere else.

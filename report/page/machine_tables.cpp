@@ -1,6 +1,5 @@
 #include "page/machine_tables.h"
 
-#include "fleet/machine_state.h"
 #include "page/bars.h"
 #include "page/html.h"
 
@@ -10,113 +9,134 @@ using namespace html;
 
 namespace {
 
-std::string Site(const MachineState& machine) {
-    return machine.noLog ? "<i>no log</i>" : Name(machine.site, "");
+/// Sites named on the page, and machines named per site.
+constexpr uint64_t ShownSites = 100;
+constexpr uint64_t NamedPerSite = 20;
+
+std::wstring KeyOf(const std::wstring& name, const std::wstring& guid) {
+    return name + L'\n' + guid;
 }
 
-std::string LatestRun(const MachineState& machine) {
-    if (machine.noLog) {
-        return "<i>none read</i>";
-    }
-    return H(machine.latestStart) + "<br><small>" +
-           Tool(machine.version, machine.architecture, machine.olderTool) + "</small>";
-}
-
-/// Why it needs action, the files it names with their reasons, and what else a reader should
-/// know of it.
-std::string WhyCell(const MachineState& machine, const std::wstring& newestVersion) {
-    std::string html = H(machine.Why());
-    std::string files;
-    uint64_t named = 0;
-    for (const ShownFile& file : machine.shown) {
-        if (!file.path.empty()) {
-            ++named;
-            files += "<li><span class=\"path\">" + BreakablePath(file.path) + "</span> <strong>" +
-                     H(OutcomeName(file.outcome)) + "</strong>" +
-                     (file.reason.empty() ? "" : ": " + H(file.reason)) + "</li>";
-        }
-    }
-    if (machine.NotCleaned() > named) {
-        files += "<li>and " + N(machine.NotCleaned() - named) + " more</li>";
-    }
-    if (!files.empty()) {
-        html += "<ul class=\"files\">" + files + "</ul>";
-    }
+std::string CleanRow(const MachineState& machine, uint64_t largest) {
     const std::wstring names = machine.NamesNote();
-    if (!names.empty()) {
-        html += "<small class=\"note\">" + H(names) + "</small>";
-    }
-    if (machine.olderTool) {
-        html += "<small class=\"note alert\">its latest run used version " + H(machine.version) +
-                " of the tool; " + H(newestVersion) + " ran in the fleet</small>";
-    }
-    return html;
+    return "<tr>" + Cell(Machine(machine.computerName, machine.machineGuid), "machine") +
+           Cell(Name(machine.site, ""), "site") +
+           Cell(H(machine.Why()) +
+                    (names.empty() ? "" : "<small class=\"note\">" + H(names) + "</small>"),
+                "text") +
+           Cell(H(machine.latestStart) + "<br><small class=\"text\">" +
+                    Tool(machine.version, machine.architecture, machine.olderTool) + "</small>",
+                "when") +
+           Cell(BarOf(machine, largest), "bars") + "</tr>\n";
 }
 
 } // namespace
 
-std::string ActionTableStart() {
-    return "<table class=\"action\">\n<tr><th>Machine</th><th>Site</th><th>Why</th>"
-           "<th>Files</th><th>Latest state of its files</th><th>Latest run</th></tr>\n";
+bool MachineList::Position(const std::wstring& name, const std::wstring& guid,
+                           uint64_t& position) const {
+    const auto found = positions.find(KeyOf(name, guid));
+    if (found == positions.end()) {
+        return false;
+    }
+    position = found->second;
+    return true;
 }
 
-std::string CleanTableStart() {
-    return "<table class=\"clean\">\n<tr><th>Machine</th><th>Site</th><th>State</th>"
-           "<th>Latest run</th><th>Files</th></tr>\n";
+void MachineList::List(const MachineState& machine) {
+    if (positions.size() < Listed) {
+        positions.emplace(KeyOf(machine.computerName, machine.machineGuid), positions.size());
+    }
 }
 
-bool MachineRows(SortedSpool& machines, uint64_t largest, const std::wstring& newestVersion,
-                 TempFile& inNeed, TempFile& clean) {
+bool ReadMachines(SortedSpool& machines, uint64_t largest, MachineList& list, TempFile& withoutLog,
+                  TempFile& cleanRows) {
     SortedSpool::Record record;
     if (!machines.Sort()) {
         return false;
     }
     while (machines.Next(record)) {
         const MachineState machine = MachineFromRecord(record, MachineKeyFields);
-        if (machine.Needs() != Need::None) {
-            inNeed.Write(
-                "<tr>" + Cell(MachineLink(machine.computerName, machine.machineGuid), "machine") +
-                Cell(Site(machine), "site") + Cell(WhyCell(machine, newestVersion), "text") +
-                Cell(N(machine.NotCleaned()), "n") + Cell(BarOf(machine, largest), "bars") +
-                Cell(LatestRun(machine), "when") + "</tr>\n");
-        } else {
-            clean.Write(
-                "<tr>" + Cell(Machine(machine.computerName, machine.machineGuid), "machine") +
-                Cell(Site(machine), "site") + Cell(WhyCell(machine, newestVersion), "text") +
-                Cell(LatestRun(machine), "when") + Cell(BarOf(machine, largest), "bars") +
-                "</tr>\n");
+        switch (machine.Needs()) {
+        case Need::None:
+            if (++list.clean <= MachineList::ListedClean) {
+                cleanRows.Write(CleanRow(machine, largest));
+            }
+            continue;
+        case Need::NoLog:
+            if (++list.withoutLog <= MachineList::NamedWithoutLog) {
+                withoutLog.Write((list.withoutLog == 1 ? "" : ", ") +
+                                 Name(machine.computerName, "(no name)"));
+            }
+            continue;
+        case Need::RunNotEnded:
+            ++(machine.latestState == RunState::Crashed ? list.crashed : list.cutOff);
+            break;
+        case Need::FilesFailed:
+            ++list.failed;
+            break;
+        case Need::FilesNotCleaned:
+            ++list.notYetCleaned;
+            list.stoppedEarly += machine.latestState != RunState::Finished ? 1 : 0;
+            break;
         }
+        list.List(machine);
     }
-    return !machines.Failed() && !inNeed.Failed() && !clean.Failed();
+    return !machines.Failed() && !withoutLog.Failed() && !cleanRows.Failed();
 }
 
-bool InNeedBySite(ITextOut& out, SortedSpool& bySite) {
+std::string CleanTableStart() {
+    return "<table class=\"clean\">\n<thead><tr><th>Machine</th><th>Site</th><th>State</th>"
+           "<th>Latest run</th><th>Files</th></tr></thead>\n";
+}
+
+bool InNeedBySite(ITextOut& out, SortedSpool& bySite, const MachineList& list) {
     if (!bySite.Sort()) {
         return false;
     }
     SortedSpool::Record record;
-    bool open = false;
     std::wstring site;
-    uint64_t count = 0;
+    uint64_t sites = 0;
+    uint64_t inSite = 0;
+    uint64_t hidden = 0;
     const auto end = [&]() {
-        if (open) {
-            out.Write(" (" + N(count) + ")</p>\n");
+        if (sites != 0 && sites <= ShownSites) {
+            out.Write((inSite > NamedPerSite ? ", and " + N(inSite - NamedPerSite) + " more" : "") +
+                      " (" + N(inSite) + ")</p>\n");
         }
     };
     while (bySite.Next(record)) {
         const MachineState machine = MachineFromRecord(record, 1 + MachineKeyFields);
-        if (!open || record[0] != site) {
+        if (sites == 0 || record[0] != site) {
             end();
-            open = true;
+            ++sites;
             site = record[0];
-            count = 0;
-            out.Write("<p class=\"site\"><strong>" + Site(machine) + "</strong>: ");
+            inSite = 0;
+            if (sites <= ShownSites) {
+                out.Write("<p class=\"site\"><strong>" +
+                          (machine.noLog ? std::string("<i>no log</i>") : Name(site, "")) +
+                          "</strong>: ");
+            }
         }
-        out.Write(std::string(count++ == 0 ? "" : ", ") + "<a href=\"#" +
-                  MachineAnchor(machine.computerName, machine.machineGuid) + "\">" +
-                  Name(machine.computerName, "(no name)") + "</a>");
+        if (sites > ShownSites) {
+            ++hidden;
+            continue;
+        }
+        if (++inSite > NamedPerSite) {
+            continue;
+        }
+        uint64_t position = 0;
+        const std::string name = Name(machine.computerName, "(no name)");
+        out.Write(std::string(inSite == 1 ? "" : ", ") +
+                  (list.Position(machine.computerName, machine.machineGuid, position)
+                       ? "<a href=\"#" + MachineAnchor(machine.computerName, machine.machineGuid) +
+                             "\">" + name + "</a>"
+                       : name));
     }
     end();
+    if (hidden != 0) {
+        out.Write("<p>... and " + N(sites - ShownSites) + " more sites with " + N(hidden) +
+                  " machines in need.</p>\n");
+    }
     return !bySite.Failed();
 }
 

@@ -51,10 +51,11 @@ std::string ExitState(const RunInfo& run) {
 } // namespace
 
 std::string RunsTableStart(bool withMachine) {
-    return std::string("<table class=\"runs\">\n<tr>") + (withMachine ? "<th>Machine</th>" : "") +
+    return std::string("<table class=\"runs\">\n<thead><tr>") +
+           (withMachine ? "<th>Machine</th>" : "") +
            "<th>Run start</th><th>Files</th><th>Mode</th><th>Found</th><th>Cleaned</th>"
            "<th>Not cleaned</th><th>Warnings</th><th>Errors</th><th>End</th><th>Exit</th>"
-           "<th>OS</th><th>Tool</th><th>Log file</th></tr>\n";
+           "<th>OS</th><th>Tool</th><th>Log file</th></tr></thead>\n";
 }
 
 std::string RunRow(const RunInfo& run, const std::string* machineCell, uint64_t largest) {
@@ -62,31 +63,34 @@ std::string RunRow(const RunInfo& run, const std::string* machineCell, uint64_t 
            Cell(H(run.start), "when") + Cell(BarOf(run, largest), "bars") + Cell(Mode(run)) +
            Cell(N(run.Found()), "n") + Cell(N(run.Cleaned()), "n") +
            Cell(N(run.NotCleaned()), "n") + Cell(N(run.warnings), "n") + Cell(N(run.errors), "n") +
-           Cell(Ending(run)) + Cell(ExitState(run)) +
-           Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType))) +
-           Cell(Tool(run.version, BuildArchitecture(run), false)) + Cell(LogName(run.logFile)) +
-           "</tr>\n";
+           Cell(Ending(run)) + Cell(ExitState(run), "text") +
+           Cell(H(run.os) + (run.productType.empty() ? "" : ", " + H(run.productType)), "text") +
+           Cell(Tool(run.version, BuildArchitecture(run), false), "text") +
+           Cell(LogName(run.logFile)) + "</tr>\n";
 }
 
-bool EveryRunTable(ITextOut& out, SortedSpool& runs, uint64_t largest) {
-    out.Write(RunsTableStart(true));
-    SortedSpool::Record record;
+bool InNeedRuns::Start() {
     if (!runs.Sort()) {
         return false;
     }
-    std::wstring lastMachine;
-    bool first = true;
-    while (runs.Next(record)) {
-        const RunInfo run = RunFromRecord(record);
-        const std::wstring machine = run.computerName + L"\n" + run.machineGuid;
-        const std::string cell =
-            first || machine != lastMachine ? Machine(run.computerName, run.machineGuid) : "";
-        first = false;
-        lastMachine = machine;
-        out.Write(RunRow(run, &cell, largest));
+    more = runs.Next(record);
+    return true;
+}
+
+void InNeedRuns::Machine(const std::wstring& name, const std::wstring& guid) {
+    // Both lists are in the order of name, then GUID, as the spools compare them.
+    while (more && (record[0] < name || (record[0] == name && record[1] < guid))) {
+        more = runs.Next(record);
     }
-    out.Write("</table>\n");
-    return !runs.Failed();
+    bool first = true;
+    while (more && record[0] == name && record[1] == guid) {
+        if (++count <= Listed) {
+            const std::string cell = first ? html::Machine(name, guid) : std::string();
+            rows.Write(RunRow(RunFromRecord(record), &cell, largest));
+            first = false;
+        }
+        more = runs.Next(record);
+    }
 }
 
 } // namespace report

@@ -1,5 +1,6 @@
 #include "doctest.h"
 
+#include <algorithm>
 #include <regex>
 
 #include "fixtures.h"
@@ -39,8 +40,10 @@ std::string CleanRunOf(const std::wstring& guid) {
 std::string Page(fixtures::Report& report, int exitCode) {
     report.Settled();
     fixtures::StringOut out;
-    REQUIRE(WriteHtmlPage(out, report.collector,
-                          PageFacts{{L"C:\\logs"}, L"2026-01-02 03:04", L"C:\\r.csv", exitCode}));
+    REQUIRE(WriteHtmlPage(
+        out, report.collector,
+        PageFacts{
+            {L"C:\\logs"}, L"2026-01-02 03:04", L"C:\\r-files.csv", L"C:\\r-runs.csv", exitCode}));
     return out.text;
 }
 
@@ -81,43 +84,61 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
     }
     CHECK(page.find("&lt;b&gt;&amp;amp;&#39;&quot;\xE6\x97\xA5[U+D800].BRSK") != std::string::npos);
     CHECK(page.find("<b>") == std::string::npos);
-    // The machine that needs action first, with why, its three files and a link to its section;
-    // the clean one folded after it. Both are named by the folder their logs lie in, which logs
-    // without their computer's name get, and their site is that folder.
-    const std::string sectionB = html::MachineAnchor(L"logs", L"MACHINE-B");
-    const size_t action = page.find("<h2 id=\"action\">Machines that need action (1)</h2>");
+    // The counts first, each a link to its list; then the machine that needs action, one
+    // line with a few words of why, opening on its details; the clean one folded after it. Both
+    // are named by the folder their logs lie in, which logs without their computer's name get,
+    // and their site is that folder.
+    const size_t counts = page.find(
+        "<ul class=\"counts\"><li class=\"bad\"><a href=\"#action\"><strong>1</strong>of 2 "
+        "machines need "
+        "action</a></li><li><strong>0</strong>latest run crashed</li><li class=\"bad\"><a "
+        "href=\"#need-not-ended\"><strong>1</strong>latest run cut "
+        "off</a></li><li><strong>0</strong>sent no "
+        "log</li><li><strong>0</strong>files failed</li><li><strong>0</strong>files not cleaned "
+        "yet</li><li><a "
+        "href=\"#clean\"><strong>1</strong>clean</a></li><li class=\"bad\"><a "
+        "href=\"#verdict\">exit code "
+        "<strong>11</strong></a></li></ul>");
+    const std::string lineB = html::MachineAnchor(L"logs", L"MACHINE-B");
+    const size_t action = page.find("<h2 id=\"action\">Machines that need action (1)");
+    const size_t group = page.find("<div class=\"group\" id=\"need-not-ended\">Latest run crashed "
+                                   "or cut off (1)</div>");
     const size_t b = page.find(
-        "<tr><td class=\"machine\"><a href=\"#" + sectionB +
-        "\">logs</a> <span class=\"guid\">MACHINE-B</span></td><td class=\"site\">logs</td><td "
-        "class=\"text\">its latest run was cut off; 2 files failed; 1 file not yet cleaned (0 "
-        "skipped, 0 interrupted, 1 listed only)<ul class=\"files\"><li><span "
-        "class=\"path\">C:\\<wbr>d\\<wbr>&lt;b&gt;&amp;amp;&#39;&quot;\xE6\x97\xA5[U+D800]."
-        "BRSK</span> <strong>failed</strong>: Not valid Bristoke file.</li><li><span "
-        "class=\"path\">C:\\<wbr>d\\<wbr>y.BRSK</span> <strong>failed</strong>: Not valid "
-        "Bristoke file.</li><li><span class=\"path\">C:\\<wbr>d\\<wbr>z.BRSK</span> "
-        "<strong>listed</strong></li></ul></td><td class=\"n\">3</td>");
-    const size_t bySite = page.find("<p class=\"site\"><strong>logs</strong>: <a href=\"#" +
-                                    sectionB + "\">logs</a> (1)</p>");
-    const size_t folded = page.find("<details id=\"clean\"><summary>Machines that are clean (1)");
+        "<details id=\"" + lineB +
+        "\"><summary title=\"MACHINE-B\"><span class=\"machine\">logs</span><span "
+        "class=\"site\">logs</span><span class=\"why\"><span class=\"alert\">latest run cut "
+        "off</span>, 2 failed, 1 listed only</span><span class=\"n\">2</span><span "
+        "class=\"n\">3</span><span class=\"when\">");
+    const size_t whyB = page.find("its latest run was cut off; 2 files failed; 1 file not yet "
+                                  "cleaned (0 skipped, 0 interrupted, 1 listed only). Site: logs.");
+    // No heading for a kind of need no machine has.
+    CHECK(page.find("id=\"need-failed\"") == std::string::npos);
+    const size_t later = page.find("<h2 id=\"no-log\">");
+    const size_t bySite = page.find("<p class=\"site\"><strong>logs</strong>: <a href=\"#" + lineB +
+                                    "\">logs</a> (1)</p>");
+    const size_t folded =
+        page.find("<details id=\"clean\" class=\"folded\"><summary>Machines that are clean (1)");
     const size_t a = page.find("<tr><td class=\"machine\">logs <span "
                                "class=\"guid\">MACHINE-A</span></td><td class=\"site\">logs</td>"
                                "<td class=\"text\">every infected file cleaned</td>");
-    const size_t section = page.find("<section id=\"" + sectionB + "\">");
-    CHECK(action != std::string::npos);
-    CHECK(action < b);
-    CHECK(b < bySite);
+    CHECK(counts != std::string::npos);
+    CHECK(counts < action);
+    CHECK(action < group);
+    CHECK(group < b);
+    CHECK(b < whyB);
+    CHECK(whyB < later);
+    CHECK(later < bySite);
     CHECK(bySite < folded);
     CHECK(folded < a);
-    CHECK(a < section);
-    CHECK(section != std::string::npos);
-    // Its section: its files, the failed first, then its runs, latest last.
-    const size_t hostileRow = page.find("<td class=\"path\">C:\\<wbr>d\\<wbr>&lt;b&gt;", section);
+    CHECK(a != std::string::npos);
+    // Its details: its files, the failed first, then its runs (both start at one stamp).
+    const size_t hostileRow = page.find("<td class=\"path\">C:\\<wbr>d\\<wbr>&lt;b&gt;", b);
     const size_t listedRow =
-        page.find("<td class=\"path\">C:\\<wbr>d\\<wbr>z.BRSK</td><td>listed", section);
-    const size_t runs = page.find("<table class=\"runs\">", section);
+        page.find("<td class=\"path\">C:\\<wbr>d\\<wbr>z.BRSK</td><td>listed", b);
+    const size_t runs = page.find("<table class=\"runs\">", b);
     CHECK(hostileRow < listedRow);
     CHECK(listedRow < runs);
-    CHECK(runs != std::string::npos);
+    CHECK(runs < later);
     // Every link of the page leads to a part of it.
     const std::regex link("href=\"#([^\"]+)\"");
     size_t links = 0;
@@ -150,11 +171,13 @@ TEST_CASE("WriteHtmlPage_Fleet_TotalsMachinesChartAndReasons") {
         CHECK(tenths <= 1000);
         bars.emplace_back(tenths, (*it)[3]);
     }
-    REQUIRE(bars.size() == 7); // two machines, three runs, and machine B's two in its section
-    CHECK(bars[0] == std::make_pair(1000, std::string("2 failed, 1 listed")));
-    CHECK(bars[1] == std::make_pair(333, std::string("1 cleaned")));
-    // Three in the runs table, and machine B's two in its section.
-    CHECK(Count(page, "<td>5.1.2600 SP3, Workstation</td>") == 5);
+    // Machine B's two runs in its details, the clean machine, and machine B's two runs again in
+    // the table of the runs of machines in need, which leaves the clean machine's out.
+    REQUIRE(bars.size() == 5);
+    CHECK(std::min(bars[0], bars[1]) == std::make_pair(333, std::string("1 listed")));
+    CHECK(std::max(bars[0], bars[1]) == std::make_pair(666, std::string("2 failed")));
+    CHECK(bars[2] == std::make_pair(333, std::string("1 cleaned")));
+    CHECK(Count(page, "<td class=\"text\">5.1.2600 SP3, Workstation</td>") == 4);
 }
 
 TEST_CASE("WriteHtmlPage_LongNames_CutWithTheWholeTextOnHover") {
@@ -174,7 +197,7 @@ TEST_CASE("WriteHtmlPage_LongNames_CutWithTheWholeTextOnHover") {
 TEST_CASE("WriteHtmlPage_ManyFilesForOneReason_ListCutWithTheRestCounted") {
     fixtures::Report report;
     std::vector<std::wstring> lines = Join({{L"Begin"}, RunHead()});
-    const uint64_t listed = 500;
+    const uint64_t listed = 20;
     const uint64_t files = listed + 7;
     for (uint64_t i = 0; i < files; ++i) {
         const auto section =

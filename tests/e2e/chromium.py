@@ -1,6 +1,8 @@
 """Headless Chromium from Debian, started from the command line: the DOM it builds from a page
 and a screenshot of it, each in a new empty profile and without network use."""
+import html
 import html.parser
+import json
 import os
 import re
 import struct
@@ -42,15 +44,97 @@ def screenshot(page, png, width, height, anchor=None):
         screenshot(frame, png, width, height)
 
 
-def page_height(page, width):
-    """The page's height in pixels, laid out in a window width pixels wide."""
-    with tempfile.TemporaryDirectory(prefix="bristoke-height-") as d:
+# Read at the end of the page, after it is parsed: reading its sizes lays it out, so the time
+# then is the time to load it and lay it out. Lines are counted on the screen given (as a
+# screenshot of that size shows it) and in the window's own viewport, which the browser's frame
+# makes smaller, as on a real screen of that size.
+_LAYOUT = """<script>(function () {
+  var root = document.documentElement;
+  var height = root.scrollHeight;
+  var counts = document.querySelector("ul.counts");
+  var below = counts ? counts.getBoundingClientRect().bottom : 0;
+  var lines = document.querySelectorAll(".action details > summary");
+  var shown = function (bottom) {
+    var count = 0;
+    for (var i = 0; i < lines.length; i++) {
+      var box = lines[i].getBoundingClientRect();
+      if (box.top >= below && box.bottom <= bottom) count++;
+    }
+    return count;
+  };
+  document.body.setAttribute("data-layout", JSON.stringify({
+    loaded_ms: performance.now(), height: height, scroll_width: root.scrollWidth,
+    window_width: window.innerWidth, window_height: window.innerHeight,
+    client_width: root.clientWidth, counts_bottom: below,
+    lines_on_screen: shown(%d), lines_in_window: shown(window.innerHeight)}));
+})();</script>"""
+
+
+def layout(page, width, height=768, opened=False):
+    """The page laid out in a window of that size: its height, its scroll width and the
+    window's, the milliseconds from the start of loading until it was laid out, and how many
+    lines of its action list the first screen shows below the counts. opened: every <details>
+    open."""
+    with tempfile.TemporaryDirectory(prefix="bristoke-layout-") as d:
         measured = os.path.join(d, "page.html")
         with open(page, "rb") as f, open(measured, "wb") as out:
-            out.write(f.read() + b'<script>document.body.setAttribute("data-height", '
-                      b'document.documentElement.scrollHeight)</script>')
-        dom = _chromium("--dump-dom", "--window-size=%d,768" % width, "file://" + measured)
-    return int(re.search(r'data-height="(\d+)"', dom).group(1))
+            content = f.read()
+            if opened:
+                content = content.replace(b"<details ", b"<details open ")
+            out.write(content + (_LAYOUT % height).encode("ascii"))
+        dom = _chromium("--dump-dom", "--window-size=%d,%d" % (width, height),
+                        "file://" + measured)
+    found = re.search(r'data-layout="([^"]*)"', dom).group(1)
+    return json.loads(html.unescape(found))
+
+
+def page_height(page, width):
+    """The page's height in pixels, laid out in a window width pixels wide."""
+    return layout(page, width)["height"]
+
+
+def _summary_cells(dom):
+    """The action list's lines: (id, the text of each of its summary's cells)."""
+    parser = _Lines()
+    parser.feed(dom)
+    return parser.lines
+
+
+class _Lines(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.lines = []
+        self._id = None
+        self._depth = 0  # of spans inside a summary; 1 is a cell
+
+    def handle_starttag(self, tag, attrs):
+        if tag == "details":
+            self._id = dict(attrs).get("id")
+        elif tag == "summary" and self._id and self._id.startswith("m-"):
+            self.lines.append((self._id, []))
+            self._depth = 0
+        elif tag == "span" and self._id and self._id.startswith("m-") and self.lines and \
+                self._depth >= 0:
+            self._depth += 1
+            if self._depth == 1:
+                self.lines[-1][1].append("")
+
+    def handle_endtag(self, tag):
+        if tag == "summary":
+            self._id = None
+            self._depth = -1
+        elif tag == "span" and self._depth > 0:
+            self._depth -= 1
+
+    def handle_data(self, data):
+        if self._id and self._depth > 0:
+            self.lines[-1][1][-1] += data
+
+
+def action_lines(dom):
+    """The lines of the page's action list, worst first: (id, [machine, site, why, failed, not
+    cleaned, latest run])."""
+    return [(ident, [cell.strip() for cell in cells]) for ident, cells in _summary_cells(dom)]
 
 
 class _Text(html.parser.HTMLParser):

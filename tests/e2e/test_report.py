@@ -4,6 +4,7 @@ the console summary, the page as headless Chromium renders it (screenshots are k
 build/tests/report/ for a person to look at), 300 machines, and the report's refusals."""
 import collections
 import csv
+import html
 import os
 import re
 import shutil
@@ -150,10 +151,10 @@ class State:
 
 
 def action_section(dom):
-    """The rows of the page's first section, the machines that need action."""
-    start = dom.index('<table class="action">')
-    _, rows = chromium.visible_text(dom[start:dom.index("</table>", start)])
-    return [row for row in rows if row and row[0] != "Machine"]
+    """The machines of the page's action list, worst first: (name, GUID, id of its line)."""
+    guids = dict(re.findall(r'<details id="(m-[0-9a-f]+)"><summary title="([^"]*)">', dom))
+    return [(cells[0], html.unescape(guids[ident]), ident)
+            for ident, cells in chromium.action_lines(dom)]
 
 
 def log_name(path):
@@ -318,11 +319,8 @@ class ReportTests(unittest.TestCase):
     def test_Page_InChromium_MachinesInNeedFirstThenTotalsAndRuns(self):
         dom = chromium.dump_dom(self.page)
         self.assertNotIn("<script", dom)
-        guids = [row[0] for row in action_section(dom)]
         expected = self.state.in_need()
-        self.assertEqual(len(guids), len(expected), guids)
-        for cell, (name, guid) in zip(guids, expected):
-            self.assertIn(guid, cell)
+        self.assertEqual([(name, guid) for name, guid, _ in action_section(dom)], expected)
         text, rows = chromium.visible_text(dom)
         totals = {row[0]: row[1] for row in rows if len(row) == 2}
         now = self.state.outcomes()
@@ -338,12 +336,15 @@ class ReportTests(unittest.TestCase):
         self.assertEqual(totals["Damaged logs"], "1")
         self.assertEqual(totals["Files that are not logs of the tool"], "3")
         # The clean machines are there, folded.
-        folded = dom[dom.index("<details"):dom.index("</details>")]
+        folded = dom[dom.index('<details id="clean"'):]
+        folded = folded[:folded.index("</details>")]
         for machine, (need, _) in self.state.machines.items():
             self.assertEqual(machine[1] in folded, need == CLEAN, machine)
-        # The runs table: a row per run, each with its log file's folder and name.
+        # The runs table: a row per run of a machine in need, each with its log file's folder
+        # and name; every run is in the runs CSV.
         logs = [row[13] for row in rows if len(row) == 14 and row[0] != "Machine"]
-        self.assertEqual(sorted(logs), sorted(log_name(log.win) for log in self.runs))
+        self.assertEqual(sorted(logs), sorted(log_name(log.win) for log in self.runs if
+                                              (computer_name(log), log.machine[0]) in expected))
         awkward = next(f[0] for log in self.runs for f in log.files if AWKWARD_FAILING in f[0])
         self.assertIn(awkward, text)
         self.assertIn("Not valid Bristoke file. Footer doesn't match. (1)", text)
@@ -433,15 +434,16 @@ class ReportTests(unittest.TestCase):
         self.assertTrue(old_name.endswith("; its machine GUID ran later as PC-R105 (latest run "
                                           "%s)" % templates["renamed"].start), old_name)
         self.assertIn("Machines on the list of machines expected that sent no log: 5", lines)
-        # The page: the same machines in the same order, each linked to its section.
+        # The page: the same machines in the same order, but those that sent no log, which it
+        # names in a list of their own; every link to a machine leads to its line.
         dom = chromium.dump_dom(page)
-        rows = action_section(dom)
-        self.assertEqual([row[0].split()[0] for row in rows], in_need)
-        table = dom[dom.index('<table class="action">'):]
-        anchors = re.findall(r'<a href="#(m-[0-9a-f]+)">', table[:table.index("</table>")])
-        self.assertEqual(len(anchors), len(in_need))
-        for anchor in anchors:
-            self.assertIn('<section id="%s">' % anchor, dom)
+        lines = action_section(dom)
+        self.assertEqual([name for name, _, _ in lines],
+                         [name for name in in_need if name not in missing])
+        self.assertIn('<h2 id="no-log">Machines expected that sent no log (5)</h2>\n'
+                      '<p class="names">' + ", ".join(missing) + "</p>", dom)
+        for anchor in re.findall(r'href="#(m-[0-9a-f]+)"', dom):
+            self.assertIn('<details id="%s">' % anchor, dom)
         # The CSVs: every run, and a problem row for each machine that sent no log.
         runs = read_csv(prefix + "-runs.csv", RUNS_HEADER)
         self.assertEqual(sorted((row[0], row[1], row[9]) for row in runs),
@@ -458,7 +460,7 @@ class ReportTests(unittest.TestCase):
             chromium.screenshot(page, os.path.join(OUTPUT, "fleet-1000-top-%d.png" % width),
                                 width, height)
             chromium.screenshot(page, os.path.join(OUTPUT, "fleet-1000-machine-%d.png" % width),
-                                width, height, anchors[0])
+                                width, height, lines[0][2])
 
     def test_OneCleanLog_Exit0AndItsOutputsNotReadAsLogs(self):
         folder = tempfile.mkdtemp(prefix="bristoke-report-one-")
