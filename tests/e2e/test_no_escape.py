@@ -121,8 +121,9 @@ class NoEscapeTest(SmallSampleTestCase):
                      if "INFO: Backup: " in line]
         return counter
 
-    def run_paused(self, moment, then):
-        """Runs the seamed tool until it pauses, calls then(), lets it go on; the run's log."""
+    def run_paused(self, moment, then, kill=False):
+        """Runs the seamed tool until it pauses, calls then(), lets it go on (or kills it, as a
+        power loss or a closed console would end it); the run's log."""
         _, function, text = [m for m in MOMENTS if m[0] == moment][0]
         marker = os.path.join(self.tmp, "paused")
         exe = self.tool_copy(source=SEAMED_EXE)
@@ -138,6 +139,8 @@ class NoEscapeTest(SmallSampleTestCase):
             paused = os.path.exists(marker)
             if paused:
                 then()
+                if kill:
+                    proc.kill()
                 os.remove(marker)
             proc.wait(timeout=300)
         finally:
@@ -190,6 +193,18 @@ class NoEscapeTest(SmallSampleTestCase):
         self.assertIn(CLEANED, texts)
         # Given the encrypted file's permissions once written, as it takes its name.
         self.assertEqual(os.stat(os.path.join(self.real, OUTPUT)).st_mode & 0o004, 0o004)
+
+    def test_partial_output_closed_after_a_kill(self):
+        self.stage(ATTACKS[2], MOMENTS[3][0])
+        os.chmod(self.encrypted, 0o644)
+        paused, rc, texts = self.run_paused(MOMENTS[3][0], lambda: None, kill=True)
+        self.assertTrue(paused)
+        self.assertNotIn(CLEANED, texts)
+        time.sleep(0.5)
+        # What the kill left stays closed to others until a later run takes it up.
+        [partial] = [n for n in os.listdir(self.real) if ".partial_" in n]
+        self.assertEqual(os.stat(os.path.join(self.real, partial)).st_mode & 0o007, 0)
+        self.assertFalse(os.path.exists(os.path.join(self.real, OUTPUT)))
 
 
 if __name__ == "__main__":
