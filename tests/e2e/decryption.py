@@ -30,6 +30,21 @@ def digest(path):
     return h.hexdigest()
 
 
+def snapshot(folder):
+    """Every entry under folder, links not followed: its bytes' digest, mode and modification
+    time, for checks that nothing there changed."""
+    entries = {}
+    for directory, names, files in os.walk(folder):
+        for name in names + files:
+            path = os.path.join(directory, name)
+            status = os.lstat(path)
+            found = None
+            if os.path.isfile(path) and not os.path.islink(path):
+                found = digest(path)
+            entries[os.path.relpath(path, folder)] = (found, status.st_mode, status.st_mtime_ns)
+    return entries
+
+
 def read(path):
     with open(path, "rb") as f:
         return f.read()

@@ -2,11 +2,10 @@
 one to a folder inside it. None is entered, whatever it leads to: each is named by one warning,
 in the log and on the console, and nothing outside the tree is listed, cleaned or changed (every
 byte, mode and time of the outside folder is the same after the run)."""
-import hashlib
 import os
 
 from harness import ToolTestCase, main, win_path
-from decryption import WALK_WARNINGS, backup_suffix, summary
+from decryption import WALK_WARNINGS, backup_suffix, snapshot, summary
 from planting import Planted, assert_cleaned, plant
 
 # Relative to the scratch directory: the tree's files (name, variant; None for a plain file),
@@ -18,21 +17,6 @@ OUTSIDE = [("outside\\e.doc.BRSK", 1), ("outside\\deeper\\f.pdf.BRSK", 3),
 LINKS = [("data\\out", "outside"), ("data\\sub\\above", "."), ("data\\sub\\inside", "data\\other")]
 LINK = "Not descending into [%s], it is a link to another place: give that place as a path to " \
        "clean it"
-
-
-def snapshot(folder):
-    """Every entry under folder, links not followed: its bytes' digest, mode and times."""
-    entries = {}
-    for directory, names, files in os.walk(folder):
-        for name in names + files:
-            path = os.path.join(directory, name)
-            status = os.lstat(path)
-            digest = None
-            if os.path.isfile(path) and not os.path.islink(path):
-                with open(path, "rb") as f:
-                    digest = hashlib.sha256(f.read()).hexdigest()
-            entries[os.path.relpath(path, folder)] = (digest, status.st_mode, status.st_mtime_ns)
-    return entries
 
 
 class LinksOutsideTests(ToolTestCase):

@@ -6,14 +6,13 @@ protected file. Whatever the moment, nothing in the protected folder is new or c
 mode or date; no file is said "Cleaned" whose output is not where the run opened its folder; and
 the encrypted content is still under some name in the tree. The partial output is closed to all
 but its owner from its first moment."""
-import hashlib
 import os
 import subprocess
 import time
 
 from harness import SEAMED_EXE, command, main, read_log, wine_env, win_path
 from decryption import CLEANED, SmallSampleTestCase, backup_name, cleaning_path, partial_path, \
-    read
+    read, snapshot
 
 NAME = "x.doc.BRSK"
 OUTPUT = "x.doc"
@@ -32,20 +31,6 @@ MOMENTS = [
 ]
 ATTACKS = ["folder moved, link in its place", "link given as the path retargeted",
            "name given to a hard link"]
-
-
-def snapshot(folder):
-    """Every entry below folder, links not followed: name, kind, bytes, mode and date."""
-    seen = {}
-    for root, dirs, files in os.walk(folder):
-        for name in dirs + files:
-            path = os.path.join(root, name)
-            st = os.lstat(path)
-            data = b""
-            if os.path.isfile(path) and not os.path.islink(path):
-                data = hashlib.sha256(read(path)).hexdigest()
-            seen[os.path.relpath(path, folder)] = (st.st_mode, st.st_mtime_ns, data)
-    return seen
 
 
 def holders(tree, content):
