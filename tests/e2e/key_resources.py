@@ -4,6 +4,7 @@ import os
 import struct
 import subprocess
 import sys
+import time
 
 from harness import BUILD, SOURCE, command, wine_env, win_path
 
@@ -42,11 +43,16 @@ def valid_database_bytes(records):
 
 
 def run_resource_tool(*args):
-    proc = subprocess.run(command(RESOURCE_TOOL, *args), stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, env=wine_env())
-    if proc.returncode != 0:
-        raise AssertionError("resource tool %s: %s" % (
-            args[0], proc.stderr.decode("utf-8", "replace")))
+    # Wine may still map a program that has just ended, and then refuses to rewrite it: the
+    # tool is given a few moments, as the wineserver needs between runs.
+    for attempt in range(3):
+        proc = subprocess.run(command(RESOURCE_TOOL, *args), stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, env=wine_env())
+        if proc.returncode == 0:
+            return
+        time.sleep(0.5)
+    raise AssertionError("resource tool %s exited with %d: %s" % (
+        args[0], proc.returncode, proc.stderr.decode("utf-8", "replace")))
 
 
 def give_resource(exe, resource):
