@@ -9,7 +9,7 @@ CleanerResult FilecoderCleaner::Clean(const std::wstring& path, ProgressIndicato
         // Reached in forced mode, which hands over every file: the log says which were left.
         LogLine(IsOwnFileName(FileNameOf(path)) ? log_text::OwnFile : log_text::NotOfTheFamily,
                 path);
-        return CleanerResult::Failed;
+        return CleanerResult::NotInfected;
     }
     if (scanned != CleanerResult::Ok && scanned != CleanerResult::Interrupted) {
         return CleanerResult::Failed;
