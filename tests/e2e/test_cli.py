@@ -67,12 +67,16 @@ class WalkTests(ToolTestCase):
         self.assertIn("INFO: 0 file(s) cleaned.", run.texts())
         self.assertEqual(run.texts()[-1], "End")
 
-    def test_MissingPath_InvalidPathWarningInLogOnly(self):
-        missing = win_path(os.path.join(self.tmp, "nowhere", "missing.txt"))
-        run = self.run_tool("/s", missing)
-        self.assertEqual(run.rc, 0)
-        self.assertIn("WARNING: Invalid Path [%s]" % missing[:missing.rfind("\\")], run.texts())
-        self.assertNotIn("Invalid Path", run.stdout)
+    def test_MissingPath_InvalidPathAsGivenOnTheConsoleAndInTheLogExit2(self):
+        # (what, the path's parent exists)
+        for what, parent in (("a missing folder", "nowhere"), ("a missing file", "")):
+            with self.subTest(what):
+                missing = win_path(os.path.join(self.tmp, parent, "missing.txt"))
+                run = self.run_tool("/s", missing)
+                self.assertEqual(run.rc, 2)
+                self.assertIn("WARNING: Invalid Path [%s]" % missing, run.texts())
+                self.assertIn("Invalid Path [%s]\r\n" % missing, run.stdout)
+                self.assertFalse([t for t in run.texts() if "consistency error" in t])
 
 
 class RedirectedOutputTests(ToolTestCase):
@@ -87,7 +91,8 @@ class RedirectedOutputTests(ToolTestCase):
         write(cleaned[2].output, b"an older d.txt")
         paths = [win_path(p) for p in (cleaned[0].path, cleaned[1].path, broken, cleaned[2].path)]
         run = self.run_tool(*paths)
-        self.assertEqual(run.rc, 0)
+        # The third file was not cleaned.
+        self.assertEqual(run.rc, 2)
         self.assertEqual(verdicts(run), {paths[0]: CLEANED, paths[1]: CLEANED,
                                          paths[2]: NOT_CLEANED, paths[3]: CLEANED})
         lines = stdout_lines(run)
