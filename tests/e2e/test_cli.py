@@ -21,6 +21,12 @@ class UsageTests(ToolTestCase):
         after = lines[lines.index("Usage:") + 1]
         self.assertTrue(after.startswith(TOOL_NAME + " [options]"), after)
         self.assertIn("  /h or /? - Show usage.", lines)
+        # Every exit code, in order, after the options.
+        codes = lines[lines.index("Exit codes:") + 1:]
+        self.assertEqual([line.split(" - ")[0].strip() for line in codes[:9]],
+                         ["0", "1", "2", "6", "8", "9", "10", "11", "255"])
+        self.assertIn("  11 - No log file could be created in the current folder; nothing was done.",
+                      codes)
         self.assertNotIn("Looking for infected files...", run.stdout)
         self.assertEqual(run.texts()[0], "Begin")
         self.assertEqual(run.texts()[-1], "End")
@@ -110,7 +116,7 @@ class RedirectedOutputTests(ToolTestCase):
         ])
         self.assertEqual(walk[walk.index(RULE, 1) + 1:], [
             "4 infected files found.", "3 file(s) cleaned.", "Cleaning Finished.",
-            "The cleaner has successfully finished cleaning your system. [YES]", ""])
+            "1 file(s) not cleaned; the log names each and why. [YES]", ""])
 
 
 if __name__ == "__main__":
