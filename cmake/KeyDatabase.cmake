@@ -10,12 +10,15 @@ set(KEY_DATABASE_DIR "${CMAKE_BINARY_DIR}/key_database")
 set(KEY_DATABASE_BIN "${KEY_DATABASE_DIR}/key_database.bin")
 # The same keys as Base64 PRIVATEKEYBLOB lines, for the sample writer and the tests.
 set(KEY_DATABASE_BLOBS "${KEY_DATABASE_DIR}/key_blobs.txt")
+# The key set's fingerprint, for the version resource of the programs that carry the keys.
+set(KEY_SET_HEADER "${KEY_DATABASE_DIR}/key_set.h")
 file(MAKE_DIRECTORY "${KEY_DATABASE_DIR}")
 
 add_custom_command(
-    OUTPUT "${KEY_DATABASE_BIN}" "${KEY_DATABASE_BLOBS}"
+    OUTPUT "${KEY_DATABASE_BIN}" "${KEY_DATABASE_BLOBS}" "${KEY_SET_HEADER}"
     COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tools/key_database/make_key_database.py"
             "${BRISTOKE_KEY_LIST}" --out "${KEY_DATABASE_BIN}" --blobs "${KEY_DATABASE_BLOBS}"
+            --key-set-header "${KEY_SET_HEADER}"
             --depfile "${KEY_DATABASE_DIR}/key_database.d"
     DEPENDS "${CMAKE_SOURCE_DIR}/tools/key_database/make_key_database.py" "${BRISTOKE_KEY_LIST}"
             "${CMAKE_SOURCE_DIR}/src/cleaner/key_scramble.h"

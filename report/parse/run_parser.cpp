@@ -254,12 +254,19 @@ void RunParser::AddWarning(const std::wstring& text) {
             return;
         }
     }
+    if (StartsWith(text, log_text::InvalidPath.head) ||
+        StartsWith(text, log_text::UnknownSwitch.head)) {
+        notAllDone = true;
+    }
     ++run.warnings;
     sink.OnNotice(run, NoticeKind::Warning, text);
 }
 
 void RunParser::AddError(const std::wstring& text) {
     std::wstring path;
+    if (text == log_text::NotCleaned.text || StartsWith(text, log_text::InternalError.head)) {
+        notAllDone = true;
+    }
     if (text == log_text::NotCleaned.text) {
         if (section.open) {
             CloseSection(section.refused ? Outcome::Skipped : Outcome::Failed);
@@ -387,7 +394,9 @@ void RunParser::SettleState() {
         // The one early end that writes no line of its own.
         run.state = RunState::AnotherInstance;
     }
-    run.exitCode = ExitCodeOfState(run.state);
+    run.exitCode = run.state == RunState::Finished && notAllDone
+                       ? static_cast<int64_t>(ExitCode::NotAllDone)
+                       : ExitCodeOfState(run.state);
 }
 
 } // namespace report

@@ -62,6 +62,8 @@ private:
     bool summarySeen = false;
     bool usageSeen = false;
     bool headerDone = false;
+    /// A file ended not cleaned, or a path given named nothing: the run's exit code says so.
+    bool notAllDone = false;
     RunState hintedState = RunState::Finished;
     std::wstring lastError;
 };

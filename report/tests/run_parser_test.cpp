@@ -64,7 +64,8 @@ TEST_CASE("RunParser_CleaningRun_EveryFileWithItsOutcomeAndReason") {
     CHECK(run.start == fixtures::Stamp);
     CHECK_FALSE(run.listOnly);
     CHECK(run.state == RunState::Finished);
-    CHECK(run.exitCode == 0);
+    // Files were not cleaned.
+    CHECK(run.exitCode == 2);
     CHECK(run.Found() == 5);
     CHECK(run.Cleaned() == 1);
     CHECK(run.NotCleaned() == 4);
@@ -231,6 +232,30 @@ TEST_CASE("RunParser_HowTheRunEnded_FromTheExitCodeLineOrFromTheLines") {
         std::wstring reason;
     } cases[] = {
         {"finished", Join({RunHead(), RunTail(0, 0)}), RunState::Finished, 0, L""},
+        {"finished, a file not cleaned",
+         Join({RunHead(), Section(L"C:\\d\\a.txt.BRSK", {}, L"ERROR: Not cleaned"), RunTail(1, 0)}),
+         RunState::Finished, 2, L""},
+        {"finished, an internal error",
+         Join({RunHead(),
+               {L"ERROR: Internal error while cleaning C:\\d\\a.txt.BRSK"},
+               RunTail(1, 0)}),
+         RunState::Finished, 2, L""},
+        {"finished, a path that names nothing",
+         Join({RunHead(), {L"WARNING: Invalid Path [C:\\gone]"}, RunTail(0, 0)}),
+         RunState::Finished, 2, L""},
+        {"finished, an unknown switch",
+         Join({RunHead(), {L"WARNING: Unknown switch [/x]"}, RunTail(0, 0)}), RunState::Finished, 2,
+         L""},
+        {"finished, a forced run's file of no family",
+         Join({RunHead(),
+               {L"INFO: Left as it is, not a file of the family [C:\\d\\a.txt]"},
+               RunTail(1, 0)}),
+         RunState::Finished, 0, L""},
+        {"crashed after a file not cleaned",
+         Join({RunHead(),
+               Section(L"C:\\d\\a.txt.BRSK", {}, L"ERROR: Not cleaned"),
+               {L"ERROR: Fatal error occured, consult support.", L"End (crash)"}}),
+         RunState::Crashed, 255, L"Fatal error occured, consult support."},
         {"usage", Join({report, {L"", L"Usage:", L"x.exe [options]", L"End"}}),
          RunState::UsageShown, 1, L""},
         {"another instance", Join({report, {L"End"}}), RunState::AnotherInstance, 6, L""},

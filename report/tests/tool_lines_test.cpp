@@ -110,7 +110,7 @@ public:
     bool Init() override { return true; }
     CleanerResult Scan(const FolderEntry&) override { return CleanerResult::Ok; }
     CleanerResult Clean(const FolderEntry&, ProgressIndicator&) override {
-        return CleanerResult::NotInfected;
+        return CleanerResult::Leftover;
     }
     std::wstring GetName() const override { return L"odd"; }
     void Tidy(const FolderEntry&, bool) override {}
@@ -198,7 +198,8 @@ ExitCode EveryCleaningOutcome(int, wchar_t**) {
     FilesMet met;
     ProcessFile(odd, Met(Here(L"g.txt.BRSK")), false, false, met);
     PrintCounts(7, 4);
-    return ExitCode::Finished;
+    // Files were not cleaned.
+    return ExitCode::NotAllDone;
 }
 
 ExitCode ListOnly(int, wchar_t**) {
@@ -280,7 +281,7 @@ ExitCode TakenBackupName(int, wchar_t**) {
     Touch(L"h.txt.BRSK");
     Touch(OwnNameOf(L"h.txt.BRSK", OwnKind::Backup, 0));
     Clean(L"h.txt.BRSK", true);
-    return ExitCode::Finished;
+    return ExitCode::NotAllDone;
 }
 
 /// A run of the tool in a directory of its own, and its log.

@@ -9,7 +9,7 @@ CleanerResult FilecoderCleaner::Clean(const FolderEntry& file, ProgressIndicator
         // Reached in forced mode, which hands over every file: the log says which were left.
         LogLine(IsOwnFileName(file.name) ? log_text::OwnFile : log_text::NotOfTheFamily,
                 file.Path());
-        return CleanerResult::Failed;
+        return CleanerResult::NotInfected;
     }
     if (scanned != CleanerResult::Ok && scanned != CleanerResult::Interrupted) {
         return CleanerResult::Failed;

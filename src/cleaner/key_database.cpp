@@ -1,6 +1,9 @@
 #include "cleaner/key_database.h"
 
+#include <cryptopp/sha.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "cleaner/filecoder_cleaner.h"
@@ -129,8 +132,8 @@ HCRYPTKEY ImportKey(const char* text, DWORD length) {
     return key;
 }
 
-bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count) {
-    return ImportKeyTable(ReadKeyDatabase(LoadKeyResource()), table, count);
+bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count, KeySetIdentity& identity) {
+    return ImportKeyTable(ReadKeyDatabase(LoadKeyResource()), table, count, identity);
 }
 
 KeyRecords FindKeyRecords(const std::vector<uint8_t>& body) {
@@ -160,8 +163,28 @@ KeyRecords FindKeyRecords(const std::vector<uint8_t>& body) {
     return records;
 }
 
+std::wstring KeySetFingerprint(const std::vector<uint8_t>& body, const KeyRecords& records) {
+    // The records lie one after the other from the end of the body's head.
+    const size_t end = records.texts.empty()
+                           ? BodyHeadSize
+                           : records.texts.back().first + records.texts.back().second;
+    CryptoPP::SHA256 hash;
+    if (end > BodyHeadSize) {
+        hash.Update(body.data() + BodyHeadSize, end - BodyHeadSize);
+    }
+    uint8_t digest[CryptoPP::SHA256::DIGESTSIZE];
+    hash.Final(digest);
+    std::wstring text;
+    for (size_t i = 0; i < 8; ++i) {
+        wchar_t digits[3];
+        std::swprintf(digits, 3, L"%02x", digest[i]);
+        text += digits;
+    }
+    return text;
+}
+
 bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[]>& table,
-                    uint32_t& count) {
+                    uint32_t& count, KeySetIdentity& identity) {
     const KeyRecords records = FindKeyRecords(body);
     if (records.newer) {
         LogLine(prefix::Info, L"This variant is not supported (version error).");
@@ -169,13 +192,22 @@ bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[
     if (!records.usable) {
         return false;
     }
+    identity.records = static_cast<uint32_t>(records.texts.size());
+    identity.fingerprint = KeySetFingerprint(body, records);
     table = std::make_unique<HCRYPTKEY[]>(records.texts.size());
     uint32_t stored = 0;
+    uint32_t number = 0;
     for (const auto& [offset, length] : records.texts) {
+        ++number;
         const HCRYPTKEY key =
             ImportKey(reinterpret_cast<const char*>(body.data() + offset), length);
         if (key == 0) {
-            break;
+            // The files of the other keys can still be cleaned.
+            LogLine(prefix::Warning, L"Key record " + std::to_wstring(number) + L" of " +
+                                         std::to_wstring(identity.records) +
+                                         L" can't be imported, " + FormatLastError() +
+                                         L"; the other keys are loaded.");
+            continue;
         }
         table[stored++] = key;
     }
@@ -184,5 +216,11 @@ bool ImportKeyTable(const std::vector<uint8_t>& body, std::unique_ptr<HCRYPTKEY[
 }
 
 bool FilecoderCleaner::LoadKeys() {
-    return LoadKeyTable(keyTable, keyCount);
+    KeySetIdentity identity;
+    if (!LoadKeyTable(keyTable, keyCount, identity)) {
+        return false;
+    }
+    LogLine(log_text::KeysLoaded,
+            log_text::KeysLoadedText(keyCount, identity.records, identity.fingerprint));
+    return true;
 }

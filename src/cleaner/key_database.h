@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -28,9 +29,18 @@ void DescrambleBuffer(uint8_t* buffer, size_t length);
 /// The context stays open while the key lives, which is until the process ends.
 [[nodiscard]] HCRYPTKEY ImportKey(const char* text, DWORD length);
 
-/// Reads the key database and imports its records in order until one fails; false when the
-/// database itself cannot be used. What FilecoderCleaner::LoadKeys does with its own members.
-[[nodiscard]] bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count);
+/// Which key set a database holds, whatever keys of it import on this system.
+struct KeySetIdentity {
+    /// The key records the database holds.
+    uint32_t records = 0;
+    /// The first 16 hex digits of the SHA-256 of the records as stored, each with its length.
+    std::wstring fingerprint;
+};
+
+/// Reads the key database and imports every record that imports; false when the database
+/// itself cannot be used. What FilecoderCleaner::LoadKeys does with its own members.
+[[nodiscard]] bool LoadKeyTable(std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count,
+                                KeySetIdentity& identity);
 
 /// Where the key records of a descrambled body lie, in order: up to the stored count, while the
 /// body holds whole records. usable is false for a body too short for its version and count or
@@ -43,7 +53,12 @@ struct KeyRecords {
 };
 [[nodiscard]] KeyRecords FindKeyRecords(const std::vector<uint8_t>& body);
 
-/// The records of a descrambled body imported in order until one fails; false when the body's
-/// version or size makes it unusable.
+/// The fingerprint of the records of a descrambled body (KeySetIdentity).
+[[nodiscard]] std::wstring KeySetFingerprint(const std::vector<uint8_t>& body,
+                                             const KeyRecords& records);
+
+/// The records of a descrambled body imported in order; one that does not import is logged
+/// with its number and left out. False when the body's version or size makes it unusable.
 [[nodiscard]] bool ImportKeyTable(const std::vector<uint8_t>& body,
-                                  std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count);
+                                  std::unique_ptr<HCRYPTKEY[]>& table, uint32_t& count,
+                                  KeySetIdentity& identity);

@@ -25,7 +25,9 @@ public:
     virtual ~IUsermodeFileCleaner() = default;
     [[nodiscard]] virtual bool Init() = 0;
     virtual CleanerResult Scan(const FolderEntry& file) = 0;
-    /// Cleans an infected file, or finishes the cleaning of an interrupted one.
+    /// Cleans an infected file, or finishes the cleaning of an interrupted one. NotInfected
+    /// for a file that is none of the family's (a forced run hands over every file): it is
+    /// left as it is, which is no failure.
     virtual CleanerResult Clean(const FolderEntry& file, ProgressIndicator& progress) = 0;
     virtual std::wstring GetName() const = 0;
     /// Says what a file that Scan called a leftover is, and in a run that may change files

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "driver/crash_details.h"
 #include "driver/log_name.h"
 #include "logging/console_handler.h"
 #include "logging/lines.h"
@@ -12,11 +13,13 @@
 
 namespace {
 
-int ReportCrash() {
+/// details: what crashed, and where, for the log (DescribeFault).
+int ReportCrash(const std::wstring& details) {
     // The log first, and each on its own: a console that can no longer draw, or that faults
     // while drawing, must not keep the crash out of the log.
     try {
         LogLine(log_text::FatalError);
+        LogLine(log_text::CrashDetails, details);
         LogLine(log_text::EndAfterCrash);
     } catch (...) {
         // The log's disk is full or gone: the console may still say it.
@@ -33,11 +36,11 @@ bool faultReported = false;
 /// A fault that no handler took (an access violation, say) ends the run as an escaped exception
 /// does, instead of calling for the system's error dialog, which an unattended run would wait
 /// on for ever. The run's objects are not unwound: the stack is not to be trusted.
-LONG WINAPI EndRunOnFault(EXCEPTION_POINTERS*) {
+LONG WINAPI EndRunOnFault(EXCEPTION_POINTERS* fault) {
     // A second fault while the first is being reported ends the process at once.
     if (!faultReported) {
         faultReported = true;
-        ReportCrash();
+        ReportCrash(DescribeFault(*fault->ExceptionRecord));
     }
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(ExitCode::Crashed));
     return EXCEPTION_EXECUTE_HANDLER;
@@ -61,7 +64,7 @@ int RunEntry(int argc, wchar_t** argv, RunFunction run) {
     sys::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (!TheLogFile.Open(MakeLogFileName())) {
         wprintf(L"Couldn't create logfile!");
-        return static_cast<int>(ExitCode::Finished);
+        return static_cast<int>(ExitCode::LogNotCreated);
     }
     const FaultFilterScope faultFilter;
     try {
@@ -70,6 +73,6 @@ int RunEntry(int argc, wchar_t** argv, RunFunction run) {
         LogLine(log_text::End);
         return result;
     } catch (...) {
-        return ReportCrash();
+        return ReportCrash(DescribeLanguageException());
     }
 }

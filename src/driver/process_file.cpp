@@ -46,8 +46,12 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const WalkEntry& entry, b
         return outcome::Infected | outcome::Cleaned;
     }
     progress.SetError();
+    // A forced run's file that is none of the family's was left as it is, as it should be.
+    if (result == CleanerResult::NotInfected) {
+        return outcome::Infected | outcome::Error;
+    }
     if (result != CleanerResult::Failed) {
         LogLine(log_text::InternalError, path);
     }
-    return outcome::Infected | outcome::Error;
+    return outcome::Infected | outcome::Error | outcome::NotCleaned;
 }

@@ -21,25 +21,53 @@
 
 namespace {
 
-/// A path, or a pattern, that names nothing: its files have only their other names now.
-bool IsMissingFile(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    return !UniqueFind(FindFirstFileW(ToSystemPath(path).c_str(), &data));
+/// A path, or a pattern, that names nothing, as the caller gave it: a missing file is not
+/// told through the folder it would be in.
+bool NamesNothing(const std::wstring& path) {
+    if (path.find_first_of(L"*?") != std::wstring::npos) {
+        WIN32_FIND_DATAW data;
+        return !UniqueFind(FindFirstFileW(ToSystemPath(path).c_str(), &data));
+    }
+    return GetFileAttributesW(ToSystemPath(path).c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+/// An argument that reads as a switch, as the command line's parser would take one.
+bool LooksLikeSwitch(const std::wstring& argument) {
+    return argument.size() >= 2 && (argument[0] == L'-' || argument[0] == L'/');
+}
+
+/// A path whose files the run could not look at: said where the user sees it, and the run's
+/// exit code says so too.
+void WarnNotWalked(const std::wstring& path) {
+    PrintAndLogLine(LooksLikeSwitch(path) ? log_text::UnknownSwitch : log_text::InvalidPath, path,
+                    color::Warning);
+}
+
+/// The final prompt's word on files that were not cleaned, short enough for its one row.
+std::wstring NotCleanedMessage(int32_t notCleaned) {
+    return std::to_wstring(notCleaned) + L" file(s) not cleaned; the log names each and why.";
 }
 
 struct Counters {
     int32_t infected = 0;
     int32_t cleaned = 0;
+    /// Files whose cleaning failed: each ended with "Not cleaned" in the log.
+    int32_t notCleaned = 0;
+    /// Paths given that name nothing, or whose files could not be looked at.
+    int32_t notWalked = 0;
     ListingTotals listed;
 };
 
-/// Walks one prepared path, handing each file it meets on.
-template <typename Process> void Walk(const DirWalker& walker, const Process& process) {
+/// Walks one prepared path, handing each file it meets on; counts the places it could not look
+/// at.
+template <typename Process>
+void Walk(const DirWalker& walker, const Process& process, int32_t& notWalked) {
     const DirWalkerIterator end = walker.end();
     for (DirWalkerIterator it = walker.begin(); it != end; ++it) {
         const WalkEntry entry = *it;
         if (!entry.isValid) {
-            LogLine(prefix::Warning, L"Invalid Path [" + entry.path + L"]");
+            WarnNotWalked(entry.path);
+            ++notWalked;
             continue;
         }
         if (entry.isDirectory) {
@@ -69,6 +97,9 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
         if (result & outcome::Cleaned) {
             ++counters.cleaned;
         }
+        if (result & outcome::NotCleaned) {
+            ++counters.notCleaned;
+        }
     };
     for (const std::wstring& path : paths) {
         DirWalker walker;
@@ -82,15 +113,32 @@ Counters WalkAllPaths(IUsermodeFileCleaner& cleaner, const RunModes& modes) {
         for (const std::wstring& file : interrupted) {
             DirWalker fileWalker;
             if (fileWalker.Prepare(file)) {
-                Walk(fileWalker, process);
+                Walk(fileWalker, process, counters.notWalked);
             }
         }
-        if (!interrupted.empty() && IsMissingFile(path)) {
+        if (NamesNothing(path)) {
+            // Its files have only their other names now, which were taken above.
+            if (interrupted.empty()) {
+                WarnNotWalked(path);
+                ++counters.notWalked;
+            }
             continue;
         }
-        Walk(walker, process);
+        Walk(walker, process, counters.notWalked);
     }
     return counters;
+}
+
+/// "Cleaning Finished.": a success, or a warning that says how many files were not cleaned.
+void ShowFinalPrompt(int32_t notCleaned) {
+    if (notCleaned == 0) {
+        TheConsole.Ask(L"Cleaning Finished.",
+                       L"The cleaner has successfully finished cleaning your system.",
+                       PromptKind::PressAnyKey, PromptStyle::Success);
+        return;
+    }
+    TheConsole.Ask(L"Cleaning Finished.", NotCleanedMessage(notCleaned), PromptKind::PressAnyKey,
+                   PromptStyle::Warning);
 }
 
 } // namespace
@@ -151,8 +199,7 @@ ExitCode RunCleaner(int argc, wchar_t** argv) {
     if (modes.Has(ModeFlags::NoCleaning)) {
         counters.listed.Report();
     }
-    TheConsole.Ask(L"Cleaning Finished.",
-                   L"The cleaner has successfully finished cleaning your system.",
-                   PromptKind::PressAnyKey, PromptStyle::Success);
-    return ExitCode::Finished;
+    ShowFinalPrompt(counters.notCleaned);
+    return counters.notCleaned == 0 && counters.notWalked == 0 ? ExitCode::Finished
+                                                               : ExitCode::NotAllDone;
 }

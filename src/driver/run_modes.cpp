@@ -99,6 +99,17 @@ void ShowUsage(ICustomArgumentParser& parser) {
     UsageLine(L"  /n - Only list files for cleaning (don't clean).");
     UsageLine(L"  /h or /? - Show usage.");
     UsageLine(L"");
+    UsageLine(L"Exit codes:");
+    UsageLine(L"  0 - Finished: every infected file cleaned, or listed with /n.");
+    UsageLine(L"  1 - Usage shown.");
+    UsageLine(L"  2 - Finished, but a file was not cleaned or a path names nothing: see the log.");
+    UsageLine(L"  6 - Another instance is running.");
+    UsageLine(L"  8 - Windows version not supported.");
+    UsageLine(L"  9 - The cleaner could not start: see the log.");
+    UsageLine(L"  10 - Stopped at the environment check.");
+    UsageLine(L"  11 - No log file could be created in the current folder; nothing was done.");
+    UsageLine(L"  255 - The run crashed: see the log.");
+    UsageLine(L"");
     parser.PrintUsage();
     UsageLine(L"");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 /// Log-line prefixes.
@@ -34,6 +35,9 @@ constexpr LineText Begin = {prefix::None, L"Begin"};
 constexpr LineText End = {prefix::None, L"End"};
 constexpr LineText EndAfterCrash = {prefix::None, L"End (crash)"};
 constexpr LineText FatalError = {prefix::Error, L"Fatal error occured, consult support."};
+/// After FatalError: what crashed, where (module and offset, for the release's symbols) and
+/// the tool's version.
+constexpr FramedText CrashDetails = {prefix::Info, L"Crash: ", L""};
 
 // Before the walk.
 constexpr FramedText Os = {prefix::Info, L"OS: ", L""};
@@ -51,7 +55,14 @@ constexpr LineText UnsupportedWindows = {prefix::Error,
 constexpr LineText EnvironmentRefused = {prefix::Error,
                                          L"The user stopped the run at the environment check."};
 constexpr LineText InitFailed = {prefix::Error, L"Cleaner initialization failed!"};
+/// "Keys loaded: 3 of 3, key set 0123456789abcdef": the fingerprint tells one release's keys
+/// from another's.
+constexpr FramedText KeysLoaded = {prefix::Info, L"Keys loaded: ", L""};
 constexpr LineText WalkStarts = {prefix::Info, L"Looking for infected files..."};
+/// A path given that names nothing, or whose files could not be looked at, as it was given.
+constexpr FramedText InvalidPath = {prefix::Warning, L"Invalid Path [", L"]"};
+/// An argument that reads as a switch the tool does not know and names no file either.
+constexpr FramedText UnknownSwitch = {prefix::Warning, L"Unknown switch [", L"]"};
 
 // One file.
 constexpr FramedText Listed = {prefix::Info, L"Skipping [", L"]..."};
@@ -114,6 +125,13 @@ inline std::wstring OverwriteAnswer(const std::wstring& path, bool yes,
                                     const std::wstring& answeredBy) {
     return OverwriteQuestion + OverwriteAsked.With(path) + (yes ? AnswerYes : AnswerNo) + L" (" +
            answeredBy + L")";
+}
+
+/// The inner text of KeysLoaded.
+inline std::wstring KeysLoadedText(uint32_t loaded, uint32_t records,
+                                   const std::wstring& fingerprint) {
+    return std::to_wstring(loaded) + L" of " + std::to_wstring(records) + L", key set " +
+           fingerprint;
 }
 
 /// "Can't copy the permissions of file [from], GLE(...): [output] is open only to ...".

@@ -23,6 +23,12 @@ def build_records():
         return f.read().splitlines()
 
 
+def key_set(records=None):
+    """"key set FINGERPRINT" of the records (the build's by default), as the tool logs it and
+    the version resource names it."""
+    return "key set " + producer.fingerprint(build_records() if records is None else records)
+
+
 def header(total_length, magic=b"OVIX"):
     return magic + struct.pack("<I", total_length)
 

@@ -30,10 +30,11 @@ def clone(destination):
             os.remove(target)
 
 
-def release(checkout, archs, env=None, umask=0o022):
-    """Runs the checkout's release command for archs; the finished process. Its build takes
-    one processor, as a test beside the others should."""
-    return subprocess.run([os.path.join(checkout, "scripts", "release.sh")], cwd=checkout,
+def release(checkout, archs, env=None, umask=0o022, args=("--demo",)):
+    """Runs the checkout's release command for archs, by default a demo release; the finished
+    process. Its build takes one processor, as a test beside the others should."""
+    return subprocess.run([os.path.join(checkout, "scripts", "release.sh")] + list(args),
+                          cwd=checkout,
                           env=dict(os.environ, BRISTOKE_RELEASE_ARCHS=" ".join(archs),
                                    CMAKE_BUILD_PARALLEL_LEVEL="1", **(env or {})),
                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -49,8 +50,17 @@ def version(checkout, arch):
     raise AssertionError("no project version in the release build of " + arch)
 
 
-def package_name(checkout, arch):
-    return "BristokeDecryptor-%s-%s" % (version(checkout, arch), WINDOWS[arch])
+def fingerprint(checkout, key_list=None):
+    """The key set's fingerprint of a key list, the checkout's demo keys by default."""
+    return subprocess.run(
+        ["python3", os.path.join(checkout, "tools", "key_database", "make_key_database.py"),
+         key_list or os.path.join(checkout, "demo-keys", "keys.txt"), "--fingerprint"],
+        check=True, stdout=subprocess.PIPE, text=True).stdout.strip()
+
+
+def package_name(checkout, arch, key_list=None, kind="demo-keys"):
+    return "BristokeDecryptor-%s-%s-%s-%s" % (version(checkout, arch), WINDOWS[arch], kind,
+                                              fingerprint(checkout, key_list))
 
 
 def files(directory):

@@ -185,14 +185,15 @@ class Fleet:
         missing = os.path.join(self.root, "m2-gone", "nothing.here")
         rc, log = self.run(machine[0], ["--seam-os=5.1.2600.3.1"], "/s", win_path(data),
                            win_path(missing))
-        assert rc == 0, rc
+        # Files not cleaned, and a path that names nothing.
+        assert rc == 2, rc
         files = [(win_path(good), "cleaned", ""),
                  (win_path(mismatch), "failed", "Not valid Bristoke file. Footer doesn't match."),
                  (win_path(kept), "skipped", "User doesn't allow modification of file [%s]" %
                   win_path(kept)[:-len(".BRSK")]),
                  (win_path(broken), "failed", "Not valid Bristoke file.")]
         self.failure_log = self.add(self.place(log, "site-a/m2-failures/failures.txt"), machine,
-                                    files, [("finished", Summary(4, 1, 0))])
+                                    files, [("finished", Summary(4, 1, 2))])
         self.failure_log.notices = True
 
     def fixed_machine(self):
@@ -206,7 +207,7 @@ class Fleet:
             f.write(b"the user's own file")
         seam = ["--seam-os=10.0.19045.0.1"]
         rc, first = self.run(machine[0], seam, "/s", win_path(data))
-        assert rc == 0, rc
+        assert rc == 2, rc
         os.remove(taken)
         rc, second = self.run(machine[0], seam, "/s", win_path(data))
         assert rc == 0, rc
@@ -219,7 +220,7 @@ class Fleet:
         self.add(joined, machine,
                  [(win_path(kept), "skipped",
                    "User doesn't allow modification of file [%s]" % win_path(taken))],
-                 [("finished", Summary(1, 0, 0))]).start = begin_stamp(first)
+                 [("finished", Summary(1, 0, 2))]).start = begin_stamp(first)
         self.add(joined, machine, [(win_path(kept), "cleaned", "")],
                  [("finished", Summary(1, 1, 0))]).start = begin_stamp(second)
 
@@ -376,7 +377,7 @@ class Fleet:
         log = self.add(damaged, self.failure_log.machine, self.failure_log.files,
                        [("damaged", "2 line(s) not in the log's layout, the first at line %d" %
                          (noise + 1)),
-                        ("finished", Summary(4, 1, 0))])
+                        ("finished", Summary(4, 1, 2))])
         log.notices = True
 
     def cut_copy(self):

@@ -21,6 +21,12 @@ class UsageTests(ToolTestCase):
         after = lines[lines.index("Usage:") + 1]
         self.assertTrue(after.startswith(TOOL_NAME + " [options]"), after)
         self.assertIn("  /h or /? - Show usage.", lines)
+        # Every exit code, in order, after the options.
+        codes = lines[lines.index("Exit codes:") + 1:]
+        self.assertEqual([line.split(" - ")[0].strip() for line in codes[:9]],
+                         ["0", "1", "2", "6", "8", "9", "10", "11", "255"])
+        self.assertIn("  11 - No log file could be created in the current folder; nothing was done.",
+                      codes)
         self.assertNotIn("Looking for infected files...", run.stdout)
         self.assertEqual(run.texts()[0], "Begin")
         self.assertEqual(run.texts()[-1], "End")
@@ -67,12 +73,16 @@ class WalkTests(ToolTestCase):
         self.assertIn("INFO: 0 file(s) cleaned.", run.texts())
         self.assertEqual(run.texts()[-1], "End")
 
-    def test_MissingPath_InvalidPathWarningInLogOnly(self):
-        missing = win_path(os.path.join(self.tmp, "nowhere", "missing.txt"))
-        run = self.run_tool("/s", missing)
-        self.assertEqual(run.rc, 0)
-        self.assertIn("WARNING: Invalid Path [%s]" % missing[:missing.rfind("\\")], run.texts())
-        self.assertNotIn("Invalid Path", run.stdout)
+    def test_MissingPath_InvalidPathAsGivenOnTheConsoleAndInTheLogExit2(self):
+        # (what, the path's parent exists)
+        for what, parent in (("a missing folder", "nowhere"), ("a missing file", "")):
+            with self.subTest(what):
+                missing = win_path(os.path.join(self.tmp, parent, "missing.txt"))
+                run = self.run_tool("/s", missing)
+                self.assertEqual(run.rc, 2)
+                self.assertIn("WARNING: Invalid Path [%s]" % missing, run.texts())
+                self.assertIn("Invalid Path [%s]\r\n" % missing, run.stdout)
+                self.assertFalse([t for t in run.texts() if "consistency error" in t])
 
 
 class RedirectedOutputTests(ToolTestCase):
@@ -87,7 +97,8 @@ class RedirectedOutputTests(ToolTestCase):
         write(cleaned[2].output, b"an older d.txt")
         paths = [win_path(p) for p in (cleaned[0].path, cleaned[1].path, broken, cleaned[2].path)]
         run = self.run_tool(*paths)
-        self.assertEqual(run.rc, 0)
+        # The third file was not cleaned.
+        self.assertEqual(run.rc, 2)
         self.assertEqual(verdicts(run), {paths[0]: CLEANED, paths[1]: CLEANED,
                                          paths[2]: NOT_CLEANED, paths[3]: CLEANED})
         lines = stdout_lines(run)
@@ -105,7 +116,7 @@ class RedirectedOutputTests(ToolTestCase):
         ])
         self.assertEqual(walk[walk.index(RULE, 1) + 1:], [
             "4 infected files found.", "3 file(s) cleaned.", "Cleaning Finished.",
-            "The cleaner has successfully finished cleaning your system. [YES]", ""])
+            "1 file(s) not cleaned; the log names each and why. [YES]", ""])
 
 
 if __name__ == "__main__":

@@ -2,6 +2,8 @@
 console that can no longer draw: the run ends by itself with exit code 255 and the crash lines
 at the end of its log, and never waits on an error dialog or a key."""
 import os
+import re
+import subprocess
 
 from harness import SEAMED_EXE, ToolTestCase, main, project_version, read_log, win_path
 from decryption import backup_suffix, read
@@ -9,7 +11,12 @@ from planting import Planted, plant
 from tmux_console import LIGHT_RED, TmuxConsole, on
 
 FATAL = "Fatal error occured, consult support."
-CRASH_LINES = ["ERROR: " + FATAL, "End (crash)"]
+# What crashed, where and in which version, between the two lines of the crash.
+DETAILS = re.compile(r"INFO: Crash: (?:exception 0x(?P<code>[0-9A-F]{8}) at 0x[0-9A-F]+, "
+                     r"(?P<module>.+)\+0x(?P<offset>[0-9A-F]+)|a language exception), "
+                     r"version " + re.escape(project_version()) + "$")
+TRIPLE = {"i686": "i686-w64-mingw32", "x86_64": "x86_64-w64-mingw32"}[
+    os.environ.get("BRISTOKE_ARCH", "i686")]
 # The first write of more than 4,096 bytes to a file stream allocates its 65,536-byte staging
 # buffer: for a cleaning run, the decrypted output's first chunk.
 DURING_DECRYPTION = "--seam-fault-new=65536"
@@ -30,9 +37,24 @@ class CrashTests(ToolTestCase):
         return [line.split("] - ", 1)[1] for line in lines]
 
     def assert_crash_log(self, texts):
+        """The crash's lines end the log; what its details line says."""
         self.assertEqual(texts[0], "Begin")
-        self.assertEqual(texts[-2:], CRASH_LINES)
+        self.assertEqual(texts[-3], "ERROR: " + FATAL)
+        self.assertEqual(texts[-1], "End (crash)")
         self.assertEqual(texts.count("ERROR: " + FATAL), 1)
+        details = DETAILS.match(texts[-2])
+        self.assertIsNotNone(details, texts[-2])
+        return details
+
+    def named_by_symbols(self, offset):
+        """What addr2line says of an offset in the test build, as the README tells an
+        administrator to read a crash against the release's symbols."""
+        headers = subprocess.run([TRIPLE + "-objdump", "-p", SEAMED_EXE], check=True,
+                                 stdout=subprocess.PIPE, text=True).stdout
+        base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)$", headers, re.M).group(1), 16)
+        return subprocess.run([TRIPLE + "-addr2line", "-f", "-C", "-i", "-e", SEAMED_EXE,
+                               hex(base + int(offset, 16))], check=True,
+                              stdout=subprocess.PIPE, text=True).stdout.splitlines()
 
     def test_AccessViolation_EndsWith255AndTheCrashLines(self):
         # (what, seam option, what the run logged before it: a part of a line, or None for
@@ -52,9 +74,17 @@ class CrashTests(ToolTestCase):
                 self.assertNotIn("Unhandled", run.stderr)
                 self.assertEqual(run.stdout.rstrip("\r\n").split("\r\n")[-1], FATAL)
                 texts = run.texts()
-                self.assert_crash_log(texts)
+                details = self.assert_crash_log(texts)
+                # The fault's code, and where it was: the test build's function that writes
+                # through a null pointer, read back from the log's offset.
+                self.assertEqual(details.group("code"), "C0000005")
+                self.assertEqual(details.group("module"), os.path.basename(self.exe))
+                named = self.named_by_symbols(details.group("offset"))
+                print("\n%s: %s\n  addr2line: %s" % (what, texts[-3:], named))
+                self.assertIn("WriteThroughNull", named[0])
+                self.assertRegex(named[1], r"tests/seam/seamed_tool\.cpp:\d+")
                 if reached is None:
-                    self.assertEqual(len(texts), 3, texts)
+                    self.assertEqual(len(texts), 4, texts)
                 else:
                     self.assertTrue([t for t in texts if reached in t], texts)
         # The last fault left the file under the name that says it is being cleaned, whole:
@@ -80,7 +110,9 @@ class CrashTests(ToolTestCase):
             win_path(self.data)], cwd=self.cwd)
         self.assertEqual(console.wait_exit(timeout=60), 255)
         self.assertNotIn(FATAL, str(console.screen()))
-        self.assertEqual(self.log_texts(), ["Begin"] + CRASH_LINES)
+        texts = self.log_texts()
+        self.assertEqual(len(texts), 4, texts)
+        self.assertIsNone(self.assert_crash_log(texts).group("code"))
 
 
 if __name__ == "__main__":

@@ -173,7 +173,8 @@ class FailureTests(DecryptionTestCase):
 
         run = self.run_tool("/s", win_path(root))
 
-        self.assertEqual(run.rc, 0)
+        # Files were not cleaned.
+        self.assertEqual(run.rc, 2)
         self.assertEqual(read(os.path.join(root, "good.dat")), read(hundred))
         for path, message in cases:
             with self.subTest(file=os.path.basename(path)):

@@ -46,7 +46,8 @@ class OverwritePromptTests(DecryptionTestCase):
                 self.assertTrue(console.screen().rows[row].endswith(tag))
         console.wait_for_prompt("[Press Any Key]")
         console.send("Enter")
-        self.assertEqual(console.wait_exit(), 0)
+        # The file answered no was not cleaned.
+        self.assertEqual(console.wait_exit(), 2)
 
         [log] = [n for n in os.listdir(self.cwd) if n.startswith(os.path.basename(exe) + "_")]
         run = Run(0, "", [read_log(os.path.join(self.cwd, log))])
@@ -74,7 +75,8 @@ class OverwritePromptTests(DecryptionTestCase):
         screen = console.wait_for_prompt("[Press Any Key]")
         self.assertNotIn(QUESTION, str(screen))
         console.send("Enter")
-        self.assertEqual(console.wait_exit(), 0)
+        # The file whose output is an encrypted file too was not cleaned.
+        self.assertEqual(console.wait_exit(), 2)
         [log] = [n for n in os.listdir(self.cwd) if n.startswith(os.path.basename(exe) + "_")]
         run = Run(0, "", [read_log(os.path.join(self.cwd, log))])
         self.assert_not_cleaned(run, twice, content,

@@ -190,7 +190,9 @@ class InterruptedRunTests(DecryptionTestCase):
         for switches in (["/s"], ["/f"], []):
             with self.subTest(switches=switches):
                 run = self.run_tool(*switches, win_path(encrypted))
-                self.assertEqual(run.rc, 0)
+                # The name given is the backup's now: it names nothing, and the run says so.
+                self.assertEqual(run.rc, 2)
+                self.assertIn("WARNING: Invalid Path [%s]" % win_path(encrypted), run.texts())
                 self.assertEqual(summary(run), (0, 0))
                 after = {n: os.stat(os.path.join(directory, n)) for n in os.listdir(directory)}
                 self.assertEqual({n: (s.st_ino, s.st_mtime_ns, s.st_ctime_ns)

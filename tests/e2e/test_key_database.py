@@ -13,7 +13,7 @@ import uuid
 
 from harness import EXE, ToolTestCase, command, main, read_log, wine_env, win_path
 from key_resources import (BUILD_BLOBS, DELETE, build_records, database, give_resource, header,
-                           raw, run_resource_tool, valid_database_bytes)
+                           key_set, raw, run_resource_tool, valid_database_bytes)
 import samples
 
 PROBE = os.path.join(os.path.dirname(EXE), "BristokeKeyProbe.exe")
@@ -22,6 +22,12 @@ CANT_READ = "ERROR: Can't read key from resource"
 CORRUPTED = "INFO: Resource has corrupted header, it is probably invalid"
 VERSION_ERROR = "INFO: This variant is not supported (version error)."
 NO_RESOURCE = r"ERROR: ERR_LRES02, GLE\(0x[0-9a-f]{8}\)"
+
+
+def not_imported(number, records):
+    """The line of a record that does not import, as a pattern."""
+    return (r"WARNING: Key record %d of %d can't be imported, GLE\(0x[0-9a-f]{8}\); the other "
+            r"keys are loaded\." % (number, records))
 
 
 def read_bytes(path):
@@ -41,6 +47,8 @@ class ProbeRun:
         self.rc = rc
         summary = re.match(r"loaded=(\d) keys=(\d+) ms=", stdout)
         self.keys = int(summary.group(2)) if summary else None
+        named = re.search(r" fingerprint=([0-9a-f]*)$", stdout.splitlines()[0] if stdout else "")
+        self.key_set = "key set " + named.group(1) if named else None
         self.usable = [m.group(1) == "1" for m in re.finditer(r"usable=(\d)", stdout)]
         self.moduli = re.findall(r"modulus=([0-9a-f]+)", stdout)
         self.texts = [line.split("] - ", 1)[1] for line in log.split("\r\n")[:-1]]
@@ -67,6 +75,7 @@ class ResourceTableTests(KeyDatabaseTestCase):
         truncated_body = struct.pack("<II", 3, 2) + struct.pack("<I", len(first)) + first + \
             struct.pack("<I", 10000) + b"QUJD" * 5
         # (name, resource, exit code, keys loaded, log lines; a pattern where it has a code)
+        # A record that does not import is named and left out; the records after it load.
         cases = [
             ("no resource", DELETE, 1, 0, [NO_RESOURCE, CANT_READ]),
             ("one byte", raw(b"O"), 1, 0, [CANT_READ]),
@@ -82,12 +91,14 @@ class ResourceTableTests(KeyDatabaseTestCase):
             ("count 0xFFFFFFFF", database(records, count=0xFFFFFFFF), 0, n, []),
             ("count below records", database(records, count=1), 0, 1, []),
             ("count 0", database(records, count=0), 0, 0, []),
-            ("record not Base64", database([first, b"!! not base64 !!"] + records[1:]), 0, 1, []),
+            ("record not Base64", database([first, b"!! not base64 !!"] + records[1:]), 0, n,
+             [not_imported(2, n + 1)]),
             ("record Base64 but no key",
-             database([first, base64.b64encode(b"no key in here")] + records[1:]), 0, 1, []),
+             database([first, base64.b64encode(b"no key in here")] + records[1:]), 0, n,
+             [not_imported(2, n + 1)]),
             ("record longer than the body", raw(header(8 + len(truncated_body)) + truncated_body),
              0, 1, []),
-            ("empty record", database([b""] + records), 0, 0, []),
+            ("empty record", database([b""] + records), 0, n, [not_imported(1, n + 1)]),
             ("body of 4 bytes", raw(header(12) + struct.pack("<I", 3)), 1, 0, []),
             ("body of 7 bytes", raw(header(15) + struct.pack("<I", 3) + b"\0\0\0"), 1, 0, []),
         ]
@@ -99,7 +110,7 @@ class ResourceTableTests(KeyDatabaseTestCase):
                 self.assertEqual(run.keys, keys)
                 self.assertEqual(len(run.texts), len(lines), run.texts)
                 for text, line in zip(run.texts, lines):
-                    if line.startswith("ERROR: ERR_"):
+                    if line.startswith(("ERROR: ERR_", "WARNING: Key record")):
                         self.assertRegex(text, "^" + line + "$")
                     else:
                         self.assertEqual(text, line)
@@ -119,6 +130,8 @@ class BuiltResourceTests(KeyDatabaseTestCase):
         self.assertGreater(len(records), 0)
         run = self.probe(resource)
         self.assertEqual((run.rc, run.keys, run.texts), (0, len(records), []))
+        # The tool's own reading of its records names the set as the producer does.
+        self.assertEqual(run.key_set, key_set())
         self.assertEqual(run.moduli, [modulus_hex(r) for r in records])
         self.assertEqual(run.usable, [True] * len(records))
 
@@ -223,7 +236,10 @@ class DecryptorResourceTests(KeyDatabaseTestCase):
                 exe = self.decryptor(database(records, count=count))
                 rc, texts, peaks[count] = self.run_measured(exe, "/s", win_path(data))
                 self.assertEqual(rc, 0, texts)
-                self.assertEqual(texts[texts.index(LOADING) + 1], SUPPORTED)
+                loaded = texts.index(LOADING)
+                self.assertEqual(texts[loaded + 1:loaded + 3], [
+                    "INFO: Keys loaded: %d of %d, %s" % (len(records), len(records), key_set()),
+                    SUPPORTED])
                 self.assertIn("INFO: %d file(s) cleaned." % len(records), texts)
                 for path in paths:
                     self.assertEqual(read_bytes(os.path.splitext(path)[0]), plain)
@@ -237,9 +253,14 @@ class DecryptorResourceTests(KeyDatabaseTestCase):
         before = {path: read_bytes(path) for path in paths}
         exe = self.decryptor(database(not_keys))
         run = self.run_tool("/s", win_path(self.data), exe=exe)
-        self.assertEqual(run.rc, 0, run.stdout)
+        # Files were not cleaned: the exit code says so.
+        self.assertEqual(run.rc, 2, run.stdout)
         texts = run.texts()
-        self.assertEqual(texts[texts.index(LOADING) + 1], SUPPORTED)
+        loaded = texts.index(LOADING)
+        for number, line in enumerate(texts[loaded + 1:loaded + 4], start=1):
+            self.assertRegex(line, not_imported(number, 3))
+        self.assertEqual(texts[loaded + 4:loaded + 6], [
+            "INFO: Keys loaded: 0 of 3, " + key_set(not_keys), SUPPORTED])
         self.assertIn("INFO: 3 infected files found.", texts)
         self.assertIn("INFO: 0 file(s) cleaned.", texts)
         # Each file's own lines run from its "Cleaning file [" line to the next one.

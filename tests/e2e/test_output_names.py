@@ -25,7 +25,8 @@ class EncryptedOutputTests(SmallSampleTestCase):
 
                 run = self.run_tool(*switches, win_path(twice), win_path(single))
 
-                self.assertEqual(run.rc, 0)
+                # The file encrypted twice was not cleaned.
+                self.assertEqual(run.rc, 2)
                 self.assert_not_cleaned(
                     run, twice, contents[twice],
                     "Can't replace [%s], it is an encrypted file too." % win_path(single))
@@ -84,7 +85,8 @@ class DirectoryOutputTests(SmallSampleTestCase):
 
         run = self.run_tool("/f", *[win_path(p) for p, _ in cases])
 
-        self.assertEqual(run.rc, 0)
+        # Neither file was cleaned.
+        self.assertEqual(run.rc, 2)
         for (path, directory), attributes in zip(cases, before):
             with self.subTest(file=os.path.basename(path)):
                 lines = sections(run)[win_path(path)]
@@ -112,7 +114,7 @@ class LastChunkTests(SmallSampleTestCase):
                 run = self.run_tool("--seam-fail-aes-final=%x" % error, "/s",
                                     win_path(encrypted), win_path(salsa),
                                     exe=self.tool_copy(source=SEAMED_EXE))
-                self.assertEqual(run.rc, 0)
+                self.assertEqual(run.rc, 0 if cleaned else 2)
                 self.assert_cleaned(run, salsa, self.hundred)
                 if cleaned:
                     self.assert_cleaned(run, encrypted, self.hundred)

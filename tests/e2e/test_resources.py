@@ -13,6 +13,7 @@ from harness import (BUILD, SOURCE, ToolTestCase, command, main, pe_arch, projec
 
 sys.path.insert(0, os.path.join(SOURCE, "scripts"))
 import pe_resources  # noqa: E402
+from key_resources import key_set  # noqa: E402
 
 PROBE = os.path.join(BUILD, "tests", "resource_probe.exe")
 BITS = {"i686": "32-bit", "x86_64": "64-bit"}
@@ -30,6 +31,13 @@ def built_from():
     if git("status", "--porcelain"):
         text += " with uncommitted changes"
     return text
+
+
+def carries_keys(path):
+    """Whether ninja links the key database resource into the program."""
+    inputs = subprocess.run(["ninja", "-C", BUILD, "-t", "query", os.path.relpath(path, BUILD)],
+                            check=True, stdout=subprocess.PIPE, text=True).stdout
+    return "key_database.rc" in inputs
 
 
 def programs():
@@ -62,11 +70,14 @@ class ResourceTests(ToolTestCase):
     def setUpClass(cls):
         cls.version = project_version()
         cls.built_from = built_from()
+        cls.key_set = key_set()
         cls.programs = programs()
 
     def test_EveryProgram_VersionResourceFromTheProject(self):
         self.assertIn(os.path.join(BUILD, "BristokeDecryptor.exe"), self.programs)
         self.assertIn(os.path.join(BUILD, "BristokeReport.exe"), self.programs)
+        self.assertTrue(carries_keys(os.path.join(BUILD, "BristokeDecryptor.exe")))
+        self.assertFalse(carries_keys(os.path.join(BUILD, "BristokeReport.exe")))
         for path in self.programs:
             with self.subTest(program=os.path.relpath(path, BUILD)):
                 info, _ = pe_resources.read(path)
@@ -79,7 +90,9 @@ class ResourceTests(ToolTestCase):
                 self.assertEqual(info["ProductName"], "Bristoke decryptor")
                 self.assertTrue(info["FileDescription"].endswith(" (%s)" % BITS[pe_arch(path)]),
                                 info["FileDescription"])
-                self.assertEqual(info["Comments"], self.built_from)
+                # The key set's fingerprint, where the program carries the keys.
+                self.assertEqual(info["Comments"], self.built_from + "; " + self.key_set
+                                 if carries_keys(path) else self.built_from)
                 self.assertEqual(info["translation"], info["declared translation"])
 
     def test_EveryProgram_ManifestAsInvokerForVistaTo11(self):

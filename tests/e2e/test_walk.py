@@ -50,8 +50,8 @@ class WalkTests(ToolTestCase):
     def under_root(self, *names):
         return sorted(self.win_root + "\\" + name for name in names)
 
-    def assert_walk_ended_normally(self, run, files):
-        self.assertEqual(run.rc, 0)
+    def assert_walk_ended_normally(self, run, files, rc=0):
+        self.assertEqual(run.rc, rc)
         self.assertIn("INFO: %d infected files found." % files, run.texts())
         self.assertEqual(run.texts()[-1], "End")
 
@@ -73,21 +73,20 @@ class WalkTests(ToolTestCase):
         self.assertFalse([t for t in run.texts() if "Invalid Path" in t])
         self.assert_walk_ended_normally(run, len(self.TREE))
 
-    def test_MissingFileInAnExistingDirectory_ReportedThroughItsDirectory(self):
-        run = self.run_tool("/f", "/n", self.win_root + "\\missing.txt")
-        texts = run.texts()
-        warning = texts.index("WARNING: Invalid Path [%s]" % self.win_root)
-        self.assertEqual(texts[warning - 1], "ERROR: consistency error: 00000010")
-        self.assertEqual(self.listed(run), [])
-        self.assert_walk_ended_normally(run, 0)
-
-    def test_MissingPathInAMissingDirectory_OneWarningAndNoWalkerLine(self):
-        missing_dir = self.win_root + "\\nodir"
-        run = self.run_tool("/f", "/n", missing_dir + "\\missing.txt")
-        self.assertIn("WARNING: Invalid Path [%s]" % missing_dir, run.texts())
-        self.assertEqual(len([t for t in run.texts() if "Invalid Path" in t]), 1)
-        self.assertFalse([t for t in run.texts() if "consistency error" in t])
-        self.assert_walk_ended_normally(run, 0)
+    def test_MissingPath_OneWarningNamingThePathAsGivenExit2(self):
+        # (what, the path given)
+        cases = [("a missing file in an existing directory", self.win_root + "\\missing.txt"),
+                 ("a missing path in a missing directory", self.win_root + "\\nodir\\missing.txt"),
+                 ("a pattern that matches nothing", self.win_root + "\\*.none")]
+        for what, missing in cases:
+            with self.subTest(what):
+                run = self.run_tool("/f", "/n", missing)
+                self.assertEqual([t for t in run.texts() if "Invalid Path" in t],
+                                 ["WARNING: Invalid Path [%s]" % missing])
+                self.assertIn("Invalid Path [%s]\r\n" % missing, run.stdout)
+                self.assertFalse([t for t in run.texts() if "consistency error" in t])
+                self.assertEqual(self.listed(run), [])
+                self.assert_walk_ended_normally(run, 0, rc=2)
 
     def stage_locked(self):
         """A subdirectory with a file that no one may list; returns its warning and the undo."""

@@ -205,7 +205,8 @@ int RunKeyDatabaseCases(uint64_t seed, uint32_t first, uint32_t count) {
         const Bytes body = ReadKeyDatabase(resource);
         std::unique_ptr<HCRYPTKEY[]> table;
         uint32_t keys = 0;
-        const bool usable = ImportKeyTable(body, table, keys);
+        KeySetIdentity identity;
+        const bool usable = ImportKeyTable(body, table, keys, identity);
         std::wstring problem;
         if (usable && keys > RecordsPresent(body)) {
             problem = L"more keys than records";

@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
+#include "driver/crash_details.h"
 #include "driver/entry.h"
+#include "driver/version.h"
 #include "logging/log_file.h"
 #include "test_support.h"
 #include "walker/dir_walker.h"
@@ -59,8 +61,30 @@ TEST_CASE("RunEntry_ExceptionEscapingTheRun_EndsAsCrashWith255") {
     const auto [result, log] = RunInScratchDirectory(Throwing);
     CHECK(result == 255);
     CHECK(log.find(L"] - Begin\r\n") != std::wstring::npos);
-    CHECK(log.find(L"] - ERROR: Fatal error occured, consult support.\r\n") != std::wstring::npos);
+    const size_t fatal = log.find(L"] - ERROR: Fatal error occured, consult support.\r\n");
+    const size_t details = log.find(L"] - INFO: Crash: a language exception, version " +
+                                    std::wstring(BristokeVersion) + L"\r\n");
+    REQUIRE(fatal != std::wstring::npos);
+    REQUIRE(details != std::wstring::npos);
+    CHECK(fatal < details);
     CHECK(EndsWith(log, L"] - End (crash)\r\n"));
+}
+
+TEST_CASE("DescribeFault_AddressInTheProgram_CodeModuleAndOffsetFromItsBase") {
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+    record.ExceptionAddress = reinterpret_cast<void*>(&Finishing);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+    const uintptr_t offset = reinterpret_cast<uintptr_t>(record.ExceptionAddress) - base;
+    wchar_t digits[2][20];
+    const int width = 2 * sizeof(void*);
+    swprintf(digits[0], 20, L"%0*llX", width, static_cast<unsigned long long>(offset));
+    swprintf(digits[1], 20, L"%0*llX", width, static_cast<unsigned long long>(base + offset));
+    CHECK(DescribeFault(record) == L"exception 0xC0000005 at 0x" + std::wstring(digits[1]) +
+                                       L", unit_tests.exe+0x" + digits[0] + L", version " +
+                                       BristokeVersion);
+    record.ExceptionAddress = nullptr;
+    CHECK(DescribeFault(record).find(L", in no module, version ") != std::wstring::npos);
 }
 
 TEST_CASE("RunEntry_NormalRun_ReturnsTheRunsCodeBetweenBeginAndEnd") {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cleaner/filecoder_cleaner.h"
+#include "key_set.h"
 #include "log_capture.h"
 #include "test_support.h"
 
@@ -98,7 +99,11 @@ TEST_CASE("FilecoderCleaner_Init_BackupLayerRefused_FailsAfterTheExtensionsLine"
     FilecoderCleaner cleaner;
     const LogCapture log;
     CHECK_FALSE(cleaner.Init());
-    CHECK(log.Lines() ==
-          std::vector<std::wstring>{LoadingLine, ExtensionsLine, L"ERROR: Can't init backup."});
+    const std::string keySet = BRISTOKE_KEY_SET;
+    const std::wstring keys = std::to_wstring(cleaner.KeyCount());
+    const std::wstring keysLine = L"INFO: Keys loaded: " + keys + L" of " + keys + L", " +
+                                  std::wstring(keySet.begin(), keySet.end());
+    CHECK(log.Lines() == std::vector<std::wstring>{LoadingLine, keysLine, ExtensionsLine,
+                                                   L"ERROR: Can't init backup."});
     CHECK(TheBackupCounter == BackupNotInitialised);
 }

@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cleaner/filecoder_cleaner.h"
 #include "cleaner/key_database.h"
 #include "cleaner/key_scramble.h"
+#include "key_set.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 namespace {
@@ -44,6 +47,19 @@ std::vector<std::string> BuildKeyRecords() {
     return records;
 }
 
+/// A descrambled body of format version 3 holding the records, each after its length.
+std::vector<uint8_t> BodyOf(const std::vector<std::string>& records) {
+    std::vector<uint8_t> body = {3, 0, 0, 0, static_cast<uint8_t>(records.size()), 0, 0, 0};
+    for (const std::string& record : records) {
+        const uint32_t length = static_cast<uint32_t>(record.size());
+        for (int shift = 0; shift < 32; shift += 8) {
+            body.push_back(static_cast<uint8_t>(length >> shift));
+        }
+        body.insert(body.end(), record.begin(), record.end());
+    }
+    return body;
+}
+
 } // namespace
 
 TEST_CASE("DescrambleBuffer_BlocksAndTail_SameAsTheChainOnEachByte") {
@@ -76,4 +92,51 @@ TEST_CASE("LoadKeys_OwnResource_EveryKeyOfTheBuildsList") {
     FilecoderCleaner cleaner;
     REQUIRE(cleaner.LoadKeys());
     CHECK(cleaner.KeyCount() == BuildKeyRecords().size());
+}
+
+TEST_CASE("KeySetFingerprint_Records_FirstSixteenHexDigitsOfTheirSha256") {
+    // Expected values from tools/key_database/make_key_database.py's fingerprint(), which
+    // names the key set in the version resource and the release.
+    struct Case {
+        const char* what;
+        std::vector<std::string> records;
+        const wchar_t* fingerprint;
+    } cases[] = {
+        {"no records", {}, L"e3b0c44298fc1c14"},
+        {"one record", {"QUJD"}, L"753024e0c98c0b52"},
+        {"an empty record counts by its length", {"QUJD", ""}, L"5a68391c3e61182c"},
+        {"two records", {"QUJD", "RUZH"}, L"10e0bb467ad5bab0"},
+    };
+    for (const Case& c : cases) {
+        INFO(c.what);
+        const std::vector<uint8_t> body = BodyOf(c.records);
+        CHECK(KeySetFingerprint(body, FindKeyRecords(body)) == c.fingerprint);
+    }
+}
+
+TEST_CASE("ImportKeyTable_RecordThatDoesNotImport_NamedAndTheOthersLoaded") {
+    const std::vector<std::string> keys = BuildKeyRecords();
+    REQUIRE(keys.size() >= 2);
+    const std::vector<uint8_t> body = BodyOf({keys[0], "!! not base64 !!", keys[1]});
+    std::unique_ptr<HCRYPTKEY[]> table;
+    uint32_t count = 0;
+    KeySetIdentity identity;
+    const LogCapture log;
+    REQUIRE(ImportKeyTable(body, table, count, identity));
+    CHECK(count == 2);
+    CHECK(identity.records == 3);
+    const std::vector<std::wstring> lines = log.Lines();
+    REQUIRE(lines.size() == 1);
+    CHECK(lines[0].rfind(L"WARNING: Key record 2 of 3 can't be imported, GLE(0x", 0) == 0);
+    CHECK(lines[0].find(L"; the other keys are loaded.") != std::wstring::npos);
+}
+
+TEST_CASE("LoadKeyTable_OwnResource_TheKeySetTheVersionResourceNames") {
+    std::unique_ptr<HCRYPTKEY[]> table;
+    uint32_t count = 0;
+    KeySetIdentity identity;
+    REQUIRE(LoadKeyTable(table, count, identity));
+    const std::string named = BRISTOKE_KEY_SET;
+    CHECK(L"key set " + identity.fingerprint == std::wstring(named.begin(), named.end()));
+    CHECK(identity.records == count);
 }

@@ -11,6 +11,7 @@ with a message that names the entry.
 import argparse
 import base64
 import binascii
+import hashlib
 import os
 import re
 import struct
@@ -53,6 +54,13 @@ def scramble_table(constants):
 
 def scramble(data, constants=None):
     return bytes(data).translate(scramble_table(constants or read_scramble_constants()))
+
+
+def fingerprint(records):
+    """The key set's fingerprint, as the tool logs it: the first 16 hex digits of the SHA-256 of
+    the records as stored, each with its length."""
+    stored = b"".join(struct.pack("<I", len(record)) + record for record in records)
+    return hashlib.sha256(stored).hexdigest()[:16]
 
 
 def database_bytes(records, version=FORMAT_VERSION, count=None):
@@ -151,20 +159,39 @@ def depfile_text(target, inputs):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("key_list", help="the key list to read")
-    parser.add_argument("--out", required=True, help="the scrambled resource to write")
+    parser.add_argument("--out", help="the scrambled resource to write")
     parser.add_argument("--blobs", help="also write the keys as Base64 PRIVATEKEYBLOB lines")
     parser.add_argument("--depfile", help="write the files the resource was made from")
+    parser.add_argument("--key-set-header",
+                        help="write the key set's fingerprint as BRISTOKE_KEY_SET, for a resource")
+    parser.add_argument("--fingerprint", action="store_true",
+                        help="only print the key set's fingerprint")
+    parser.add_argument("--holds-any-of", metavar="OTHER_LIST",
+                        help="only say whether the list holds a key of OTHER_LIST: exit 0 if so, "
+                             "3 if not")
     args = parser.parse_args(argv)
+    if not (args.out or args.fingerprint or args.holds_any_of):
+        parser.error("--out, --fingerprint or --holds-any-of is required")
     try:
         constants = read_scramble_constants()
         blobs, sources = read_key_list(args.key_list)
+        others = read_key_list(args.holds_any_of)[0] if args.holds_any_of else []
     except (KeyListError, OSError) as error:
         print("make_key_database: %s" % error, file=sys.stderr)
         return 1
     records = [base64.b64encode(blob) for blob in blobs]
+    if args.holds_any_of:
+        return 0 if set(blobs) & set(others) else 3
+    if args.fingerprint:
+        print(fingerprint(records))
+        return 0
     write_atomically(args.out, scramble(database_bytes(records), constants))
     if args.blobs:
         write_atomically(args.blobs, b"".join(record + b"\n" for record in records))
+    if args.key_set_header:
+        write_atomically(args.key_set_header,
+                         b'#define BRISTOKE_KEY_SET "key set %s"\n' %
+                         fingerprint(records).encode("ascii"))
     if args.depfile:
         inputs = [os.path.abspath(args.key_list), os.path.abspath(SCRAMBLE_HEADER)] + sources
         write_atomically(args.depfile, depfile_text(args.out, inputs).encode("utf-8"))

@@ -65,12 +65,14 @@ int wmain(int argc, wchar_t** argv) {
     QueryPerformanceFrequency(&frequency);
     std::unique_ptr<HCRYPTKEY[]> table;
     uint32_t count = 0;
+    KeySetIdentity identity;
     QueryPerformanceCounter(&start);
-    const bool loaded = LoadKeyTable(table, count);
+    const bool loaded = LoadKeyTable(table, count, identity);
     QueryPerformanceCounter(&end);
     const double milliseconds =
         static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
-    std::printf("loaded=%d keys=%u ms=%.3f\n", loaded ? 1 : 0, count, milliseconds);
+    std::printf("loaded=%d keys=%u ms=%.3f records=%u fingerprint=%ls\n", loaded ? 1 : 0, count,
+                milliseconds, identity.records, identity.fingerprint.c_str());
     for (uint32_t i = 0; i < count; ++i) {
         std::printf("key=%u usable=%d modulus=%s\n", i, DecryptsItsOwnBlock(table[i]) ? 1 : 0,
                     ModulusHex(table[i]).c_str());
