@@ -47,7 +47,7 @@ class CrashTests(ToolTestCase):
         return details
 
     def named_by_symbols(self, offset):
-        """What addr2line says of an offset in the test build, as the README tells an
+        """What addr2line says of an offset in the test build, as docs/recovery.md tells an
         administrator to read a crash against the release's symbols."""
         headers = subprocess.run([TRIPLE + "-objdump", "-p", SEAMED_EXE], check=True,
                                  stdout=subprocess.PIPE, text=True).stdout
