@@ -21,9 +21,8 @@ bool ParseInProgress(const std::wstring& name, InProgressName& parsed) {
     if (!ParseOwnName(name, OwnKind::Cleaning, parsed.base, parsed.counter, shortened)) {
         return false;
     }
-    parsed.note = shortened
-                      ? parsed.base + OwnNameOf(L"x", OwnKind::Name, parsed.counter).substr(1)
-                      : std::wstring();
+    parsed.note = shortened ? parsed.base + OwnNameOf(L"x", OwnKind::Name, parsed.counter).substr(1)
+                            : std::wstring();
     return true;
 }
 
@@ -191,11 +190,11 @@ CleaningResult Cleaning::Run(const FolderEntry& file, bool resumed) {
         if (resumed) {
             InProgressName parsed;
             if (source.empty() || !ParseInProgress(name, parsed)) {
-                failure = Failure(L"Can't find the name of the file that [" +
-                                  folder.PathOf(name) + L"] holds.");
+                failure = Failure(L"Can't find the name of the file that [" + folder.PathOf(name) +
+                                  L"] holds.");
             } else {
-                done = Resume(Names(folder, source, name, parsed.counter), putBack, output,
-                              failure);
+                done =
+                    Resume(Names(folder, source, name, parsed.counter), putBack, output, failure);
             }
         } else {
             done = Start(Names(folder, name, OwnNameOf(name, OwnKind::Cleaning, counter), counter),
@@ -219,8 +218,7 @@ CleaningResult Cleaning::Run(const FolderEntry& file, bool resumed) {
     }
 }
 
-bool Cleaning::Start(const Names& names, PutBack& putBack, std::wstring& output,
-                     Failure& failure) {
+bool Cleaning::Start(const Names& names, PutBack& putBack, std::wstring& output, Failure& failure) {
     const std::wstring sourcePath = names.PathOf(names.source);
     const std::wstring inProgressPath = names.PathOf(names.inProgress);
     // Every name the cleaning will give is free before anything moves.
@@ -244,16 +242,20 @@ bool Cleaning::Start(const Names& names, PutBack& putBack, std::wstring& output,
     // backup name is the file that was checked, whatever happens to its names meanwhile.
     std::unique_ptr<IHeldFile> held = files.Hold(names.folder, names.source);
     if (!held) {
-        failure = GetLastError() == ERROR_SHARING_VIOLATION
-                      ? Failure(log_text::OpenElsewhere.With(sourcePath))
-                      : Refused(L"Can't open file [" + sourcePath + L"]", sourcePath);
+        if (GetLastError() != ERROR_SHARING_VIOLATION) {
+            failure = Refused(L"Can't open file [" + sourcePath + L"]", sourcePath);
+        } else if (files.IsBeingCleaned(names.folder, names.source)) {
+            failure = Failure(log_text::BeingCleaned.With(sourcePath));
+        } else {
+            failure = Failure(log_text::OpenElsewhere.With(sourcePath));
+        }
         return false;
     }
     // Durable before the file leaves its name: the note is all that names it afterwards.
     if (!names.note.empty()) {
         if (!files.WriteNewFile(names.folder, names.note, names.source)) {
-            failure = Failure::WithLastError(L"Can't create file [" + names.PathOf(names.note) +
-                                             L"]");
+            failure =
+                Failure::WithLastError(L"Can't create file [" + names.PathOf(names.note) + L"]");
             return false;
         }
         putBack.Note(names.note);
@@ -273,15 +275,19 @@ bool Cleaning::Resume(const Names& names, PutBack& putBack, std::wstring& output
     const std::wstring sourcePath = names.PathOf(names.source);
     std::unique_ptr<IHeldFile> held = files.Hold(names.folder, names.inProgress);
     if (!held && GetLastError() == ERROR_SHARING_VIOLATION) {
-        // A run holds it without sharing its deletion, a program (an indexer, a backup agent)
-        // with: only then can it go back under its own name.
+        if (files.IsBeingCleaned(names.folder, names.inProgress)) {
+            failure = Failure(log_text::BeingCleaned.With(sourcePath));
+            return false;
+        }
+        // A program holds it: one that shares its deletion (an indexer, a backup agent) lets
+        // it go back under its own name.
         if (files.Move(names.folder, names.inProgress, names.source)) {
             if (!names.note.empty()) {
                 RemoveOwnFile(files, names.folder, names.note);
             }
             failure = Failure(log_text::OpenElsewhere.With(sourcePath));
         } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
-            failure = Failure(log_text::BeingCleaned.With(sourcePath));
+            failure = Failure(log_text::OpenElsewhereUnmoved.With(path));
         } else {
             // A file has come back under its own name: whoever holds this one stays unknown.
             failure = Failure(L"Can't open file [" + path + L"]", ERROR_SHARING_VIOLATION);
@@ -356,8 +362,8 @@ bool Cleaning::Finish(const Names& names, bool resumed, PutBack& putBack, std::w
     }
     std::unique_ptr<IOutputFile> created = files.CreateNew(names.folder, names.partial);
     if (!created) {
-        failure = Failure::WithLastError(L"Can't create file [" + names.PathOf(names.partial) +
-                                         L"]");
+        failure =
+            Failure::WithLastError(L"Can't create file [" + names.PathOf(names.partial) + L"]");
         return false;
     }
     putBack.Created(std::move(created));
@@ -399,9 +405,9 @@ bool Cleaning::Finish(const Names& names, bool resumed, PutBack& putBack, std::w
     // The last step: its name says the cleaning is over. Where it fails, the next run checks
     // the output again and takes the name then.
     if (!held.Rename(names.backup)) {
-        failure = Failure::WithLastError(L"Can't move (backup) file [" +
-                                         names.PathOf(names.inProgress) + L"] to [" +
-                                         names.PathOf(names.backup) + L"]");
+        failure =
+            Failure::WithLastError(L"Can't move (backup) file [" + names.PathOf(names.inProgress) +
+                                   L"] to [" + names.PathOf(names.backup) + L"]");
         failure.next = log_text::OnlyBackupNameLeft.With(outputPath);
         return false;
     }
@@ -455,8 +461,7 @@ bool Cleaning::CopyWhatItCarries(const Names& names, IHeldFile& held, IOutputFil
     return true;
 }
 
-bool Cleaning::MayReplaceOutput(const Names& names, const std::wstring& output,
-                                Failure& failure) {
+bool Cleaning::MayReplaceOutput(const Names& names, const std::wstring& output, Failure& failure) {
     const std::wstring outputPath = names.PathOf(output);
     if (IsDirectory(files.Attributes(names.folder, output))) {
         failure =
@@ -479,7 +484,8 @@ bool Cleaning::PlaceOutput(const Names& names, const std::wstring& output, bool 
         const std::wstring kept = OwnNameOf(output, OwnKind::Backup, counter);
         const std::wstring keptPath = names.PathOf(kept);
         if (Exists(files, names.folder, kept)) {
-            failure = Failure::InTheWay(L"Can't get backup filename of file " + outputPath, keptPath);
+            failure =
+                Failure::InTheWay(L"Can't get backup filename of file " + outputPath, keptPath);
             return false;
         }
         // Named before it moves: a run cut off right after still says where the file went.

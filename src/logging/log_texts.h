@@ -85,6 +85,12 @@ constexpr FramedText OpenElsewhere = {
     prefix::Info, L"File [",
     L"] is open in another program; it is back under its own name: run the tool again once that "
     L"program has closed it."};
+/// A file a cut-off run left under its in-progress name, which a program holds without letting
+/// it be renamed.
+constexpr FramedText OpenElsewhereUnmoved = {
+    prefix::Info, L"File [",
+    L"] is open in another program, which keeps it from going back under its own name: run the "
+    L"tool again once that program has closed it."};
 /// A cleaning whose decrypted file took its name but whose encrypted file could not take its
 /// backup name: the next run finishes it.
 constexpr FramedText OnlyBackupNameLeft = {

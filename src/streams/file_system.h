@@ -87,7 +87,12 @@ public:
     virtual DWORD Attributes(const IFolder& folder, const std::wstring& name) = 0;
     /// Holds a plain file (see IHeldFile). Null when it cannot be held: ERROR_SHARING_VIOLATION
     /// when another holds it, NotPlainError when it is not plain.
+    /// Holding a file claims its cleaning for this run (see IsBeingCleaned): where another run
+    /// claims it, that is ERROR_SHARING_VIOLATION too.
     virtual std::unique_ptr<IHeldFile> Hold(const IFolder& folder, const std::wstring& name) = 0;
+    /// Whether another run holds the file to clean it, as told apart from any program that
+    /// holds it.
+    [[nodiscard]] virtual bool IsBeingCleaned(const IFolder& folder, const std::wstring& name) = 0;
     /// Renames a plain file within its folder, never replacing an entry that has the new name.
     [[nodiscard]] virtual bool Move(const IFolder& folder, const std::wstring& from,
                                     const std::wstring& to) = 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/unique_handle.h"
+#include "streams/cleaning_claim.h"
 #include "streams/file_pointer.h"
 #include "streams/file_system.h"
 #include "streams/raw_file.h"
@@ -42,8 +43,9 @@ UniqueFile OpenPlain(const IFolder& folder, const std::wstring& name,
 
 class HeldFile : public IHeldFile {
 public:
-    HeldFile(UniqueFile file, const IFolder& folder, const std::wstring& name)
-        : file(std::move(file)), folder(folder), name(name) {}
+    HeldFile(UniqueKernelHandle claim, UniqueFile file, const IFolder& folder,
+             const std::wstring& name)
+        : claim(std::move(claim)), file(std::move(file)), folder(folder), name(name) {}
 
     const std::wstring& Name() const override { return name; }
     std::wstring Path() const override { return folder.PathOf(name); }
@@ -82,6 +84,9 @@ public:
     HANDLE Handle() const { return file.get(); }
 
 private:
+    /// Given up after the file: a run that finds the file free and the claim still there is
+    /// told the truth, that another run is finishing with it.
+    UniqueKernelHandle claim;
     UniqueFile file;
     const IFolder& folder;
     std::wstring name;
@@ -170,10 +175,23 @@ public:
     std::unique_ptr<IHeldFile> Hold(const IFolder& folder, const std::wstring& name) override {
         UniqueFile file =
             OpenPlain(folder, name, Request(GENERIC_READ | DELETE | READ_CONTROL, FILE_SHARE_READ));
-        if (!file) {
+        relative::Facts facts;
+        if (!file || !relative::FactsOf(file.get(), facts)) {
             return nullptr;
         }
-        return std::make_unique<HeldFile>(std::move(file), folder, name);
+        UniqueKernelHandle claim = ClaimCleaning(facts.volume, facts.index);
+        if (!claim) {
+            return nullptr;
+        }
+        return std::make_unique<HeldFile>(std::move(claim), std::move(file), folder, name);
+    }
+
+    bool IsBeingCleaned(const IFolder& folder, const std::wstring& name) override {
+        // Opened for its identity alone, which no program's hold refuses.
+        const UniqueFile entry = relative::Open(FolderHandle(folder), name, Request(0, ShareAll));
+        relative::Facts facts;
+        return entry && relative::FactsOf(entry.get(), facts) &&
+               IsCleaningClaimed(facts.volume, facts.index);
     }
 
     bool Move(const IFolder& folder, const std::wstring& from, const std::wstring& to) override {
@@ -201,10 +219,9 @@ public:
         if (!ClosedSecurity(closed)) {
             return nullptr;
         }
-        relative::OpenRequest request =
-            Request(GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER |
-                        FILE_WRITE_ATTRIBUTES,
-                    FILE_SHARE_READ);
+        relative::OpenRequest request = Request(GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC |
+                                                    WRITE_OWNER | FILE_WRITE_ATTRIBUTES,
+                                                FILE_SHARE_READ);
         request.disposition = relative::Disposition::CreateNew;
         request.security = closed.data();
         UniqueFile handle = relative::Open(FolderHandle(folder), name, request);

@@ -370,3 +370,70 @@ TEST_CASE("CleaningFailures_EachOperationThatFails_ItsLinesAndTheFileBackWhereIt
         }
     }
 }
+
+TEST_CASE("CleaningFailures_AFileHeldElsewhere_AnotherRunToldFromAProgram") {
+    const std::wstring resumed = Own(OwnKind::Cleaning, Earlier);
+    const std::wstring busy = L"INFO: File [" + Source + L"] is being cleaned by another run.";
+    const std::wstring back =
+        L"INFO: File [" + Source +
+        L"] is open in another program; it is back under its own name: run the tool again once "
+        L"that program has closed it.";
+    const std::wstring unmoved =
+        L"INFO: File [" + resumed +
+        L"] is open in another program, which keeps it from going back under its own name: run "
+        L"the tool again once that program has closed it.";
+    enum class Holder { AnotherRun, ProgramSharingDeletion, ProgramNotSharingDeletion };
+    struct Case {
+        const char* what;
+        Staged staged;
+        Holder holder;
+        std::vector<std::wstring> lines;
+        /// Where the encrypted content is afterwards.
+        std::wstring at;
+    };
+    const Case cases[] = {
+        {"another run, a file met anew",
+         Staged::Decrypts,
+         Holder::AnotherRun,
+         {busy, NotCleaned},
+         Source},
+        {"another run, an interrupted file",
+         Staged::Interrupted,
+         Holder::AnotherRun,
+         {busy, NotCleaned},
+         resumed},
+        {"a program, a file met anew",
+         Staged::Decrypts,
+         Holder::ProgramSharingDeletion,
+         {back, NotCleaned},
+         Source},
+        {"a program sharing deletion, an interrupted file",
+         Staged::Interrupted,
+         Holder::ProgramSharingDeletion,
+         {back, NotCleaned},
+         Source},
+        {"a program not sharing deletion, an interrupted file",
+         Staged::Interrupted,
+         Holder::ProgramNotSharingDeletion,
+         {unmoved, NotCleaned},
+         resumed},
+    };
+    for (const Case& c : cases) {
+        INFO(std::string(c.what));
+        const std::wstring held = c.staged == Staged::Interrupted ? resumed : Source;
+        FakeFileSystem files = Stage(c.staged);
+        if (c.holder == Holder::AnotherRun) {
+            files.cleanedByAnotherRun.insert(held);
+        } else {
+            const int hold = StepOf(c.staged, L"Hold " + held, 1);
+            files.FailAt(hold, ERROR_SHARING_VIOLATION);
+            // Asked whether a run holds it, then moved back under its own name.
+            if (c.holder == Holder::ProgramNotSharingDeletion) {
+                files.FailAt(hold + 2, ERROR_SHARING_VIOLATION);
+            }
+        }
+        const std::vector<std::wstring> lines = RunOnce(files, c.staged);
+        CHECK_MESSAGE(lines == c.lines, Printable(lines));
+        CHECK(HoldersOf(files, EncryptedContent()) == std::vector<std::wstring>{c.at});
+    }
+}

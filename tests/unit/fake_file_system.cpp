@@ -83,9 +83,8 @@ public:
     }
     UniqueFile OpenData() override { return Fail(ERROR_NOT_SUPPORTED, UniqueFile()); }
     bool Attributes(DWORD& attributes) override {
-        return files.WithFile(L"Attributes", Path(), Now(), [&](FakeFileSystem::File& file) {
-            attributes = file.attributes;
-        });
+        return files.WithFile(L"Attributes", Path(), Now(),
+                              [&](FakeFileSystem::File& file) { attributes = file.attributes; });
     }
     bool Times(FileTimes& times) override;
     bool Security(SecurityBytes& security) override {
@@ -267,8 +266,8 @@ std::wstring FakeFileSystem::HeldPath(const IHeldFile& file) const {
 void FakeFileSystem::MoveFolder(const std::wstring& from, const std::wstring& to) {
     const std::wstring prefix = from + L"\\";
     const auto moved = [&](const std::wstring& path) {
-        return path.size() > prefix.size() && lstrcmpiW(path.substr(0, prefix.size()).c_str(),
-                                                         prefix.c_str()) == 0;
+        return path.size() > prefix.size() &&
+               lstrcmpiW(path.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0;
     };
     Files kept;
     for (auto& [path, file] : files) {
@@ -368,7 +367,7 @@ std::unique_ptr<IHeldFile> FakeFileSystem::Hold(const IFolder& folder, const std
     if (!file) {
         return Fail(ERROR_FILE_NOT_FOUND, std::unique_ptr<IHeldFile>());
     }
-    if (held.count(path) != 0) {
+    if (held.count(path) != 0 || cleanedByAnotherRun.count(path) != 0) {
         return Fail(ERROR_SHARING_VIOLATION, std::unique_ptr<IHeldFile>());
     }
     if (file->linked) {
@@ -377,12 +376,20 @@ std::unique_ptr<IHeldFile> FakeFileSystem::Hold(const IFolder& folder, const std
     return std::make_unique<FakeHeldFile>(*this, folder, name);
 }
 
+bool FakeFileSystem::IsBeingCleaned(const IFolder& folder, const std::wstring& name) {
+    if (!Step(L"IsBeingCleaned", folder.PathOf(name))) {
+        return false;
+    }
+    const Operation operation([this] { Done(); });
+    return cleanedByAnotherRun.count(Fake(folder).Now(name)) != 0;
+}
+
 FakeFileSystem::Files::iterator FakeFileSystem::Unheld(const std::wstring& path) {
     const auto it = files.find(path);
     if (it == files.end()) {
         return Fail(ERROR_FILE_NOT_FOUND, files.end());
     }
-    if (held.count(path) != 0) {
+    if (held.count(path) != 0 || cleanedByAnotherRun.count(path) != 0) {
         return Fail(ERROR_SHARING_VIOLATION, files.end());
     }
     return it->second.linked ? Fail(NotPlainError, files.end()) : it;
@@ -402,8 +409,7 @@ bool FakeFileSystem::Rename(const std::wstring& from, const std::wstring& to) {
     return true;
 }
 
-bool FakeFileSystem::Move(const IFolder& folder, const std::wstring& from,
-                          const std::wstring& to) {
+bool FakeFileSystem::Move(const IFolder& folder, const std::wstring& from, const std::wstring& to) {
     if (!Step(L"Move", folder.PathOf(from))) {
         return false;
     }

@@ -48,12 +48,12 @@ public:
 
     DWORD Attributes(const IFolder& folder, const std::wstring& name) override;
     std::unique_ptr<IHeldFile> Hold(const IFolder& folder, const std::wstring& name) override;
+    bool IsBeingCleaned(const IFolder& folder, const std::wstring& name) override;
     bool Move(const IFolder& folder, const std::wstring& from, const std::wstring& to) override;
     bool Delete(const IFolder& folder, const std::wstring& name) override;
     std::unique_ptr<IOutputFile> CreateNew(const IFolder& folder,
                                            const std::wstring& name) override;
-    std::unique_ptr<IReadFile> OpenToRead(const IFolder& folder,
-                                          const std::wstring& name) override;
+    std::unique_ptr<IReadFile> OpenToRead(const IFolder& folder, const std::wstring& name) override;
     bool WriteNewFile(const IFolder& folder, const std::wstring& name,
                       const std::wstring& text) override;
     bool ReadSmallFile(const IFolder& folder, const std::wstring& name, size_t limit,
@@ -89,6 +89,8 @@ public:
     const std::vector<std::wstring>& Operations() const { return operations; }
 
     Files files;
+    /// Files another run holds to clean them, by their full paths.
+    std::set<std::wstring, NoCase> cleanedByAnotherRun;
     /// What the volume keeps beside a file's data.
     bool keepsAccessLists = true;
     bool keepsStreams = true;
