@@ -3,6 +3,8 @@
 //                                        open until standard input ends
 //   file_helper hold-shared PATH...      the same, open to read and write but sharing reading,
 //                                        writing and deletion, as a sync or backup agent does
+//   file_helper hold-undeletable PATH... the same, sharing reading and writing but not deletion,
+//                                        as most programs open files
 //   file_helper attributes PATH...       print each file's attributes, "0x%08lX" a line
 //   file_helper security PATH...         print each file's owner and access list, as SDDL
 //   file_helper set-attributes HEX PATH  SetFileAttributesW(PATH, HEX)
@@ -73,6 +75,10 @@ int wmain(int argc, wchar_t** argv) {
         return Hold(argc - 2, argv + 2, GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     }
+    if (argc >= 3 && std::wcscmp(argv[1], L"hold-undeletable") == 0) {
+        return Hold(argc - 2, argv + 2, GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE);
+    }
     if (argc >= 3 && std::wcscmp(argv[1], L"security") == 0) {
         return PrintSecurity(argc - 2, argv + 2);
     }
@@ -84,6 +90,6 @@ int wmain(int argc, wchar_t** argv) {
         return SetFileAttributesW(argv[3], attributes) ? 0 : 1;
     }
     fwprintf(stderr,
-             L"usage: file_helper hold|hold-shared|attributes|security|set-attributes ...\n");
+             L"usage: file_helper hold|hold-shared|hold-undeletable|attributes|security|set-attributes ...\n");
     return 2;
 }
