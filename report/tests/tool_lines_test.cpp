@@ -80,8 +80,8 @@ public:
     bool IsFamilyFile(const IFolder&, const std::wstring& name) override {
         return IsNamedFamily(name);
     }
-    bool ProvesFamily(const std::wstring& name, IHeldFile&) override {
-        return IsNamedFamily(name);
+    Proof ProofOf(const std::wstring& name, IHeldFile&) override {
+        return IsNamedFamily(name) ? Proof::Family : Proof::Nothing;
     }
     bool Decrypt(const std::wstring&, IHeldFile&, IWrittenFile& output, const std::wstring&,
                  Failure&) override {

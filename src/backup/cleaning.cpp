@@ -300,7 +300,17 @@ bool Cleaning::Resume(const Names& names, PutBack& putBack, std::wstring& output
     }
     LogLine(log_text::Resuming, sourcePath);
     // Held, it cannot change: only the family's content is taken up, or put back.
-    if (!steps.ProvesFamily(names.source, *held)) {
+    const Proof proof = steps.ProofOf(names.source, *held);
+    if (proof == Proof::NoKey) {
+        // Nothing this run can do for it; the user can, and is told how.
+        failure = Failure(L"File [" + path + L"] looks like an interrupted cleaning of [" +
+                          sourcePath +
+                          L"] that no key the tool carries opens; renaming it back to that name "
+                          L"restores the state before the run.");
+        failure.next = SettleStrandedPartial(names);
+        return false;
+    }
+    if (proof != Proof::Family) {
         failure = Failure(log_text::NotProvenOwn.With(path));
         return false;
     }
@@ -313,6 +323,22 @@ bool Cleaning::Resume(const Names& names, PutBack& putBack, std::wstring& output
     putBack.Note(names.note);
     return ClearStalePartial(names, putBack.HeldFile(), failure) &&
            Finish(names, true, putBack, output, failure);
+}
+
+std::wstring Cleaning::SettleStrandedPartial(const Names& names) {
+    if (!Exists(files, names.folder, names.partial)) {
+        return std::wstring();
+    }
+    const std::wstring partialPath = names.PathOf(names.partial);
+    // Without a key there is no telling what bytes are whose: only an empty file, which holds
+    // nobody's data, goes.
+    std::unique_ptr<IReadFile> partial = files.OpenToRead(names.folder, names.partial);
+    char first = 0;
+    uint32_t got = 0;
+    if (partial && partial->Read(&first, 1, got) && got == 0 && partial->Remove()) {
+        return log_text::LeftoverRemoved.With(partialPath);
+    }
+    return log_text::NotProvenOwn.With(partialPath);
 }
 
 bool Cleaning::ClearStalePartial(const Names& names, IHeldFile& held, Failure& failure) {

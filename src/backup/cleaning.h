@@ -6,15 +6,23 @@
 #include "logging/failure.h"
 #include "streams/file_system.h"
 
+/// What an encrypted file's content proves of it; a name proves nothing.
+enum class Proof {
+    /// Its footer reads, and a key of the run opens it.
+    Family,
+    /// Its footer reads, but no key of the run opens it.
+    NoKey,
+    Nothing,
+};
+
 /// What a file's cleaning needs of the cleaner: the family's knowledge, the decryption and the
 /// user's word.
 class ICleaningSteps {
 public:
     /// Whether the entry name of the folder is one of the family's, by its name or its footer.
     virtual bool IsFamilyFile(const IFolder& folder, const std::wstring& name) = 0;
-    /// Whether the held content proves itself the family's encrypted file named sourceName: its
-    /// footer reads, and a key of the run opens it. A name proves nothing.
-    virtual bool ProvesFamily(const std::wstring& sourceName, IHeldFile& content) = 0;
+    /// What the held content proves itself of the family's encrypted file named sourceName.
+    virtual Proof ProofOf(const std::wstring& sourceName, IHeldFile& content) = 0;
     /// Decrypts the encrypted content of the file whose path was source, held as input, into
     /// output; outputPath is where it will go. False, with the failure.
     virtual bool Decrypt(const std::wstring& source, IHeldFile& input, IWrittenFile& output,
@@ -78,6 +86,9 @@ private:
     /// Removes the partial output that a cut-off run of this cleaning left, when its bytes are
     /// the decrypted data's; false, with the failure, when a file of that name must stay.
     bool ClearStalePartial(const Names& names, IHeldFile& held, Failure& failure);
+    /// Removes an empty partial output beside an in-progress file that no key opens; the line
+    /// that says what became of it, empty when there is none.
+    std::wstring SettleStrandedPartial(const Names& names);
     /// Gives the partial output, before it takes its name, what the encrypted file carries
     /// beside its data: its streams, times, attributes, and owner and access list.
     bool CopyWhatItCarries(const Names& names, IHeldFile& held, IOutputFile& partial,

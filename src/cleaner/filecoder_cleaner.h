@@ -44,11 +44,11 @@ private:
     Variant VariantOf(const std::wstring& fileName, const IFolder& folder,
                       const std::wstring& name) const;
     bool IsFamilyFile(const IFolder& folder, const std::wstring& name) override;
-    bool ProvesFamily(const std::wstring& sourceName, IHeldFile& content) override;
-    /// Whether the open content, at contentPath, proves itself the family's file named
+    Proof ProofOf(const std::wstring& sourceName, IHeldFile& content) override;
+    /// What the open content, at contentPath, proves itself of the family's file named
     /// sourceName.
-    bool ProvesContent(const std::wstring& sourceName, UniqueFile content,
-                       const std::wstring& contentPath);
+    Proof ProofOfContent(const std::wstring& sourceName, UniqueFile content,
+                         const std::wstring& contentPath);
     /// A user's file that a cleaning replaced and kept: the only copy of what that file held,
     /// named whenever a walk meets it.
     bool IsKeptFile(const FolderEntry& file) const;

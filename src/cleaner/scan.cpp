@@ -71,9 +71,10 @@ CleanerResult FilecoderCleaner::Scan(const FolderEntry& file) {
     }
     if (IsOwnNameOfKind(name, OwnKind::Cleaning)) {
         // A name alone makes no file the tool's: its content proves it, or it stays as it is.
+        // One that no key of the run opens is taken up all the same, for its verdict.
         const std::wstring source = InterruptedSourceOf(RealFileSystem(), *file.folder, name);
-        return !source.empty() &&
-                       ProvesContent(source, OpenEntryToRead(*file.folder, name), file.Path())
+        return !source.empty() && ProofOfContent(source, OpenEntryToRead(*file.folder, name),
+                                                 file.Path()) != Proof::Nothing
                    ? CleanerResult::Interrupted
                    : CleanerResult::Leftover;
     }
@@ -94,21 +95,24 @@ bool FilecoderCleaner::IsFamilyFile(const IFolder& folder, const std::wstring& n
     return VariantOf(name, folder, name) != Variant::None;
 }
 
-bool FilecoderCleaner::ProvesFamily(const std::wstring& sourceName, IHeldFile& content) {
-    return ProvesContent(sourceName, content.OpenData(), content.Path());
+Proof FilecoderCleaner::ProofOf(const std::wstring& sourceName, IHeldFile& content) {
+    return ProofOfContent(sourceName, content.OpenData(), content.Path());
 }
 
-bool FilecoderCleaner::ProvesContent(const std::wstring& sourceName, UniqueFile content,
-                                     const std::wstring& contentPath) {
+Proof FilecoderCleaner::ProofOfContent(const std::wstring& sourceName, UniqueFile content,
+                                       const std::wstring& contentPath) {
     variant = VariantOf(sourceName, content.get());
     if (variant == Variant::None) {
-        return false;
+        return Proof::Nothing;
     }
     FileStreamMod input(std::move(content), contentPath, OpenMode::ReadOnly);
     Footer footer;
     Failure notProven;
-    return input.GetError() == StreamError::None &&
-           ReadFooter(input, input.GetSize(), footer, notProven) && RecoverFileKey(footer);
+    if (input.GetError() != StreamError::None ||
+        !ReadFooter(input, input.GetSize(), footer, notProven)) {
+        return Proof::Nothing;
+    }
+    return RecoverFileKey(footer) ? Proof::Family : Proof::NoKey;
 }
 
 std::wstring FilecoderCleaner::InterruptedFileOf(const FolderEntry& file) {

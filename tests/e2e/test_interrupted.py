@@ -3,16 +3,22 @@ was cleaning under the name that says so, and a plain re-run of the same command
 whatever name the command gives it. Every state such a run can leave is staged here the way the
 tool leaves it; the re-run decrypts again and trusts no file it did not check; a cleaning that
 completed is never touched again."""
+import glob
 import os
 import resource
 import signal
+import subprocess
+import time
 
-from harness import main, win_path
+from harness import SEAMED_EXE, command, main, wine_env, win_path
+from samples import write_blob_list
 from decryption import (DecryptionTestCase, backup_name, cleaning_path, leftovers, partial_path,
                         read, run_counter, sections, summary, write)
 
 EARLIER_COUNTER = 77
 RESUMING = "INFO: Resuming the cleaning of [%s], interrupted in an earlier run."
+STRANDED = ("INFO: File [%s] looks like an interrupted cleaning of [%s] that no key the tool "
+            "carries opens; renaming it back to that name restores the state before the run.")
 
 
 class InterruptedRunTests(DecryptionTestCase):
@@ -162,6 +168,62 @@ class InterruptedRunTests(DecryptionTestCase):
                 self.assertEqual(lines[verdict - 1], "INFO: Not valid Bristoke file.")
                 self.assertEqual(read(in_progress), damaged)
                 self.assertEqual(read(encrypted), b"a newer file")
+
+    def test_KilledWhileCleaningAFileNoKeyOpens_EveryReRunGivesItsVerdictAndTheWayBack(self):
+        pem = os.path.join(self.tmp, "foreign.pem")
+        subprocess.run(["openssl", "genrsa", "-out", pem, "2048"], check=True,
+                       stderr=subprocess.DEVNULL)
+        foreign = write_blob_list(os.path.join(self.tmp, "foreign.txt"), [pem])
+        for beside in ("nothing", "an empty partial output"):
+            with self.subTest(beside=beside):
+                directory = os.path.join(self.tmp, beside.replace(" ", "-"))
+                [encrypted] = self.write_samples(directory, [self.plain_path], "--name",
+                                                 "report.dat.BRSK", key_list=foreign)
+                content = read(encrypted)
+                in_progress = self.killed_before_decrypting(directory)
+                self.assertEqual(read(in_progress), content)
+                partial = None
+                if beside == "an empty partial output":
+                    counter = int(in_progress.rsplit(".cleaning_", 1)[1].split("_")[0])
+                    partial = partial_path(encrypted, counter)
+                    write(partial, b"")
+                for attempt in range(2):
+                    run = self.run_tool("/s", win_path(directory))
+                    self.assertEqual(run.rc, 2)
+                    self.assertEqual(summary(run), (1, 0))
+                    tail = [STRANDED % (win_path(in_progress), win_path(encrypted))]
+                    if partial and attempt == 0:
+                        tail.append("INFO: Removed [%s], left by a cleaning that was cut off."
+                                    % win_path(partial))
+                    tail.append("ERROR: Not cleaned")
+                    self.assertEqual(sections(run)[win_path(encrypted)][-len(tail):], tail)
+                    self.assertEqual(read(in_progress), content)
+                    self.assertEqual(leftovers(directory), [in_progress])
+
+    def killed_before_decrypting(self, directory):
+        """Runs the tool on the folder and kills it once its file (report.dat.BRSK) is under its
+        in-progress name, as it looks for a file at its output's name; the in-progress file's
+        path."""
+        marker = os.path.join(self.tmp, "paused")
+        proc = subprocess.Popen(
+            command(self.tool_copy(source=SEAMED_EXE),
+                    "--seam-pause=NtCreateFile:=report.dat:%s" % win_path(marker), "/s",
+                    win_path(directory)),
+            cwd=self.cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, env=wine_env())
+        try:
+            deadline = time.time() + 120
+            while not os.path.exists(marker) and proc.poll() is None and time.time() < deadline:
+                time.sleep(0.02)
+            self.assertTrue(os.path.exists(marker), "the run never paused")
+        finally:
+            proc.kill()
+            proc.wait(timeout=60)
+        os.remove(marker)
+        for log in glob.glob(os.path.join(self.cwd, "*.log")):
+            os.remove(log)
+        [in_progress] = glob.glob(os.path.join(directory, "*.cleaning_*_by_ovix"))
+        return in_progress
 
     def test_ListOnly_InterruptedFileListedAsSuchNothingChanges(self):
         directory = os.path.join(self.tmp, "data")

@@ -48,6 +48,12 @@ TEST_CASE("CleaningStates_WhatUsersProgramsAndEarlierRunsLeave_TouchedOnlyWhenPr
     const std::wstring partial3 = Own(Source, OwnKind::Partial, 3);
     const std::wstring inTheWay3 = L"INFO: File [" + partial3 +
                                    L"] is in the way: move it elsewhere, then run the tool again.";
+    const std::string Locked = FakeLockedMark + Plain;
+    const std::wstring stranded =
+        L"INFO: File [" + Own(Source, OwnKind::Cleaning, 7) +
+        L"] looks like an interrupted cleaning of [" + Source +
+        L"] that no key the tool carries opens; renaming it back to that name restores the "
+        L"state before the run.";
     struct Case {
         const char* what;
         Contents staged;
@@ -128,6 +134,21 @@ TEST_CASE("CleaningStates_WhatUsersProgramsAndEarlierRunsLeave_TouchedOnlyWhenPr
          {8},
          {{LongOutput, Plain}, {Own(LongSource, OwnKind::Backup, 7), Encrypted}},
          {L"INFO: Removed [" + NoteOf(LongSource, 7) + L"], left by a cleaning that was cut off."}},
+        {"a cut-off cleaning that no key opens, beside an empty partial output, met twice",
+         {{Own(Source, OwnKind::Cleaning, 7), Locked}, {Own(Source, OwnKind::Partial, 7), ""}},
+         {8, 9},
+         {{Own(Source, OwnKind::Cleaning, 7), Locked}},
+         {stranded, L"INFO: Removed [" + Own(Source, OwnKind::Partial, 7) +
+                        L"], left by a cleaning that was cut off.",
+          L"ERROR: Not cleaned", stranded, L"ERROR: Not cleaned"}},
+        {"a cut-off cleaning that no key opens, beside a partial output with bytes",
+         {{Own(Source, OwnKind::Cleaning, 7), Locked}, {Own(Source, OwnKind::Partial, 7), "pla"}},
+         {8},
+         {{Own(Source, OwnKind::Cleaning, 7), Locked}, {Own(Source, OwnKind::Partial, 7), "pla"}},
+         {stranded,
+          L"INFO: Left as it is, named like the tool's own files but not proven one [" +
+              Own(Source, OwnKind::Partial, 7) + L"]",
+          L"ERROR: Not cleaned"}},
         {"a name note that names another file",
          {{NoteOf(LongSource, 7), NoteText(Directory + L"other.pdf.BRSK")}},
          {8},

@@ -5,6 +5,7 @@
 #include "backup/backup.h"
 
 const std::string FakeMark = "ENC:";
+const std::string FakeLockedMark = "LOCKED:";
 
 std::string Bytes(const std::wstring& path) {
     return std::string(path.begin(), path.end());
@@ -21,12 +22,23 @@ bool FakeSteps::IsFamilyFile(const IFolder& folder, const std::wstring& name) {
            HoldsMark(files.PathIn(folder, name));
 }
 
-bool FakeSteps::ProvesFamily(const std::wstring&, IHeldFile& content) {
-    return HoldsMark(files.HeldPath(content));
+Proof FakeSteps::ProofAt(const std::wstring& path) const {
+    if (HoldsMark(path)) {
+        return Proof::Family;
+    }
+    const auto it = files.files.find(path);
+    return it != files.files.end() &&
+                   it->second.data.compare(0, FakeLockedMark.size(), FakeLockedMark) == 0
+               ? Proof::NoKey
+               : Proof::Nothing;
+}
+
+Proof FakeSteps::ProofOf(const std::wstring&, IHeldFile& content) {
+    return ProofAt(files.HeldPath(content));
 }
 
 bool FakeSteps::IsMarked(const IFolder& folder, const std::wstring& name) const {
-    return HoldsMark(files.PathIn(folder, name));
+    return ProofAt(files.PathIn(folder, name)) != Proof::Nothing;
 }
 
 bool FakeSteps::Decrypt(const std::wstring& source, IHeldFile& input, IWrittenFile& output,
