@@ -193,7 +193,10 @@ void RunParser::AddInfo(const std::wstring& text) {
         Emit(FileRecord{inner, interrupted ? Outcome::Interrupted : Outcome::Listed,
                         interrupted ? text : std::wstring()});
     } else if (Between(text, log_text::NotOfTheFamily, inner) ||
-               Between(text, log_text::OwnFile, inner)) {
+               Between(text, log_text::OwnFile, inner) ||
+               // A forced run leaves a file under one of the tool's names that nothing proves
+               // its own as it leaves any other, and counts it.
+               (run.forced && Between(text, log_text::NotProvenOwn, inner))) {
         AbandonSection();
         FlushPending();
         headerDone = true;

@@ -38,9 +38,13 @@ ScratchFolder::ScratchFolder(const std::wstring& prefix) {
     static unsigned counter = 0;
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
-    path = std::wstring(base) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
-           std::to_wstring(++counter);
-    REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
+    // Process numbers come round again from one Wine server to the next, so a folder that an
+    // earlier run could not remove may have the name: the next one is taken.
+    do {
+        path = std::wstring(base) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
+               std::to_wstring(++counter);
+    } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+    REQUIRE(GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
 ScratchFolder::~ScratchFolder() {

@@ -39,13 +39,16 @@ namespace {
 /// The directory of the run under way, for the run functions, which take no context.
 std::wstring here;
 
-/// An entry of that directory, held as a walk holds its folder.
+/// That directory, held while a run is at work there, as a walk holds its folder; let go
+/// after it, so that the folder can go.
+std::shared_ptr<HeldFolder> hereFolder;
+
+/// An entry of that directory.
 FolderEntry Here(const std::wstring& name) {
-    static std::shared_ptr<HeldFolder> folder;
-    if (!folder || folder->Path() != here) {
-        folder = HeldFolder::OpenPath(here);
+    if (!hereFolder || hereFolder->Path() != here) {
+        hereFolder = HeldFolder::OpenPath(here);
     }
-    return FolderEntry{folder, name};
+    return FolderEntry{hereFolder, name};
 }
 
 // Checks in the run functions never throw: the run's catch-all handler would take the throw for
@@ -114,6 +117,7 @@ public:
     }
     std::wstring GetName() const override { return L"odd"; }
     void Tidy(const FolderEntry&, bool) override {}
+    bool ChangedByThisRun(const FolderEntry&) override { return false; }
     std::wstring InterruptedFileOf(const FolderEntry&) override { return std::wstring(); }
     std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring&) override { return {}; }
 };
@@ -293,6 +297,7 @@ public:
         GetCurrentDirectoryW(MAX_PATH, previous);
         REQUIRE(SetCurrentDirectoryW(directory.path.c_str()));
         code = RunEntry(0, nullptr, run);
+        hereFolder.reset();
         SetCurrentDirectoryW(previous);
         TheLogFile.Close();
         const std::vector<std::wstring> logs = directory.Names(L"*.log");
@@ -359,8 +364,8 @@ TEST_CASE("ToolLines_EachWriterOfTheTool_ReadByTheReportAsMeant") {
          Forced,
          RunState::Finished,
          {{"notes.txt", "not the family's", "Left as it is, not a file of the family ["},
-          {"notes.txt.BRSK.backup_by_ovix", "the tool's own",
-           "Left as it is, a file of the tool's own ["}},
+          {"notes.txt.BRSK.backup_by_ovix", "not the family's",
+           "Left as it is, named like the tool's own files but not proven one ["}},
          false,
          true},
         {"usage shown", UsageShown, RunState::UsageShown, {}, false, false},

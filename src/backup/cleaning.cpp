@@ -52,6 +52,15 @@ void RemoveOwnFile(IFileSystem& files, const IFolder& folder, const std::wstring
     }
 }
 
+/// Removes a plain file of the folder that holds no bytes, through the handle that found it
+/// empty: one that holds any stays.
+bool RemoveIfEmpty(IFileSystem& files, const IFolder& folder, const std::wstring& name) {
+    const std::unique_ptr<IReadFile> file = files.OpenToRead(folder, name);
+    char first = 0;
+    uint32_t got = 0;
+    return file && file->Read(&first, 1, got) && got == 0 && file->Remove();
+}
+
 } // namespace
 
 /// The names one cleaning of a source gives its files, all in the source's folder.
@@ -208,6 +217,7 @@ CleaningResult Cleaning::Run(const FolderEntry& file, bool resumed) {
             return CleaningResult::Failed;
         }
         LogLine(log_text::Cleaned);
+        placed.push_back(folder.PathOf(output));
         // An output that is itself one of the family's files is cleaned in turn, each layer
         // keeping its backup.
         if (!steps.IsFamilyFile(folder, output)) {
@@ -332,13 +342,9 @@ std::wstring Cleaning::SettleStrandedPartial(const Names& names) {
     const std::wstring partialPath = names.PathOf(names.partial);
     // Without a key there is no telling what bytes are whose: only an empty file, which holds
     // nobody's data, goes.
-    std::unique_ptr<IReadFile> partial = files.OpenToRead(names.folder, names.partial);
-    char first = 0;
-    uint32_t got = 0;
-    if (partial && partial->Read(&first, 1, got) && got == 0 && partial->Remove()) {
-        return log_text::LeftoverRemoved.With(partialPath);
-    }
-    return log_text::NotProvenOwn.With(partialPath);
+    return RemoveIfEmpty(files, names.folder, names.partial)
+               ? log_text::LeftoverRemoved.With(partialPath)
+               : log_text::NotProvenOwn.With(partialPath);
 }
 
 bool Cleaning::ClearStalePartial(const Names& names, IHeldFile& held, Failure& failure) {
@@ -542,7 +548,8 @@ void Cleaning::TidyNote(const FolderEntry& note, bool mayRemove) {
     bool shortened = false;
     InProgressName inProgress;
     std::wstring source;
-    if (ParseOwnName(note.name, OwnKind::Name, base, noteCounter, shortened)) {
+    const bool named = ParseOwnName(note.name, OwnKind::Name, base, noteCounter, shortened);
+    if (named) {
         const std::wstring inProgressName =
             base + OwnNameOf(L"x", OwnKind::Cleaning, noteCounter).substr(1);
         if (ParseInProgress(inProgressName, inProgress) && inProgress.note == note.name) {
@@ -550,7 +557,13 @@ void Cleaning::TidyNote(const FolderEntry& note, bool mayRemove) {
         }
     }
     if (source.empty()) {
-        LogLine(log_text::NotProvenOwn, path);
+        // A run cut off while it wrote a note leaves it empty, before its file has moved: a
+        // note that names nothing and holds nothing is of no use to anyone.
+        if (named && mayRemove && RemoveIfEmpty(files, folder, note.name)) {
+            LogLine(log_text::LeftoverRemoved, path);
+        } else {
+            LogLine(log_text::NotProvenOwn, path);
+        }
         return;
     }
     const std::wstring inProgressName = OwnNameOf(source, OwnKind::Cleaning, noteCounter);

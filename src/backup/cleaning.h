@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "logging/failure.h"
 #include "streams/file_system.h"
@@ -68,6 +69,8 @@ public:
     /// Cleans the family's file, or takes up the cleaning of the in-progress file (resumed), and
     /// then each layer of a file the family encrypted more than once.
     CleaningResult Run(const FolderEntry& file, bool resumed);
+    /// The paths of the decrypted files the runs so far have placed.
+    const std::vector<std::wstring>& Placed() const { return placed; }
 
     /// A name note that no cleaning takes up: named when its content does not prove it one of
     /// the tool's; where mayRemove, removed when its cleaning has ended (its file has no
@@ -102,4 +105,5 @@ private:
     IFileSystem& files;
     ICleaningSteps& steps;
     int32_t counter;
+    std::vector<std::wstring> placed;
 };

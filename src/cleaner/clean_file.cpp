@@ -7,8 +7,7 @@ CleanerResult FilecoderCleaner::Clean(const FolderEntry& file, ProgressIndicator
     const CleanerResult scanned = Scan(file);
     if (scanned == CleanerResult::NotInfected || scanned == CleanerResult::Leftover) {
         // Reached in forced mode, which hands over every file: the log says which were left.
-        LogLine(IsOwnFileName(file.name) ? log_text::OwnFile : log_text::NotOfTheFamily,
-                file.Path());
+        LogLeftAlone(file);
         return CleanerResult::NotInfected;
     }
     if (scanned != CleanerResult::Ok && scanned != CleanerResult::Interrupted) {
@@ -18,6 +17,7 @@ CleanerResult FilecoderCleaner::Clean(const FolderEntry& file, ProgressIndicator
     Cleaning cleaning(RealFileSystem(), *this, TheBackupCounter);
     const CleaningResult result = cleaning.Run(file, scanned == CleanerResult::Interrupted);
     progress = nullptr;
+    placed.insert(cleaning.Placed().begin(), cleaning.Placed().end());
     return result == CleaningResult::Cleaned ? CleanerResult::Ok : CleanerResult::Failed;
 }
 

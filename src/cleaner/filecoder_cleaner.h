@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ public:
     CleanerResult Clean(const FolderEntry& file, ProgressIndicator& progress) override;
     std::wstring GetName() const override;
     void Tidy(const FolderEntry& file, bool mayChange) override;
+    bool ChangedByThisRun(const FolderEntry& file) override;
     std::wstring InterruptedFileOf(const FolderEntry& file) override;
     std::vector<std::wstring> InterruptedCleaningsOf(const std::wstring& path) override;
 
@@ -54,6 +56,8 @@ private:
     bool IsKeptFile(const FolderEntry& file) const;
     /// A partial output that no cleaning is at work on.
     bool IsStrayPartial(const FolderEntry& file) const;
+    /// The line a forced run writes for a file it leaves as it is.
+    void LogLeftAlone(const FolderEntry& file);
     /// Reads the encrypted file being cleaned and writes the decrypted data into output.
     bool Decrypt(const std::wstring& source, IHeldFile& input, IWrittenFile& output,
                  const std::wstring& outputPath, Failure& failure) override;
@@ -76,4 +80,6 @@ private:
     Variant variant = Variant::None;
     uint32_t keyCount = 0;
     HCRYPTKEY lastKey = 0;
+    /// The decrypted files this run has placed, by path.
+    std::set<std::wstring> placed;
 };

@@ -20,6 +20,28 @@ bool FilecoderCleaner::IsStrayPartial(const FolderEntry& file) const {
            RealFileSystem().Attributes(*file.folder, inProgress) == INVALID_FILE_ATTRIBUTES;
 }
 
+bool FilecoderCleaner::ChangedByThisRun(const FolderEntry& file) {
+    return placed.count(file.Path()) != 0 ||
+           RealFileSystem().Attributes(*file.folder, file.name) == INVALID_FILE_ATTRIBUTES;
+}
+
+void FilecoderCleaner::LogLeftAlone(const FolderEntry& file) {
+    if (!IsOwnFileName(file.name)) {
+        LogLine(log_text::NotOfTheFamily, file.Path());
+        return;
+    }
+    // Only a backup whose content is the family's is the tool's own, as far as anything shows:
+    // a name alone makes no file the tool's.
+    std::wstring source;
+    int32_t counter = 0;
+    bool shortened = false;
+    const bool proven =
+        ParseOwnName(file.name, OwnKind::Backup, source, counter, shortened) && !shortened &&
+        ProofOfContent(source, OpenEntryToRead(*file.folder, file.name), file.Path()) !=
+            Proof::Nothing;
+    LogLine(proven ? log_text::OwnFile : log_text::NotProvenOwn, file.Path());
+}
+
 void FilecoderCleaner::Tidy(const FolderEntry& file, bool mayChange) {
     if (IsOwnNameOfKind(file.name, OwnKind::Name)) {
         Cleaning(RealFileSystem(), *this, TheBackupCounter).TidyNote(file, mayChange);

@@ -33,6 +33,9 @@ public:
     /// Says what a file that Scan called a leftover is, and in a run that may change files
     /// removes it where it is proven of no more use.
     virtual void Tidy(const FolderEntry& file, bool mayChange) = 0;
+    /// Whether the entry the walk listed is gone since, or is a file this run wrote: a forced
+    /// run, which hands over every file, neither counts nor names it.
+    virtual bool ChangedByThisRun(const FolderEntry& file) = 0;
     /// The path a file had before a cleaning that was interrupted renamed it; empty when the
     /// file is no such file.
     virtual std::wstring InterruptedFileOf(const FolderEntry& file) = 0;

@@ -25,6 +25,11 @@ FileOutcome ProcessFile(IUsermodeFileCleaner& cleaner, const WalkEntry& entry, b
             break;
         }
     }
+    // A forced walk hands over every name it lists, among them what this run has written or
+    // removed since.
+    if (forced && !listOnly && cleaner.ChangedByThisRun(file)) {
+        return outcome::NotInfected;
+    }
     // Asked only now: most files of a walk are none of the family's and are not kept.
     if (!met.FirstMeeting(path, entry.identity)) {
         return outcome::NotInfected;

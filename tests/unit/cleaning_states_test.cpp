@@ -149,6 +149,11 @@ TEST_CASE("CleaningStates_WhatUsersProgramsAndEarlierRunsLeave_TouchedOnlyWhenPr
           L"INFO: Left as it is, named like the tool's own files but not proven one [" +
               Own(Source, OwnKind::Partial, 7) + L"]",
           L"ERROR: Not cleaned"}},
+        {"an empty name note, left by a run cut off as it wrote it",
+         {{NoteOf(LongSource, 7), ""}},
+         {8},
+         {},
+         {L"INFO: Removed [" + NoteOf(LongSource, 7) + L"], left by a cleaning that was cut off."}},
         {"a name note that names another file",
          {{NoteOf(LongSource, 7), NoteText(Directory + L"other.pdf.BRSK")}},
          {8},
