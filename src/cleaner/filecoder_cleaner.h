@@ -58,6 +58,8 @@ private:
     bool IsStrayPartial(const FolderEntry& file) const;
     /// The line a forced run writes for a file it leaves as it is.
     void LogLeftAlone(const FolderEntry& file);
+    /// A backup whose content is the family's.
+    bool IsProvenBackup(const FolderEntry& file);
     /// Reads the encrypted file being cleaned and writes the decrypted data into output.
     bool Decrypt(const std::wstring& source, IHeldFile& input, IWrittenFile& output,
                  const std::wstring& outputPath, Failure& failure) override;

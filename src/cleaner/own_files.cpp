@@ -30,16 +30,35 @@ void FilecoderCleaner::LogLeftAlone(const FolderEntry& file) {
         LogLine(log_text::NotOfTheFamily, file.Path());
         return;
     }
+    LogLine(IsProvenBackup(file) ? log_text::OwnFile : log_text::NotProvenOwn, file.Path());
+}
+
+bool FilecoderCleaner::IsProvenBackup(const FolderEntry& file) {
     // Only a backup whose content is the family's is the tool's own, as far as anything shows:
     // a name alone makes no file the tool's.
     std::wstring source;
     int32_t counter = 0;
     bool shortened = false;
-    const bool proven =
-        ParseOwnName(file.name, OwnKind::Backup, source, counter, shortened) && !shortened &&
-        ProofOfContent(source, OpenEntryToRead(*file.folder, file.name), file.Path()) !=
-            Proof::Nothing;
-    LogLine(proven ? log_text::OwnFile : log_text::NotProvenOwn, file.Path());
+    if (!ParseOwnName(file.name, OwnKind::Backup, source, counter, shortened)) {
+        return false;
+    }
+    // A shortened name keeps the start of its file's name: each extension of the family stands
+    // in for the end it lost.
+    std::vector<std::wstring> names{source};
+    for (const VariantFormat& row : Formats) {
+        for (const wchar_t* extension : row.extensions) {
+            if (shortened && extension != nullptr) {
+                names.push_back(source + extension);
+            }
+        }
+    }
+    for (const std::wstring& name : names) {
+        if (ProofOfContent(name, OpenEntryToRead(*file.folder, file.name), file.Path()) !=
+            Proof::Nothing) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void FilecoderCleaner::Tidy(const FolderEntry& file, bool mayChange) {

@@ -1,6 +1,7 @@
 """Forced mode hands every file to Clean without a scan: Clean must still refuse whatever is not
 an encrypted file of the family, and the tool's own backups, leaving them exactly as they were
-and writing nothing about them, while a real encrypted file given beside them is cleaned."""
+with one line each that says what they are, while a real encrypted file given beside them is
+cleaned."""
 import os
 import shutil
 
@@ -84,6 +85,35 @@ class ForcedCleanTests(ToolTestCase):
                 # would show here.
                 self.assertEqual(after.st_ctime_ns, before[name].st_ctime_ns)
                 self.assertEqual(after.st_ino, before[name].st_ino)
+
+    def test_Forced_AUsersFileUnderTheToolsName_NotCalledItsOwnAndWhatItWroteNotCounted(self):
+        plain = os.path.join(self.tmp, "budget.xlsx")
+        with open(plain, "wb") as f:
+            f.write(os.urandom(3000))
+        folder = os.path.join(self.tmp, "mixed")
+        os.makedirs(folder)
+        victim = os.path.join(folder, "budget.xlsx.BRSK")
+        shutil.copy(self.sample(plain, 1), victim)
+        # Named as a backup of a file of the family, holding a user's words.
+        lookalike = os.path.join(folder, "notes.txt.BRSK.backup_3_by_ovix")
+        with open(lookalike, "wb") as f:
+            f.write(b"my notes")
+
+        run = self.run_tool("/f", win_path(os.path.join(folder, "*")))
+
+        self.assertEqual(run.rc, 0, run.stdout)
+        texts = run.texts()
+        # The victim and the lookalike; not the decrypted file, nor the backup, whenever the
+        # walk lists them.
+        self.assertIn("INFO: 2 infected files found.", texts)
+        self.assertIn("INFO: 1 file(s) cleaned.", texts)
+        left = [t for t in texts if t.startswith("INFO: Left as it is, ")]
+        self.assertEqual(left, ["INFO: Left as it is, named like the tool's own files but not "
+                                "proven one [%s]" % win_path(lookalike)])
+        with open(os.path.join(folder, "budget.xlsx"), "rb") as f, open(plain, "rb") as g:
+            self.assertEqual(f.read(), g.read())
+        with open(lookalike, "rb") as f:
+            self.assertEqual(f.read(), b"my notes")
 
 
 if __name__ == "__main__":
