@@ -36,8 +36,19 @@ if [[ " ${native[*]} " != *" i686 "* ]]; then
 fi
 
 $SUDO mkdir -p "$BRISTOKE_DEPS/machine"
-echo "${native[*]}" | $SUDO tee "$BRISTOKE_DEPS/machine/native-builds" >/dev/null
-echo "${emulated[*]}" | $SUDO tee "$BRISTOKE_DEPS/machine/emulated-builds" >/dev/null
+# Programs of the builds read these records at every start, also while a release (which runs
+# setup, and so this probe) is made beside running tests: a record is replaced in one rename,
+# and only when it changes, so that no reader ever meets it empty.
+record() { # name content
+    local file="$BRISTOKE_DEPS/machine/$1" new
+    if [ -f "$file" ] && [ "$(cat "$file")" = "$2" ]; then return; fi
+    new="$($SUDO mktemp "$file.XXXXXX")"
+    echo "$2" | $SUDO tee "$new" >/dev/null
+    $SUDO chmod 644 "$new"
+    $SUDO mv -f "$new" "$file"
+}
+record native-builds "${native[*]}"
+record emulated-builds "${emulated[*]}"
 case "${native[*]}|${emulated[*]}" in
 "i686 x86_64|") log "this machine runs both builds, the 32-bit (i686) and the 64-bit (x86_64) one" ;;
 "x86_64|i686")

@@ -7,6 +7,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import uuid
 
@@ -104,6 +105,21 @@ class ToolTestCase(unittest.TestCase):
         logs = [read_log(path) for path in new_logs]
         return Run(proc.returncode, proc.stdout.decode("utf-8", "replace"), logs,
                    proc.stderr.decode("utf-8", "replace"), proc.stdout)
+
+    def start_paused(self, pause, *args, cwd=None):
+        """Starts the seamed tool with --seam-pause=PAUSE (FUNCTION:TEXT) and waits, at most two
+        minutes, until it pauses there: (its process, the marker the test removes to let it go
+        on, whether it paused before it ended)."""
+        marker = os.path.join(self.tmp, "paused-" + uuid.uuid4().hex[:6])
+        proc = subprocess.Popen(
+            command(self.tool_copy(source=SEAMED_EXE),
+                    "--seam-pause=%s:%s" % (pause, win_path(marker)), *args),
+            cwd=cwd or self.cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, env=wine_env())
+        deadline = time.time() + 120
+        while not os.path.exists(marker) and proc.poll() is None and time.time() < deadline:
+            time.sleep(0.02)
+        return proc, marker, os.path.exists(marker)
 
 
 def read_log(path):

@@ -4,9 +4,8 @@ for a file met anew and for one a cut-off run left under its in-progress name, a
 left where the holder lets it be."""
 import os
 import subprocess
-import time
 
-from harness import SEAMED_EXE, command, main, wine_env, win_path
+from harness import command, main, wine_env, win_path
 from decryption import (FILE_HELPER, NOT_CLEANED, SmallSampleTestCase, cleaning_path, read,
                         sections, summary)
 
@@ -32,19 +31,11 @@ class HolderTests(SmallSampleTestCase):
 
     def held_by_run(self, folder, pause_at):
         """A run of the seamed tool over the folder, paused while it holds its file."""
-        marker = os.path.join(self.tmp, "paused")
         cwd = os.path.join(self.tmp, "first-cwd")
         os.makedirs(cwd)
-        run = subprocess.Popen(
-            command(self.tool_copy(source=SEAMED_EXE),
-                    "--seam-pause=%s:%s" % (pause_at, win_path(marker)), "/s", win_path(folder)),
-            cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, env=wine_env())
+        run, marker, paused = self.start_paused(pause_at, "/s", win_path(folder), cwd=cwd)
         self.addCleanup(run.kill)
-        deadline = time.time() + 120
-        while not os.path.exists(marker) and run.poll() is None and time.time() < deadline:
-            time.sleep(0.02)
-        self.assertTrue(os.path.exists(marker), "the first run never paused")
+        self.assertTrue(paused, "the first run never paused")
         return run, marker
 
     def test_EachHolder_ToldAsWhatItIsFreshAndResumed(self):

@@ -8,9 +8,8 @@ import os
 import resource
 import signal
 import subprocess
-import time
 
-from harness import SEAMED_EXE, command, main, wine_env, win_path
+from harness import main, win_path
 from samples import write_blob_list
 from decryption import (DecryptionTestCase, backup_name, cleaning_path, leftovers, partial_path,
                         read, run_counter, sections, summary, write)
@@ -204,21 +203,11 @@ class InterruptedRunTests(DecryptionTestCase):
         """Runs the tool on the folder and kills it once its file (report.dat.BRSK) is under its
         in-progress name, as it looks for a file at its output's name; the in-progress file's
         path."""
-        marker = os.path.join(self.tmp, "paused")
-        proc = subprocess.Popen(
-            command(self.tool_copy(source=SEAMED_EXE),
-                    "--seam-pause=NtCreateFile:=report.dat:%s" % win_path(marker), "/s",
-                    win_path(directory)),
-            cwd=self.cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, env=wine_env())
-        try:
-            deadline = time.time() + 120
-            while not os.path.exists(marker) and proc.poll() is None and time.time() < deadline:
-                time.sleep(0.02)
-            self.assertTrue(os.path.exists(marker), "the run never paused")
-        finally:
-            proc.kill()
-            proc.wait(timeout=60)
+        proc, marker, paused = self.start_paused("NtCreateFile:=report.dat", "/s",
+                                                 win_path(directory))
+        proc.kill()
+        proc.wait(timeout=60)
+        self.assertTrue(paused, "the run never paused")
         os.remove(marker)
         for log in glob.glob(os.path.join(self.cwd, "*.log")):
             os.remove(log)

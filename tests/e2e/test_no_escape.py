@@ -7,10 +7,9 @@ mode or date; no file is said "Cleaned" whose output is not where the run opened
 the encrypted content is still under some name in the tree. The partial output is closed to all
 but its owner from its first moment."""
 import os
-import subprocess
 import time
 
-from harness import SEAMED_EXE, command, main, read_log, wine_env, win_path
+from harness import main, read_log, win_path
 from decryption import CLEANED, SmallSampleTestCase, backup_name, cleaning_path, partial_path, \
     read, snapshot
 
@@ -110,18 +109,9 @@ class NoEscapeTest(SmallSampleTestCase):
         """Runs the seamed tool until it pauses, calls then(), lets it go on (or kills it, as a
         power loss or a closed console would end it); the run's log."""
         _, function, text = [m for m in MOMENTS if m[0] == moment][0]
-        marker = os.path.join(self.tmp, "paused")
-        exe = self.tool_copy(source=SEAMED_EXE)
-        proc = subprocess.Popen(
-            command(exe, "--seam-pause=%s:%s:%s" % (function, text, win_path(marker)), "/s",
-                    win_path(self.given)),
-            cwd=self.cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, env=wine_env())
+        proc, marker, paused = self.start_paused("%s:%s" % (function, text), "/s",
+                                                 win_path(self.given))
         try:
-            deadline = time.time() + 120
-            while not os.path.exists(marker) and proc.poll() is None and time.time() < deadline:
-                time.sleep(0.02)
-            paused = os.path.exists(marker)
             if paused:
                 then()
                 if kill:
