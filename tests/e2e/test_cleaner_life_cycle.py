@@ -10,6 +10,7 @@ from tmux_console import GREY, LIGHT_CYAN, WHITE, TmuxConsole, on
 LOADING = "Loading keys, please wait..."
 SUPPORTED = "Supported file extensions : .BRSK, .QOVE, .QOVY, .%RandomChars%"
 LOOKING = "Looking for infected files..."
+KEYS_LOADED = r"^INFO: Keys loaded: 3 of 3, key set [0-9a-f]{16}$"
 IO_BUFFER_SIZE = 10 * 1024 * 1024
 VICTIM_CONTENT = b"\x5a" * 2000
 
@@ -33,12 +34,14 @@ class CleanerStartTestCase(ToolTestCase):
 class InitTests(CleanerStartTestCase):
     def test_Init_AnnouncesLoadingAndExtensionsOnConsoleAndInLog(self):
         run = self.run_tool("/s", win_path(self.data))
-        self.assertEqual(run.rc, 0, run.stdout)
+        # The victim is named as the family's but holds no footer: it is not cleaned.
+        self.assertEqual(run.rc, 2, run.stdout)
         texts = run.texts()
         start = texts.index("INFO: " + LOADING)
-        self.assertEqual(texts[start + 1], "INFO: " + SUPPORTED)
-        self.assertRegex(texts[start + 2], r"^INFO: Backup: \d+$")
-        self.assertEqual(texts[start + 3], "INFO: " + LOOKING)
+        self.assertRegex(texts[start + 1], KEYS_LOADED)
+        self.assertEqual(texts[start + 2], "INFO: " + SUPPORTED)
+        self.assertRegex(texts[start + 3], r"^INFO: Backup: \d+$")
+        self.assertEqual(texts[start + 4], "INFO: " + LOOKING)
         lines = run.stdout.splitlines()
         start = lines.index(LOADING)
         self.assertEqual(lines[start + 1:start + 3], [SUPPORTED, LOOKING])
@@ -49,9 +52,10 @@ class InitTests(CleanerStartTestCase):
         self.assertEqual(run.rc, 9, run.stdout + run.stderr)
         texts = run.texts()
         tail = texts[texts.index("INFO: " + LOADING) + 1:]
-        self.assertEqual(tail[0], "INFO: " + SUPPORTED)
-        self.assertRegex(tail[1], r"^INFO: Backup: \d+$")
-        self.assertEqual(tail[2:], ["ERROR: Not enough memory for the decryption buffer.",
+        self.assertRegex(tail[0], KEYS_LOADED)
+        self.assertEqual(tail[1], "INFO: " + SUPPORTED)
+        self.assertRegex(tail[2], r"^INFO: Backup: \d+$")
+        self.assertEqual(tail[3:], ["ERROR: Not enough memory for the decryption buffer.",
                                     "ERROR: Cleaner initialization failed!", "End"])
         self.assertNotIn(LOOKING, run.stdout)
         self.assertVictimUntouched()
