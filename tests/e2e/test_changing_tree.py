@@ -103,7 +103,9 @@ class ChangingTreeTests(ToolTestCase):
             churn.join()
         self.assertGreater(churn.operations, 100, "the tree hardly changed during the run")
 
-        self.assertEqual(run.rc, 0)
+        # A file the churn took away or changed while it was being cleaned ends "Not cleaned",
+        # and the exit code says so.
+        self.assertEqual(run.rc, 2 if "ERROR: Not cleaned" in run.texts() else 0)
         self.assertEqual(run.texts()[-1], "End")
         self.assertFalse([t for t in run.texts() if "Internal error" in t])
         suffix = backup_suffix(run)
